@@ -1,0 +1,22 @@
+# Sourced by the scripts that run blankmender.exe under Wine: a private
+# prefix, the Japanese locale (so the ANSI code page is 932), and no Mono or
+# Gecko installers on first start.
+repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINEPREFIX="${BLANKMENDER_WINEPREFIX:-$repo_root/build/wineprefix}"
+export WINEARCH=win64
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=ja_JP.UTF-8
+export LC_ALL=ja_JP.UTF-8
+WINE="${WINE:-/usr/lib/wine/wine64}"
+WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver}"
+
+# Creates the prefix once and keeps a wineserver running, so that programs
+# start quickly and no test inherits a lingering server's pipes.
+wine_prepare() {
+  mkdir -p "$WINEPREFIX"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    "$WINE" wineboot -i >/dev/null 2>&1 </dev/null || true
+  fi
+  "$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
+}

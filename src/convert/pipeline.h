@@ -1,0 +1,20 @@
+// The order in which a base name is converted under a settings word.
+#pragma once
+
+#include <cstddef>
+
+#include "settings/settings.h"
+
+// Applies the conversions that word selects to name, in place: spaces,
+// then digits, then letters (width, then case). Sub-option bits act only
+// under their parent bit, and each bit is tested on its own, so a word the
+// dialog cannot produce runs every conversion it names in that order.
+// capacity is the size of name's buffer. Returns false when a widening
+// conversion would not fit; name may then hold the earlier steps' result
+// and must not be used.
+bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity);
+
+// Converts baseName (a NameBuffer) under the word read from the settings
+// file now. directory is not used. Returns false when the result does not
+// fit; the caller must then leave the file alone.
+bool ConvertName(const char* directory, char* baseName);
