@@ -1,1 +1,107 @@
-// placeholder
+#include "settings/settings.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "convert/sjis.h"
+
+static const char SETTINGS_FILE_NAME[] = "config.dat";
+
+bool ParseSettingsWord(const char* text, SettingsWord* word)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    // The white space that "%d" skips.
+    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r')
+        p++;
+    bool negative = false;
+    if (*p == '+' || *p == '-') {
+        negative = *p == '-';
+        p++;
+    }
+    if (*p < '0' || *p > '9')
+        return false;
+    // Unsigned arithmetic wraps instead of overflowing, and the low twelve
+    // bits of the wrapped value are those of the number as written.
+    uint32_t value = 0;
+    for (; *p >= '0' && *p <= '9'; p++)
+        value = value * 10u + static_cast<uint32_t>(*p - '0');
+    if (negative)
+        value = 0u - value;
+    *word = static_cast<SettingsWord>(value & static_cast<uint32_t>(OPT_ALL));
+    return true;
+}
+
+bool SettingsPathForExecutable(const char* exePath, char* buffer, size_t size)
+{
+    size_t separator = FindLastSeparator(exePath);
+    if (separator == NO_SEPARATOR)
+        return false;
+    size_t folderLength = separator + 1;
+    if (folderLength + sizeof(SETTINGS_FILE_NAME) > size)
+        return false;
+    memcpy(buffer, exePath, folderLength);
+    memcpy(buffer + folderLength, SETTINGS_FILE_NAME, sizeof(SETTINGS_FILE_NAME));
+    return true;
+}
+
+bool SettingsFilePath(char* buffer, size_t size)
+{
+    NameBuffer exePath;
+    if (!GetExecutablePath(exePath, sizeof(exePath)))
+        return false;
+    return SettingsPathForExecutable(exePath, buffer, size);
+}
+
+SettingsWord LoadSettingsFrom(const char* path)
+{
+    FILE* file = fopen(path, "r");
+    if (file == nullptr)
+        return DEFAULT_SETTINGS;
+    // A word is at most a sign and ten digits; leave room for leading blanks.
+    char text[64];
+    size_t count = fread(text, 1, sizeof(text) - 1, file);
+    fclose(file);
+    text[count] = '\0';
+    SettingsWord word;
+    return ParseSettingsWord(text, &word) ? word : DEFAULT_SETTINGS;
+}
+
+bool SaveSettingsTo(const char* path, SettingsWord word)
+{
+    // Write a sibling first and move it over the old file only when it is
+    // complete, so an interrupted or failed save never leaves the settings
+    // empty or cut short.
+    char temporary[NAME_BUFFER_SIZE + 8];
+    int written = snprintf(temporary, sizeof(temporary), "%s.tmp", path);
+    if (written < 0 || static_cast<size_t>(written) >= sizeof(temporary))
+        return false;
+
+    FILE* file = fopen(temporary, "w");
+    if (file == nullptr)
+        return false;
+    bool ok = fprintf(file, "%d", word) > 0;
+    ok = fflush(file) == 0 && ok;
+    ok = fclose(file) == 0 && ok;
+    if (ok)
+        ok = MoveFileReplacing(temporary, path);
+    if (!ok)
+        remove(temporary);
+    return ok;
+}
+
+SettingsWord LoadSettings()
+{
+    NameBuffer path;
+    if (!SettingsFilePath(path, sizeof(path)))
+        return DEFAULT_SETTINGS;
+    return LoadSettingsFrom(path);
+}
+
+bool SaveSettings(SettingsWord word)
+{
+    NameBuffer path;
+    if (!SettingsFilePath(path, sizeof(path)))
+        return false;
+    return SaveSettingsTo(path, word);
+}
