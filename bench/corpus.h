@@ -1,0 +1,44 @@
+// A generated corpus of realistic Shift-JIS file names for the benchmark and
+// for comparing the half-width job with nkf. The generator has its own
+// random source, so a seed gives the same names on every compiler and
+// standard library.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+constexpr uint64_t CORPUS_SEED = 0x426C616E6B6D656EULL;
+constexpr size_t CORPUS_NAMES = 100000;
+constexpr size_t CORPUS_MIN_LENGTH = 10;
+constexpr size_t CORPUS_MAX_LENGTH = 200;
+
+struct CorpusRandom {
+    uint64_t state;
+};
+
+void SeedCorpusRandom(CorpusRandom* random, uint64_t seed);
+
+// Writes a name of exactly length bytes (at most twice CORPUS_MAX_LENGTH)
+// and its terminator into out, and returns its length. The name is whole
+// characters: kanji, kana of both widths, letters and digits of both
+// widths, both spaces and the punctuation that file names carry.
+size_t MakeNameOfLength(CorpusRandom* random, char* out, size_t length);
+
+// The next name of the stream: its length is drawn from 10 to 200 bytes,
+// most of them short, as in a real folder. Returns the length.
+size_t MakeNextName(CorpusRandom* random, char* out);
+
+// Names stored back to back, each with its terminator.
+struct Corpus {
+    std::vector<char> text;
+    std::vector<size_t> offset;
+    std::vector<size_t> length;
+    size_t bytes; // sum of lengths, terminators not counted
+};
+
+// The first count names of the stream for seed.
+Corpus MakeCorpus(size_t count, uint64_t seed);
+
+// count names of exactly length bytes each, from the same mix.
+Corpus MakeFixedLengthCorpus(size_t count, size_t length, uint64_t seed);

@@ -1,0 +1,137 @@
+// halfwidth: the half-width job over a file of names, one per line.
+//
+//   halfwidth [-o OUTPUT] [INPUT]
+//
+// Reads Shift-JIS names separated by LF (from INPUT, or standard input),
+// turns full-width digits and letters into half-width ones with
+// DigitsToHalfWidth and LettersToHalfWidth, and writes the names with their
+// line ends to OUTPUT (or standard output). Nothing else changes: a CR
+// before the LF, half-width katakana and every other byte pass through. The
+// output can be compared with that of `nkf -Z0` on the same file.
+
+#include <cstdio>
+#include <cstring>
+
+#include "convert/convert.h"
+
+namespace {
+
+// A line must fit in here whole; file names are far shorter.
+constexpr size_t CHUNK_SIZE = 1 << 20;
+char g_chunk[CHUNK_SIZE + 1];
+
+// Converts the len bytes at line (a NUL is written at line[len]) and puts
+// the result at out, which may overlap line but not lie after it. A NUL
+// inside the line splits it into names converted on their own and is kept.
+// Returns the length of the result.
+size_t ConvertLine(char* line, size_t len, char* out)
+{
+    line[len] = '\0';
+    char* const start = out;
+    size_t at = 0;
+    for (;;) {
+        char* name = line + at;
+        const size_t nameLength = std::strlen(name);
+        DigitsToHalfWidth(name);
+        LettersToHalfWidth(name);
+        const size_t converted = std::strlen(name);
+        std::memmove(out, name, converted);
+        out += converted;
+        at += nameLength;
+        if (at >= len)
+            break;
+        *out++ = '\0';
+        ++at;
+    }
+    return static_cast<size_t>(out - start);
+}
+
+int Usage()
+{
+    std::fputs("usage: halfwidth [-o OUTPUT] [INPUT]\n", stderr);
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const char* inputPath = nullptr;
+    const char* outputPath = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-o") == 0 && i + 1 < argc)
+            outputPath = argv[++i];
+        else if (argv[i][0] == '-' && argv[i][1] != '\0')
+            return Usage();
+        else if (inputPath == nullptr)
+            inputPath = argv[i];
+        else
+            return Usage();
+    }
+
+    FILE* in = stdin;
+    if (inputPath != nullptr && std::strcmp(inputPath, "-") != 0) {
+        in = std::fopen(inputPath, "rb");
+        if (in == nullptr) {
+            std::perror(inputPath);
+            return 1;
+        }
+    }
+    FILE* out = stdout;
+    if (outputPath != nullptr) {
+        out = std::fopen(outputPath, "wb");
+        if (out == nullptr) {
+            std::perror(outputPath);
+            return 1;
+        }
+    }
+
+    // Lines are converted in place and packed towards the start of the
+    // chunk (the job only ever shrinks a line), so each chunk is written
+    // with one call. An unfinished last line moves to the front and waits
+    // for the rest of its bytes.
+    size_t kept = 0;
+    for (;;) {
+        const size_t got = std::fread(g_chunk + kept, 1, CHUNK_SIZE - kept, in);
+        const size_t filled = kept + got;
+        size_t read = 0;
+        size_t written = 0;
+        for (;;) {
+            const void* lf = std::memchr(g_chunk + read, '\n', filled - read);
+            if (lf == nullptr)
+                break;
+            const size_t lineEnd = static_cast<size_t>(static_cast<const char*>(lf) - g_chunk);
+            written += ConvertLine(g_chunk + read, lineEnd - read, g_chunk + written);
+            g_chunk[written++] = '\n';
+            read = lineEnd + 1;
+        }
+        if (got == 0) {
+            if (std::ferror(in)) {
+                std::perror(inputPath != nullptr ? inputPath : "stdin");
+                return 1;
+            }
+            if (read < filled)
+                written += ConvertLine(g_chunk + read, filled - read, g_chunk + written);
+            read = filled;
+        }
+        if (written > 0 && std::fwrite(g_chunk, 1, written, out) != written) {
+            std::perror(outputPath != nullptr ? outputPath : "stdout");
+            return 1;
+        }
+        if (got == 0)
+            break;
+        kept = filled - read;
+        if (kept == CHUNK_SIZE) {
+            std::fprintf(stderr, "halfwidth: a line is longer than %zu bytes\n", CHUNK_SIZE);
+            return 1;
+        }
+        std::memmove(g_chunk, g_chunk + read, kept);
+    }
+    if (std::fclose(out) != 0) {
+        std::perror(outputPath != nullptr ? outputPath : "stdout");
+        return 1;
+    }
+    if (in != stdin)
+        std::fclose(in);
+    return 0;
+}
