@@ -1,1 +1,112 @@
-// placeholder
+#include "app/command_line.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "convert/sjis.h"
+#include "settings/settings.h"
+
+const char* SkipProgramName(const char* commandLine)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(commandLine);
+    size_t i = 0;
+    if (p[0] == '"') {
+        i = 1;
+        while (p[i] != 0 && p[i] != '"')
+            i += CharLength(p + i);
+        if (p[i] == '"')
+            ++i;
+    } else {
+        while (p[i] > 0x20)
+            ++i;
+    }
+    while (p[i] >= 0x01 && p[i] <= 0x20)
+        ++i;
+    return commandLine + i;
+}
+
+TokenResult NextToken(const char* tail, size_t* position, char* token)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(tail);
+    size_t i = *position;
+    token[0] = '\0';
+    while (p[i] != 0) {
+        size_t start;
+        size_t end;
+        if (p[i] == '"') {
+            start = i + 1;
+            end = start;
+            while (p[end] != 0 && p[end] != '"')
+                ++end;
+        } else if (p[i] != ' ') {
+            start = i;
+            end = start;
+            while (p[end] != 0 && p[end] != ' ')
+                ++end;
+        } else {
+            ++i;
+            continue;
+        }
+        // Step over the closing quote or the separating space, not the NUL.
+        *position = (p[end] != 0) ? end + 1 : end;
+        size_t length = end - start;
+        if (length >= NAME_BUFFER_SIZE)
+            return TAIL_TOO_LONG;
+        memcpy(token, tail + start, length);
+        token[length] = '\0';
+        return TAIL_PATH;
+    }
+    *position = i;
+    return TAIL_END;
+}
+
+bool IsUsablePath(const char* path)
+{
+    if (path[0] == '\0')
+        return false;
+    // None of these is below 0x40, so none can be a trail byte.
+    return strpbrk(path, "*?<>\"") == nullptr;
+}
+
+void SplitPath(const char* path, char* directory, char* baseName, char* extension, bool* hasDot)
+{
+    size_t separator = FindLastSeparator(path);
+    size_t nameStart;
+    if (separator != NO_SEPARATOR) {
+        nameStart = separator + 1;
+    } else {
+        const unsigned char first = static_cast<unsigned char>(path[0]);
+        const bool driveLetter = (first >= 'A' && first <= 'Z') || (first >= 'a' && first <= 'z');
+        nameStart = (driveLetter && path[1] == ':') ? 2 : 0;
+    }
+    memcpy(directory, path, nameStart);
+    directory[nameStart] = '\0';
+
+    const char* name = path + nameStart;
+    // A dot is never a trail byte (those start at 0x40), so the last 0x2E
+    // byte is the last dot.
+    const char* dot = strrchr(name, '.');
+    *hasDot = dot != nullptr;
+    if (dot != nullptr) {
+        size_t baseLength = static_cast<size_t>(dot - name);
+        memcpy(baseName, name, baseLength);
+        baseName[baseLength] = '\0';
+        strcpy(extension, dot + 1);
+    } else {
+        strcpy(baseName, name);
+        extension[0] = '\0';
+    }
+}
+
+bool BuildNewPath(const char* directory, const char* baseName, const char* extension, bool hasDot,
+                  char* newPath, size_t size)
+{
+    int length = hasDot ? snprintf(newPath, size, "%s%s.%s", directory, baseName, extension)
+                        : snprintf(newPath, size, "%s%s", directory, baseName);
+    if (length < 0 || static_cast<size_t>(length) >= size) {
+        if (size > 0)
+            newPath[0] = '\0';
+        return false;
+    }
+    return true;
+}

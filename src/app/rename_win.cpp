@@ -1,1 +1,117 @@
-// placeholder
+// Batch mode's calls into Windows: the command line, long paths, moves.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/command_line.h"
+#include "app/rename.h"
+#include "convert/pipeline.h"
+#include "settings/settings.h"
+
+const char* SafeCommandTail(const char* ansiTail)
+{
+    // A command line holds at most 32767 UTF-16 units, and code page 932
+    // needs at most two bytes for each.
+    static char commandLine[65536];
+    const wchar_t* wide = GetCommandLineW();
+    if (wide == nullptr)
+        return ansiTail;
+    // CP_ACP, not 932: the ...A calls that follow read paths in the ANSI
+    // code page, so the tail must be in the same one to name the same files.
+    // Without best fit, a character the code page lacks becomes '?', which
+    // no file name holds, instead of a look-alike that might.
+    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, commandLine,
+                                     static_cast<int>(sizeof commandLine), nullptr, nullptr);
+    if (length <= 0)
+        return ansiTail;
+    return SkipProgramName(commandLine);
+}
+
+void RenameFromCommandLine(const char* commandLine)
+{
+    NameBuffer token;
+    size_t position = 0;
+    for (;;) {
+        TokenResult result = NextToken(commandLine, &position, token);
+        if (result == TAIL_END)
+            break;
+        if (result == TAIL_PATH)
+            RenameOneFile(token, token);
+    }
+}
+
+// The name of the entry at path as the file system spells it.
+static bool NameOnDisk(const char* path, WIN32_FIND_DATAA* found)
+{
+    HANDLE search = FindFirstFileA(path, found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return true;
+}
+
+// Where the file system ignores case (FAT, Wine on Linux), a move to a name
+// that differs only in case can report success and change nothing. Then go
+// through a free temporary name in the same folder; if the second step
+// fails, the file gets its old name back.
+static void RenameInTwoSteps(const char* existingName, const char* longPath, const char* directory,
+                             const char* newPath)
+{
+    NameBuffer temporary;
+    DWORD stamp = GetCurrentProcessId();
+    for (unsigned attempt = 0; attempt < 16; ++attempt) {
+        int length = snprintf(temporary, sizeof temporary, "%s~blankmender-%lu-%u.tmp", directory,
+                              static_cast<unsigned long>(stamp), attempt);
+        if (length < 0 || static_cast<size_t>(length) >= sizeof temporary)
+            return;
+        if (GetFileAttributesA(temporary) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (!MoveFileA(existingName, temporary))
+            return;
+        if (!MoveFileA(temporary, newPath))
+            MoveFileA(temporary, longPath);
+        return;
+    }
+}
+
+void RenameOneFile(const char* path, const char* existingName)
+{
+    if (!IsUsablePath(path))
+        return;
+
+    // On failure the buffer is left as it was, and a return of the buffer's
+    // size or more means the long form did not fit: skip either way.
+    NameBuffer longPath;
+    DWORD longLength = GetLongPathNameA(path, longPath, sizeof longPath);
+    if (longLength == 0 || longLength >= sizeof longPath)
+        return;
+
+    NameBuffer directory;
+    NameBuffer baseName;
+    NameBuffer extension;
+    bool hasDot;
+    SplitPath(longPath, directory, baseName, extension, &hasDot);
+
+    NameBuffer oldBaseName;
+    strcpy(oldBaseName, baseName);
+    if (!ConvertName(directory, baseName))
+        return;
+    if (strcmp(baseName, oldBaseName) == 0)
+        return;
+
+    NameBuffer newPath;
+    if (!BuildNewPath(directory, baseName, extension, hasDot, newPath, sizeof newPath))
+        return;
+
+    // Plain MoveFileA: an existing target is never replaced.
+    if (!MoveFileA(existingName, newPath))
+        return;
+
+    // The old name still on disk under the new path means the move changed
+    // nothing but case, and the file system ignored that.
+    WIN32_FIND_DATAA found;
+    const char* oldName = longPath + strlen(directory);
+    if (NameOnDisk(newPath, &found) && strcmp(found.cFileName, oldName) == 0)
+        RenameInTwoSteps(existingName, longPath, directory, newPath);
+}

@@ -1,0 +1,329 @@
+#!/usr/bin/env python3
+"""End-to-end tests of batch renaming: blankmender.exe under Wine on real
+files with Japanese names.
+
+Every case gets a fresh folder of files and folders, a copy of the exe with
+its own config.dat, and an exact command line (passed by the launcher). After
+one launcher run for the whole group, each case is checked: exit code 0, the
+process ended by itself, and the folder holds exactly the expected names with
+every file's content unchanged (so a target that was already there, and
+everything not named, is untouched).
+"""
+import argparse
+import os
+import shutil
+import sys
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import winetest  # noqa: E402
+
+SPACES = 0x001
+SPACES_DIGITS_FULL = 0x00B
+SPACES_LETTERS_UPPER = 0x225
+
+# Folder of each exe copy -> its settings word. The last two test how the
+# program name is passed over and where config.dat is looked for.
+EXES = {
+    "exe-spaces": SPACES,
+    "exe-digits-full": SPACES_DIGITS_FULL,
+    "exe-upper": SPACES_LETTERS_UPPER,
+    "exe dir with blanks": SPACES,
+    "設定ファイル": SPACES_LETTERS_UPPER,  # ends in ル (83 8B)
+}
+
+
+def q(path):
+    return '"' + path + '"'
+
+
+def cases_tokens():
+    yield dict(
+        name="quoted paths in a folder with blanks, each renamed once",
+        files=["My Docs/a b.txt", "My Docs/c d.txt", "My Docs/e f.txt"],
+        renames={"My Docs/a b.txt": "My Docs/a_b.txt", "My Docs/c d.txt": "My Docs/c_d.txt"},
+        tail=lambda d: " ".join([q(d + r"\My Docs\a b.txt"), q(d + r"\My Docs\c d.txt"),
+                                 q(d + r"\My Docs\a b.txt")]))
+    yield dict(
+        name="unquoted paths split at spaces only",
+        files=["p　q.txt", "r　s.txt", "two x", "one"],
+        renames={"p　q.txt": "p_q.txt", "r　s.txt": "r_s.txt"},
+        # "two" is a token of its own and names nothing; "two x" stays.
+        tail=lambda d: "%s\\p　q.txt %s\\r　s.txt   %s\\two x" % (d, d, d))
+    yield dict(
+        name="missing closing quote runs to the end",
+        files=["m n.txt", "m"],
+        renames={"m n.txt": "m_n.txt"},
+        tail=lambda d: '"' + d + r"\m n.txt")
+    yield dict(
+        name="empty quotes among paths",
+        files=["e f.txt", "g h.txt"],
+        renames={"e f.txt": "e_f.txt", "g h.txt": "g_h.txt"},
+        tail=lambda d: '"" %s ""%s ""' % (q(d + r"\e f.txt"), q(d + r"\g h.txt")))
+    yield dict(
+        name="empty quotes alone: batch mode, nothing moves",
+        files=["a b.txt"],
+        renames={},
+        tail=lambda d: '""')
+    yield dict(
+        name="a quoted path directly followed by another",
+        files=["a b.txt", "c　d.txt", "g h.txt", "i j.txt"],
+        renames={"a b.txt": "a_b.txt", "c　d.txt": "c_d.txt", "g h.txt": "g_h.txt",
+                 "i j.txt": "i_j.txt"},
+        tail=lambda d: q(d + r"\a b.txt") + d + r"\c　d.txt " + q(d + r"\g h.txt")
+        + q(d + r"\i j.txt"))
+    yield dict(
+        name="unresolvable paths among good ones",
+        files=["a b.txt", "c d.txt", "x y.txt"],
+        renames={"a b.txt": "a_b.txt", "c d.txt": "c_d.txt"},
+        tail=lambda d: " ".join([q(d + r"\a b.txt"), q(d + r"\missing file.txt"), d + r"\nope",
+                                 q(d + r"\no such folder\x y.txt"), q(d + r"\x?y.txt"),
+                                 q(d + r"\x*.txt"), q(d + r"\c d.txt")]))
+
+
+def cases_names():
+    yield dict(
+        name="Japanese names, ideographic spaces and trail-byte traps",
+        files=["会議 資料.pdf", "写真　2024.jpg", "表 ソ　ダ.txt", "ファイル 1.txt", "きゃ x.txt",
+               "ｱ b.txt", "ﾊﾟ x", "高a b.txt", "my archive.tar.gz", "read me", "v1.2 x",
+               "ソ/a b.txt", "表/c　d", "　　.txt"],
+        renames={"会議 資料.pdf": "会議_資料.pdf", "写真　2024.jpg": "写真_2024.jpg",
+                 "表 ソ　ダ.txt": "表_ソ_ダ.txt", "ファイル 1.txt": "ファイル_1.txt",
+                 "きゃ x.txt": "きゃ_x.txt", "ｱ b.txt": "ｱ_b.txt", "ﾊﾟ x": "ﾊﾟ_x",
+                 "高a b.txt": "高a_b.txt", "my archive.tar.gz": "my_archive.tar.gz",
+                 "read me": "read_me", "ソ/a b.txt": "ソ/a_b.txt", "表/c　d": "表/c_d",
+                 "　　.txt": "__.txt"},
+        tail=lambda d: " ".join(q(d + "\\" + n.replace("/", "\\"))
+                                for n in ["会議 資料.pdf", "写真　2024.jpg", "表 ソ　ダ.txt",
+                                          "ファイル 1.txt", "きゃ x.txt", "ｱ b.txt", "ﾊﾟ x",
+                                          "高a b.txt", "my archive.tar.gz", "read me", "v1.2 x",
+                                          "ソ/a b.txt", "表/c　d", "　　.txt"]))
+    yield dict(
+        name="trail bytes that look like small letters stay under all capitals",
+        exe="exe-upper",
+        # ヂ is 83 61 and ビ 83 72: their trail bytes are 'a' and 'r'.
+        files=["ヂビ x.txt", "高a ｂ.txt"],
+        renames={"ヂビ x.txt": "ヂビ_X.txt", "高a ｂ.txt": "高A_Ｂ.txt"},
+        tail=lambda d: q(d + r"\ヂビ x.txt") + " " + q(d + r"\高a ｂ.txt"))
+
+
+def cases_folders():
+    yield dict(
+        name="folders ending in ル and ン holding files with blanks",
+        files=["ファイル/a b.txt", "ファイル/sub dir/", "ファイル/keep me.txt", "レン/x y",
+               "データ ル/in side.txt", "ソ フォルダ/z.txt"],
+        renames={"ファイル/a b.txt": "ファイル/a_b.txt", "ファイル/sub dir/": "ファイル/sub_dir/",
+                 "レン/x y": "レン/x_y", "データ ル/": "データ_ル/", "ソ フォルダ/": "ソ_フォルダ/"},
+        tail=lambda d: " ".join(q(d + "\\" + n) for n in [
+            r"ファイル\a b.txt", r"ファイル\sub dir", r"レン\x y", "データ ル", "ソ フォルダ"]))
+    yield dict(
+        name="folders renamed like files, dot taken for an extension",
+        files=["my folder.v2/in side.txt", "photo 2024/in side.txt", "photo 2024/deeper dir/f.txt",
+               "x y/z.txt"],
+        renames={"my folder.v2/": "my_folder.v2/", "photo 2024/": "photo_2024/"},
+        # A path ending in a backslash has an empty file name: nothing moves.
+        tail=lambda d: " ".join([q(d + r"\my folder.v2"), q(d + r"\photo 2024"),
+                                 q(d + "\\x y\\")]))
+    yield dict(
+        name="a target already present is never replaced",
+        # E_F.txt counts as present too: names ignore case.
+        files=["a b.txt", "a_b.txt", "c d/in.txt", "c_d/in.txt", "e f.txt", "E_F.txt"],
+        renames={},
+        tail=lambda d: " ".join(q(d + "\\" + n) for n in ["a b.txt", "c d", "e f.txt"]))
+    yield dict(
+        name="bare names in the current folder",
+        cwd=True,
+        files=["b c.txt", "d　e.txt", "sub/f g.txt"],
+        renames={"b c.txt": "b_c.txt", "d　e.txt": "d_e.txt", "sub/f g.txt": "sub/f_g.txt"},
+        tail=lambda d: '"b c.txt" d　e.txt "sub\\f g.txt"')
+
+
+def cases_limits(root):
+    # Lengths are in code page 932 bytes, as the program sees them.
+    def length(text):
+        return len(text.encode("cp932"))
+
+    yield dict(
+        name="base names that widening makes too long",
+        exe="exe-digits-full",
+        folder="limits-convert",
+        files=["k 1.txt", "n " + "1" * 127 + ".txt", "o " + "2" * 126 + ".txt"],
+        # "n_" and 127 digits of two bytes: 256 bytes, too long for a name;
+        # "o_" and 126: 254 bytes, but the path no longer fits.
+        renames={"k 1.txt": "k_１.txt"},
+        tail=lambda d: " ".join(q(d + "\\" + n) for n in [
+            "n " + "1" * 127 + ".txt", "o " + "2" * 126 + ".txt", "k 1.txt"]))
+
+    # A new path of exactly 255 bytes fits; one more byte does not. The
+    # padding folder makes the digits few enough for Linux's name limit.
+    d = winetest.win_path(os.path.join(root, "cases", "limits-path"))
+    sub_len = 100
+    pad = "p" * (sub_len - length(d) - 1 - 1)
+    prefix_dir = d + "\\" + pad + "\\"
+    assert length(prefix_dir) == sub_len
+    digits = (255 - sub_len - 2 - 4) // 2
+    prefix = "x " if (255 - sub_len - 4 - 2 * digits) == 2 else "xy "
+    assert sub_len + len(prefix) + 2 * digits + 4 == 255
+    exact = prefix + "3" * digits + ".txt"
+    over = prefix + "4" * (digits + 1) + ".txt"
+    exact_new = prefix.replace(" ", "_") + "３" * digits + ".txt"
+    yield dict(
+        name="a new path of 255 bytes fits, 256 does not",
+        exe="exe-digits-full",
+        folder="limits-path",
+        files=[pad + "/" + exact, pad + "/" + over],
+        renames={pad + "/" + exact: pad + "/" + exact_new},
+        tail=lambda d: q(prefix_dir + exact) + " " + q(prefix_dir + over))
+
+    # A path of 256 bytes whose first 255 bytes name another file with a
+    # blank: cutting the path would rename that one.
+    trap_dir = os.path.join(root, "cases", "limits-trap")
+    td = winetest.win_path(trap_dir)
+    pad = "q" * (255 - length(td) - 1 - 1 - len("x y"))
+    short = pad + "/x y"
+    assert length(td + "\\" + short) == 255
+    yield dict(
+        name="a path over 255 bytes is skipped, never cut",
+        folder="limits-trap",
+        files=[short, short + "z"],
+        renames={},
+        tail=lambda d: q(d + "\\" + (short + "z").replace("/", "\\")))
+
+    exact_dir = os.path.join(root, "cases", "limits-255")
+    ed = winetest.win_path(exact_dir)
+    pad = "r" * (255 - length(ed) - 1 - 1 - len("x y"))
+    yield dict(
+        name="a path of exactly 255 bytes is renamed",
+        folder="limits-255",
+        files=[pad + "/x y"],
+        renames={pad + "/x y": pad + "/x_y"},
+        tail=lambda d: q(d + "\\" + pad + "\\x y"))
+
+
+def cases_case_and_bestfit():
+    yield dict(
+        name="case-only changes take effect where names ignore case",
+        exe="exe-upper",
+        files=["abc.txt", "ｆｕｌｌ.txt", "mixed Case.dat", "lowdir/inner.txt", "dir one/in.txt",
+               "cap.txt", "CAP.txt", "Done.txt"],
+        renames={"abc.txt": "ABC.txt", "ｆｕｌｌ.txt": "ＦＵＬＬ.txt", "mixed Case.dat": "MIXED_CASE.dat",
+                 "lowdir/": "LOWDIR/", "dir one/": "DIR_ONE/", "Done.txt": "DONE.txt"},
+        # cap.txt: CAP.txt is another file here, and must not be replaced.
+        tail=lambda d: " ".join(q(d + "\\" + n) for n in [
+            "abc.txt", "ｆｕｌｌ.txt", "mixed Case.dat", "lowdir", "dir one", "cap.txt",
+            "DONE.txt"]))
+    yield dict(
+        name="a character outside code page 932 never renames a look-alike",
+        mode="W",
+        files=["cafe x.txt", "café x.txt", "naive dir/a b.txt", "naïve dir/a b.txt",
+               "good one.txt"],
+        renames={"good one.txt": "good_one.txt"},
+        tail=lambda d: " ".join([q(d + r"\café x.txt"), q(d + r"\naïve dir\a b.txt"),
+                                 d + r"\café", q(d + r"\good one.txt")]))
+
+
+def cases_program_name(root):
+    exe_blank = winetest.win_path(os.path.join(root, "exe dir with blanks", "blankmender.exe"))
+    exe_plain = winetest.win_path(os.path.join(root, "exe-spaces", "blankmender.exe"))
+    exe_ru = winetest.win_path(os.path.join(root, "設定ファイル", "blankmender.exe"))
+    yield dict(
+        name="quoted program name with blanks",
+        files=["a b.txt"],
+        renames={"a b.txt": "a_b.txt"},
+        command_line=lambda d: q(exe_blank) + " " + q(d + r"\a b.txt"))
+    yield dict(
+        name="unquoted program name, then spaces and tabs",
+        files=["c d.txt", "e　f.txt"],
+        renames={"c d.txt": "c_d.txt", "e　f.txt": "e_f.txt"},
+        command_line=lambda d: exe_plain + "  \t \t" + q(d + r"\c d.txt") + " " + d + r"\e　f.txt")
+    yield dict(
+        name="quoted program name directly followed by a path",
+        files=["g h.txt"],
+        renames={"g h.txt": "g_h.txt"},
+        command_line=lambda d: q(exe_plain) + q(d + r"\g h.txt"))
+    yield dict(
+        name="config.dat beside an exe in a folder ending in ル",
+        files=["lower case.txt"],
+        renames={"lower case.txt": "LOWER_CASE.txt"},
+        command_line=lambda d: q(exe_ru) + " " + q(d + r"\lower case.txt"))
+
+
+GROUPS = {
+    "tokens": lambda root: cases_tokens(),
+    "names": lambda root: cases_names(),
+    "folders": lambda root: cases_folders(),
+    "limits": cases_limits,
+    "case_and_bestfit": lambda root: cases_case_and_bestfit(),
+    "program_name": cases_program_name,
+}
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--group", required=True, choices=sorted(GROUPS))
+    parser.add_argument("--exe", required=True)
+    parser.add_argument("--launcher", required=True)
+    parser.add_argument("--keep", action="store_true", help="keep the temporary folder")
+    args = parser.parse_args()
+
+    root = winetest.temp_root("bm-e2e-%s-" % args.group)
+    failures = []
+    try:
+        for folder, word in EXES.items():
+            winetest.install_exe(args.exe, os.path.join(root, folder), word)
+
+        cases = list(GROUPS[args.group](root))
+        runs = []
+        for index, case in enumerate(cases):
+            folder = os.path.join(root, "cases", case.get("folder", "case%02d" % index))
+            os.makedirs(folder, exist_ok=True)
+            winetest.make_tree(folder, case["files"])
+            before = winetest.snapshot(folder)
+            for rel in case["renames"]:
+                assert rel in before or rel + "/" in before, rel
+            d = winetest.win_path(folder)
+            exe = winetest.win_path(os.path.join(root, case.get("exe", "exe-spaces"),
+                                                 "blankmender.exe"))
+            if "command_line" in case:
+                command_line = case["command_line"](d)
+            else:
+                command_line = q(exe) + " " + case["tail"](d)
+            runs.append(("W" if case.get("mode") == "W" else "A", d if case.get("cwd") else "",
+                         "", command_line))
+            case["_folder"] = folder
+            case["_before"] = before
+
+        results = winetest.run_launcher(args.launcher, root, runs)
+
+        for case, (result, ms) in zip(cases, results):
+            problems = []
+            if result != "0":
+                problems.append("exit: %s (want 0, ended by itself)" % result)
+            expected = winetest.apply_renames(case["_before"], case["renames"])
+            actual = winetest.snapshot(case["_folder"])
+            for rel in sorted(set(expected) | set(actual)):
+                if rel not in actual:
+                    problems.append("missing: %s" % rel)
+                elif rel not in expected:
+                    problems.append("unexpected: %s" % rel)
+                elif actual[rel] != expected[rel]:
+                    problems.append("content changed: %s" % rel)
+            status = "ok" if not problems else "FAIL"
+            print("%-4s %6.0f ms  %s" % (status, ms, case["name"]))
+            for problem in problems:
+                print("       " + problem)
+            if problems:
+                failures.append(case["name"])
+    finally:
+        if args.keep or failures:
+            print("files kept in", root)
+        else:
+            shutil.rmtree(root, ignore_errors=True)
+
+    if failures:
+        print("%d of %d cases failed" % (len(failures), len(cases)))
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
