@@ -2,230 +2,301 @@
 
 #include <cstring>
 
+#include "convert/charmap.h"
 #include "convert/sjis.h"
 
-// Every conversion here makes one pass over the name with a read and a write
-// position, so the cost is linear in the name's length. The result is the
-// same as converting character by character and shifting the tail of the
-// string at every inserted or removed byte.
+// Every conversion is one walk with a read and a write position, so the cost
+// is linear in the name's length. The result is byte for byte what converting
+// character by character and shifting the rest of the string at every
+// inserted or removed byte would give.
 
 namespace {
 
 typedef unsigned char uchar;
 
-inline uchar* Bytes(char* s) { return reinterpret_cast<uchar*>(s); }
+enum ByteClass : uchar { B_OTHER, B_END, B_SPACE, B_DIGIT, B_UPPER, B_LOWER, B_LEAD };
 
-bool IsHalfDigit(uchar c) { return c >= 0x30 && c <= 0x39; }
-bool IsHalfUpper(uchar c) { return c >= 0x41 && c <= 0x5A; }
-bool IsHalfLower(uchar c) { return c >= 0x61 && c <= 0x7A; }
-bool IsHalfLetter(uchar c) { return IsHalfUpper(c) || IsHalfLower(c); }
+struct ByteClassTable {
+    uchar of[256];
+    constexpr ByteClassTable() : of()
+    {
+        for (int b = 0; b < 256; b++) {
+            uchar c = B_OTHER;
+            if (b == 0)
+                c = B_END;
+            else if (b == 0x20)
+                c = B_SPACE;
+            else if (b >= 0x30 && b <= 0x39)
+                c = B_DIGIT;
+            else if (b >= 0x41 && b <= 0x5A)
+                c = B_UPPER;
+            else if (b >= 0x61 && b <= 0x7A)
+                c = B_LOWER;
+            else if (IsLeadByte(static_cast<uchar>(b)))
+                c = B_LEAD;
+            of[b] = c;
+        }
+    }
+};
+constexpr ByteClassTable kClass;
 
 // Trail bytes after lead byte 0x82.
-bool IsFullDigitTrail(uchar t) { return t >= 0x4F && t <= 0x58; }  // ０-９
-bool IsFullUpperTrail(uchar t) { return t >= 0x60 && t <= 0x79; }  // Ａ-Ｚ
-bool IsFullLowerTrail(uchar t) { return t >= 0x81 && t <= 0x9A; }  // ａ-ｚ
+inline bool IsFullDigitTrail(uchar t) { return t >= 0x4F && t <= 0x58; }  // ０-９
+inline bool IsFullUpperTrail(uchar t) { return t >= 0x60 && t <= 0x79; }  // Ａ-Ｚ
+inline bool IsFullLowerTrail(uchar t) { return t >= 0x81 && t <= 0x9A; }  // ａ-ｚ
 
-// Is the character at p (of length len) the full-width form 0x82 t?
-inline bool IsFullWidth(const uchar* p, size_t len) { return len == 2 && p[0] == 0x82; }
-
-// Which single-byte characters a widening conversion turns into 0x82 pairs,
-// and the trail byte each one gets.
-typedef int (*WidenRule)(uchar c);  // trail byte, or -1 to keep c
-
-int WidenDigit(uchar c) { return IsHalfDigit(c) ? c + 0x1F : -1; }
-
-int WidenLetter(uchar c)
+// Writes letter number index (0 = A) in the given width and case.
+inline uchar* PutLetter(uchar* write, int index, bool full, bool upper)
 {
-    if (IsHalfUpper(c))
-        return c + 0x1F;
-    if (IsHalfLower(c))
-        return c + 0x20;
-    return -1;
+    if (full) {
+        write[0] = 0x82;
+        write[1] = static_cast<uchar>(index + (upper ? 0x60 : 0x81));
+        return write + 2;
+    }
+    write[0] = static_cast<uchar>(index + (upper ? 0x41 : 0x61));
+    return write + 1;
 }
 
-// Widens in place. The string is first moved to the end of the room it will
-// need, then converted forward into the start of the buffer: the write
-// position never overtakes the read position, so no byte is read after it
-// was overwritten.
-bool Widen(char* name, size_t capacity, WidenRule rule)
+// The walk itself: reads the name at read and writes the result at write.
+// write may equal read, or lie before it by at least the bytes the map adds
+// up to any point, so no byte is overwritten before it is read.
+void Walk(const uchar* read, uchar* write, const CharMap& map)
 {
-    uchar* s = Bytes(name);
-    size_t length = 0;
-    size_t growth = 0;
-    while (s[length] != 0) {
-        size_t len = CharLength(s + length);
-        if (len == 1 && rule(s[length]) >= 0)
-            growth++;
-        length += len;
-    }
-    if (length + growth + 1 > capacity)
-        return false;
-    if (growth == 0)
-        return true;
-
-    memmove(s + growth, s, length + 1);
-    const uchar* read = s + growth;
-    uchar* write = s;
-    while (*read != 0) {
-        size_t len = CharLength(read);
-        int trail = len == 1 ? rule(*read) : -1;
-        if (trail >= 0) {
-            write[0] = 0x82;
-            write[1] = static_cast<uchar>(trail);
-            write += 2;
-            read += 1;
-        } else {
-            for (size_t k = 0; k < len; k++)
-                *write++ = *read++;
+    // Capitalising starts a word at a letter that does not follow a letter
+    // of the same width.
+    bool inHalfWord = false;
+    bool inFullWord = false;
+    for (;;) {
+        const uchar c = *read;
+        int letter = -1;  // 0-25 when this character is a letter
+        bool full = false, upper = false;
+        switch (kClass.of[c]) {
+        case B_END:
+            *write = 0;
+            return;
+        case B_SPACE:
+            *write++ = map.spaces ? 0x5F : c;
+            read++;
+            break;
+        case B_DIGIT:
+            if (map.digits == WIDTH_FULL) {
+                write[0] = 0x82;
+                write[1] = static_cast<uchar>(c + 0x1F);
+                write += 2;
+            } else {
+                *write++ = c;
+            }
+            read++;
+            break;
+        case B_UPPER:
+        case B_LOWER:
+            upper = kClass.of[c] == B_UPPER;
+            letter = c - (upper ? 0x41 : 0x61);
+            read++;
+            break;
+        case B_LEAD: {
+            const uchar t = read[1];
+            if (t == 0) {
+                // A lone lead byte before the terminator is a character of
+                // its own.
+                *write++ = c;
+                read++;
+                break;
+            }
+            read += 2;
+            if (c == 0x82 && IsFullDigitTrail(t) && map.digits == WIDTH_HALF) {
+                *write++ = static_cast<uchar>(t - 0x1F);
+            } else if (c == 0x82 && (IsFullUpperTrail(t) || IsFullLowerTrail(t))) {
+                upper = IsFullUpperTrail(t);
+                letter = t - (upper ? 0x60 : 0x81);
+                full = true;
+            } else if (map.spaces && IsIdeographicSpace(c, t)) {
+                *write++ = 0x5F;
+            } else {
+                write[0] = c;
+                write[1] = t;
+                write += 2;
+            }
+            break;
         }
-    }
-    *write = 0;
-    return true;
-}
-
-// Which 0x82 pairs a narrowing conversion turns into single bytes: the byte
-// to write, or -1 to keep the pair.
-typedef int (*NarrowRule)(uchar trail);
-
-int NarrowDigit(uchar t) { return IsFullDigitTrail(t) ? t - 0x1F : -1; }
-
-int NarrowLetter(uchar t)
-{
-    if (IsFullUpperTrail(t))
-        return t - 0x1F;
-    if (IsFullLowerTrail(t))
-        return t - 0x20;
-    return -1;
-}
-
-void Narrow(char* name, NarrowRule rule)
-{
-    uchar* read = Bytes(name);
-    uchar* write = read;
-    while (*read != 0) {
-        size_t len = CharLength(read);
-        int half = IsFullWidth(read, len) ? rule(read[1]) : -1;
-        if (half >= 0) {
-            *write++ = static_cast<uchar>(half);
-        } else {
-            write[0] = read[0];
-            if (len == 2)
-                write[1] = read[1];
-            write += len;
+        default:
+            *write++ = c;
+            read++;
+            break;
         }
-        read += len;
+
+        if (letter < 0) {
+            inHalfWord = inFullWord = false;
+            continue;
+        }
+        if (map.letters == WIDTH_FULL)
+            full = true;
+        else if (map.letters == WIDTH_HALF)
+            full = false;
+        bool& inWord = full ? inFullWord : inHalfWord;
+        switch (map.letterCase) {
+        case CASE_SAME: break;
+        case CASE_UPPER: upper = true; break;
+        case CASE_LOWER: upper = false; break;
+        case CASE_CAPITALIZE: upper = !inWord; break;
+        }
+        inWord = true;
+        (full ? inHalfWord : inFullWord) = false;
+        write = PutLetter(write, letter, full, upper);
     }
-    *write = 0;
+}
+
+// The map with its widening parts taken out (and no case change): what may
+// safely be applied first when the name would not have room for the
+// widened characters before the narrowed ones are gone.
+CharMap NarrowingPart(const CharMap& map)
+{
+    CharMap narrowing = map;
+    if (narrowing.digits == WIDTH_FULL)
+        narrowing.digits = WIDTH_SAME;
+    if (narrowing.letters == WIDTH_FULL)
+        narrowing.letters = WIDTH_SAME;
+    narrowing.letterCase = CASE_SAME;
+    return narrowing;
 }
 
 }  // namespace
 
+CharCounts CountChars(const char* name)
+{
+    const uchar* s = reinterpret_cast<const uchar*>(name);
+    CharCounts counts = {};
+    size_t i = 0;
+    for (;;) {
+        const uchar c = s[i];
+        switch (kClass.of[c]) {
+        case B_END:
+            counts.length = i;
+            return counts;
+        case B_DIGIT: counts.halfDigits++; i++; break;
+        case B_UPPER:
+        case B_LOWER: counts.halfLetters++; i++; break;
+        case B_LEAD: {
+            const uchar t = s[i + 1];
+            if (t == 0) {
+                i++;
+                break;
+            }
+            if (c == 0x82 && IsFullDigitTrail(t))
+                counts.fullDigits++;
+            else if (c == 0x82 && IsFullWidthLetterTrail(t))
+                counts.fullLetters++;
+            else if (IsIdeographicSpace(c, t))
+                counts.ideographicSpaces++;
+            i += 2;
+            break;
+        }
+        default: i++; break;
+        }
+    }
+}
+
+size_t MappedLength(const CharCounts& counts, const CharMap& map)
+{
+    size_t length = counts.length;
+    if (map.spaces)
+        length -= counts.ideographicSpaces;
+    if (map.digits == WIDTH_FULL)
+        length += counts.halfDigits;
+    else if (map.digits == WIDTH_HALF)
+        length -= counts.fullDigits;
+    if (map.letters == WIDTH_FULL)
+        length += counts.halfLetters;
+    else if (map.letters == WIDTH_HALF)
+        length -= counts.fullLetters;
+    return length;
+}
+
+bool ApplyCharMap(char* name, size_t capacity, const CharMap& map)
+{
+    uchar* s = reinterpret_cast<uchar*>(name);
+    if (map.digits != WIDTH_FULL && map.letters != WIDTH_FULL) {
+        Walk(s, s, map);
+        return true;
+    }
+
+    const CharCounts counts = CountChars(name);
+    size_t growth = (map.digits == WIDTH_FULL ? counts.halfDigits : 0) +
+                    (map.letters == WIDTH_FULL ? counts.halfLetters : 0);
+    if (MappedLength(counts, map) + 1 > capacity)
+        return false;
+    if (growth == 0) {
+        Walk(s, s, map);
+        return true;
+    }
+
+    size_t length = counts.length;
+    if (length + growth + 1 > capacity) {
+        // Only the narrowing leaves room for the widening.
+        const CharMap narrowing = NarrowingPart(map);
+        Walk(s, s, narrowing);
+        length = MappedLength(counts, narrowing);
+    }
+    // Move the name to the end of the room it needs and convert it forward
+    // into the start of the buffer: the write position stays at or before the
+    // read position, since it can gain on it only by the bytes added.
+    memmove(s + growth, s, length + 1);
+    Walk(s + growth, s, map);
+    return true;
+}
+
 void SpacesToUnderbar(char* name)
 {
-    // A single-byte space and an ideographic space (81 40) both become one
-    // underbar; the underbar is no lead byte, so character boundaries after
-    // it stay where they were.
-    uchar* read = Bytes(name);
-    uchar* write = read;
-    while (*read != 0) {
-        size_t len = CharLength(read);
-        if (len == 1) {
-            *write++ = *read == 0x20 ? 0x5F : *read;
-        } else if (IsIdeographicSpace(read[0], read[1])) {
-            *write++ = 0x5F;
-        } else {
-            write[0] = read[0];
-            write[1] = read[1];
-            write += 2;
-        }
-        read += len;
-    }
-    *write = 0;
+    ApplyCharMap(name, 0, {true, WIDTH_SAME, WIDTH_SAME, CASE_SAME});
 }
 
 bool DigitsToFullWidth(char* name, size_t capacity)
 {
-    return Widen(name, capacity, WidenDigit);
+    return ApplyCharMap(name, capacity, {false, WIDTH_FULL, WIDTH_SAME, CASE_SAME});
 }
 
 void DigitsToHalfWidth(char* name)
 {
-    Narrow(name, NarrowDigit);
+    ApplyCharMap(name, 0, {false, WIDTH_HALF, WIDTH_SAME, CASE_SAME});
 }
 
 bool LettersToFullWidth(char* name, size_t capacity)
 {
-    return Widen(name, capacity, WidenLetter);
+    return ApplyCharMap(name, capacity, {false, WIDTH_SAME, WIDTH_FULL, CASE_SAME});
 }
 
 void LettersToHalfWidth(char* name)
 {
-    Narrow(name, NarrowLetter);
+    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_HALF, CASE_SAME});
 }
 
 void LettersToUpper(char* name)
 {
-    uchar* p = Bytes(name);
-    while (*p != 0) {
-        size_t len = CharLength(p);
-        if (len == 1 && IsHalfLower(*p))
-            *p = static_cast<uchar>(*p - 0x20);
-        else if (IsFullWidth(p, len) && IsFullLowerTrail(p[1]))
-            p[1] = static_cast<uchar>(p[1] - 0x21);  // ａ 82 81 -> Ａ 82 60
-        p += len;
-    }
+    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_UPPER});
 }
 
 void LettersToLower(char* name)
 {
-    uchar* p = Bytes(name);
-    while (*p != 0) {
-        size_t len = CharLength(p);
-        if (len == 1 && IsHalfUpper(*p))
-            *p = static_cast<uchar>(*p + 0x20);
-        else if (IsFullWidth(p, len) && IsFullUpperTrail(p[1]))
-            p[1] = static_cast<uchar>(p[1] + 0x21);
-        p += len;
-    }
+    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_LOWER});
 }
 
 void CapitalizeWords(char* name)
 {
-    // Half-width and full-width words are tracked apart: a letter of the
-    // other width, like any non-letter, ends the current word.
-    bool inHalfWord = false;
-    bool inFullWord = false;
-    uchar* p = Bytes(name);
-    while (*p != 0) {
-        size_t len = CharLength(p);
-        if (len == 1 && IsHalfLetter(*p)) {
-            if (!inHalfWord && IsHalfLower(*p))
-                *p = static_cast<uchar>(*p - 0x20);
-            else if (inHalfWord && IsHalfUpper(*p))
-                *p = static_cast<uchar>(*p + 0x20);
-            inHalfWord = true;
-            inFullWord = false;
-        } else if (IsFullWidth(p, len) && IsFullWidthLetterTrail(p[1])) {
-            if (!inFullWord && IsFullLowerTrail(p[1]))
-                p[1] = static_cast<uchar>(p[1] - 0x21);
-            else if (inFullWord && IsFullUpperTrail(p[1]))
-                p[1] = static_cast<uchar>(p[1] + 0x21);
-            inFullWord = true;
-            inHalfWord = false;
-        } else {
-            inHalfWord = false;
-            inFullWord = false;
-        }
-        p += len;
-    }
+    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_CAPITALIZE});
+}
+
+Case CaseFromOptions(bool upper, bool lower, bool capitalize)
+{
+    if (capitalize)
+        return CASE_CAPITALIZE;
+    if (lower)
+        return CASE_LOWER;
+    if (upper)
+        return CASE_UPPER;
+    return CASE_SAME;
 }
 
 void ApplyCaseOptions(char* name, bool upper, bool lower, bool capitalize)
 {
-    if (upper)
-        LettersToUpper(name);
-    if (lower)
-        LettersToLower(name);
-    if (capitalize)
-        CapitalizeWords(name);
+    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CaseFromOptions(upper, lower, capitalize)});
 }

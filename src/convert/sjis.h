@@ -11,16 +11,28 @@
 
 // 0x20-0x7F (printable ASCII, DEL included) and 0xA1-0xDF (half-width
 // katakana). False for control bytes, 0x80, 0xA0, lead bytes and 0xFD-0xFF.
-uint16_t IsSingleByteChar(unsigned char b);
+constexpr uint16_t IsSingleByteChar(unsigned char b)
+{
+    return (b >= 0x20 && b <= 0x7F) || (b >= 0xA1 && b <= 0xDF);
+}
 
 // 0x81-0x9F and 0xE0-0xFC: the first byte of a double-byte character.
-uint16_t IsLeadByte(unsigned char b);
+constexpr uint16_t IsLeadByte(unsigned char b)
+{
+    return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+}
 
-// 0x60-0x79 and 0x81-0x9A: trail bytes of full-width A-Z and a-z (lead 0x82).
-uint16_t IsFullWidthLetterTrail(unsigned char b);
+// 0x60-0x79 and 0x81-0x9A: trail bytes of full-width Ａ-Ｚ and ａ-ｚ (lead 0x82).
+constexpr uint16_t IsFullWidthLetterTrail(unsigned char b)
+{
+    return (b >= 0x60 && b <= 0x79) || (b >= 0x81 && b <= 0x9A);
+}
 
 // 0x81 0x40: the ideographic (full-width) space.
-uint16_t IsIdeographicSpace(unsigned char b1, unsigned char b2);
+constexpr uint16_t IsIdeographicSpace(unsigned char b1, unsigned char b2)
+{
+    return b1 == 0x81 && b2 == 0x40;
+}
 
 // Length in bytes of the character starting at p: 2 for a lead byte that is
 // followed by anything but the terminator, else 1. A lone lead byte just

@@ -8,28 +8,42 @@
 
 static const char SETTINGS_FILE_NAME[] = "config.dat";
 
-bool ParseSettingsWord(const char* text, SettingsWord* word)
+namespace {
+
+// Reads a word the way "%d" does, one byte at a time from next(), which
+// returns a byte value or -1 at the end. Works on a string and on a file
+// alike, so no amount of leading blanks or digits is cut at a buffer size.
+template <typename NextByte>
+bool ReadWord(NextByte next, SettingsWord* word)
 {
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    int c = next();
     // The white space that "%d" skips.
-    while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r')
-        p++;
+    while (c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r')
+        c = next();
     bool negative = false;
-    if (*p == '+' || *p == '-') {
-        negative = *p == '-';
-        p++;
+    if (c == '+' || c == '-') {
+        negative = c == '-';
+        c = next();
     }
-    if (*p < '0' || *p > '9')
+    if (c < '0' || c > '9')
         return false;
     // Unsigned arithmetic wraps instead of overflowing, and the low twelve
     // bits of the wrapped value are those of the number as written.
     uint32_t value = 0;
-    for (; *p >= '0' && *p <= '9'; p++)
-        value = value * 10u + static_cast<uint32_t>(*p - '0');
+    for (; c >= '0' && c <= '9'; c = next())
+        value = value * 10u + static_cast<uint32_t>(c - '0');
     if (negative)
         value = 0u - value;
     *word = static_cast<SettingsWord>(value & static_cast<uint32_t>(OPT_ALL));
     return true;
+}
+
+}  // namespace
+
+bool ParseSettingsWord(const char* text, SettingsWord* word)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    return ReadWord([&p]() { return *p != 0 ? static_cast<int>(*p++) : -1; }, word);
 }
 
 bool SettingsPathForExecutable(const char* exePath, char* buffer, size_t size)
@@ -58,13 +72,10 @@ SettingsWord LoadSettingsFrom(const char* path)
     FILE* file = fopen(path, "r");
     if (file == nullptr)
         return DEFAULT_SETTINGS;
-    // A word is at most a sign and ten digits; leave room for leading blanks.
-    char text[64];
-    size_t count = fread(text, 1, sizeof(text) - 1, file);
-    fclose(file);
-    text[count] = '\0';
     SettingsWord word;
-    return ParseSettingsWord(text, &word) ? word : DEFAULT_SETTINGS;
+    bool read = ReadWord([file]() { return getc(file); }, &word);
+    fclose(file);
+    return read ? word : DEFAULT_SETTINGS;
 }
 
 bool SaveSettingsTo(const char* path, SettingsWord word)

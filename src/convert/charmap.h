@@ -1,0 +1,42 @@
+// The engine under every conversion. Each conversion changes characters one
+// by one, never across a character boundary, and what it does to a character
+// depends only on that character (and, for capitalising, on the letters just
+// before it). So any sequence of conversions can be described by what it does
+// to each character, and carried out in one walk over the name.
+#pragma once
+
+#include <cstddef>
+
+enum Width : unsigned char { WIDTH_SAME, WIDTH_FULL, WIDTH_HALF };
+enum Case : unsigned char { CASE_SAME, CASE_UPPER, CASE_LOWER, CASE_CAPITALIZE };
+
+// What one walk does to each kind of character.
+struct CharMap {
+    bool spaces;      // 20 and 81 40 become '_'
+    Width digits;     // 0-9 and ０-９
+    Width letters;    // A-Z a-z and Ａ-Ｚ ａ-ｚ; case is kept
+    Case letterCase;  // applied after the width, to letters of both widths
+};
+
+// Characters of a name, by kind, as the walk sees them.
+struct CharCounts {
+    size_t length;  // bytes before the terminator
+    size_t ideographicSpaces;
+    size_t halfDigits;
+    size_t fullDigits;
+    size_t halfLetters;
+    size_t fullLetters;
+};
+
+CharCounts CountChars(const char* name);
+
+// Length of name after map, from its counts.
+size_t MappedLength(const CharCounts& counts, const CharMap& map);
+
+// The case step's three options as one choice: each of them decides every
+// letter's case by itself, so running them in turn comes to the last one set.
+Case CaseFromOptions(bool upper, bool lower, bool capitalize);
+
+// Applies map to name in place. Returns false, leaving name unchanged, when
+// the result would not fit in capacity bytes (terminator included).
+bool ApplyCharMap(char* name, size_t capacity, const CharMap& map);
