@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/rename.h"
 #include "convert/pipeline.h"
+#include "convert/sjis.h"
 #include "settings/settings.h"
 
 const char* SafeCommandTail(const char* ansiTail)
@@ -75,16 +76,68 @@ static void RenameInTwoSteps(const char* existingName, const char* longPath, con
     }
 }
 
+// GetLongPathNameA into a NameBuffer. On failure it leaves the buffer as it
+// was, and a result of the buffer's size or more means the long form did not
+// fit: false either way.
+static bool LongPathName(const char* path, char* longPath)
+{
+    DWORD length = GetLongPathNameA(path, longPath, NAME_BUFFER_SIZE);
+    return length != 0 && length < NAME_BUFFER_SIZE;
+}
+
+// The long form of path, as GetLongPathNameA gives it, but with the folder's
+// long form kept from the previous call when the folder is written the same.
+// Files dropped together share their folder, and resolving it costs one
+// directory lookup per component: it made a batch several times slower than
+// the moves themselves. A previous path of the same folder can only have
+// renamed an entry inside it, never the folder, so the kept form holds.
+static bool ResolveLongPath(const char* path, char* longPath)
+{
+    static NameBuffer lastFolder;
+    static NameBuffer lastLongFolder;
+
+    size_t separator = FindLastSeparator(path);
+    const char* name = path + separator + 1;
+    if (separator == NO_SEPARATOR || strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+        return LongPathName(path, longPath);
+    if (*name == '\0')
+        return false; // a folder's path ending in a separator: no name to convert
+
+    if (separator + 1 != strlen(lastFolder) || strncmp(path, lastFolder, separator + 1) != 0) {
+        lastFolder[0] = '\0';
+        NameBuffer folder;
+        memcpy(folder, path, separator + 1);
+        folder[separator + 1] = '\0';
+        if (!LongPathName(folder, lastLongFolder))
+            return false;
+        size_t length = strlen(lastLongFolder);
+        if (FindLastSeparator(lastLongFolder) + 1 != length) {
+            if (length + 1 >= NAME_BUFFER_SIZE)
+                return false;
+            lastLongFolder[length] = '\\';
+            lastLongFolder[length + 1] = '\0';
+        }
+        strcpy(lastFolder, folder);
+    }
+
+    // The entry's long name, as the file system spells it; this also tells
+    // that it exists.
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    int length = snprintf(longPath, NAME_BUFFER_SIZE, "%s%s", lastLongFolder, found.cFileName);
+    return length > 0 && length < static_cast<int>(NAME_BUFFER_SIZE);
+}
+
 void RenameOneFile(const char* path, const char* existingName)
 {
     if (!IsUsablePath(path))
         return;
 
-    // On failure the buffer is left as it was, and a return of the buffer's
-    // size or more means the long form did not fit: skip either way.
     NameBuffer longPath;
-    DWORD longLength = GetLongPathNameA(path, longPath, sizeof longPath);
-    if (longLength == 0 || longLength >= sizeof longPath)
+    if (!ResolveLongPath(path, longPath))
         return;
 
     NameBuffer directory;

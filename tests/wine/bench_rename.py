@@ -24,7 +24,7 @@ def main():
     parser.add_argument("--launcher", required=True)
     parser.add_argument("--floor", required=True)
     parser.add_argument("--files", type=int, default=500)
-    parser.add_argument("--rounds", type=int, default=5)
+    parser.add_argument("--rounds", type=int, default=7)
     args = parser.parse_args()
 
     root = winetest.temp_root("bm-bench-")
@@ -59,10 +59,13 @@ def main():
             floor_ms.append(ms2)
             print("round %d: blankmender %7.1f ms   floor %7.1f ms" % (round_number, ms1, ms2))
 
-        b = statistics.median(blank)
-        f = statistics.median(floor_ms)
-        print("median: blankmender %.1f ms, floor (MoveFileA only) %.1f ms, ratio %.2f"
-              % (b, f, b / f))
+        # The machine may be shared: the fastest round shows the cost with
+        # the least interference, the median what a user may see.
+        for label, pick in (("fastest", min), ("median", statistics.median)):
+            b = pick(blank)
+            f = pick(floor_ms)
+            print("%-8s blankmender %7.1f ms, floor (MoveFileA only) %7.1f ms, ratio %.2f"
+                  % (label + ":", b, f, b / f))
     finally:
         shutil.rmtree(root, ignore_errors=True)
     return 0

@@ -124,6 +124,14 @@ def cases_folders():
         tail=lambda d: " ".join([q(d + r"\my folder.v2"), q(d + r"\photo 2024"),
                                  q(d + "\\x y\\")]))
     yield dict(
+        name="a folder renamed between paths inside it",
+        files=["s t/a b.txt", "s t/c d.txt", "u v/w x/"],
+        renames={"s t/a b.txt": "s t/a_b.txt", "s t/": "s_t/"},
+        # The last path names the folder by its old name, which is gone.
+        # "." and ".." name folders through their parents: nothing moves.
+        tail=lambda d: " ".join(q(d + "\\" + n) for n in [
+            r"s t\a b.txt", "s t", r"s t\c d.txt", r"u v\.", r"u v\w x\.."]))
+    yield dict(
         name="a target already present is never replaced",
         # E_F.txt counts as present too: names ignore case.
         files=["a b.txt", "a_b.txt", "c d/in.txt", "c_d/in.txt", "e f.txt", "E_F.txt"],

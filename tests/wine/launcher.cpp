@@ -67,20 +67,28 @@ int main(int argc, char** argv)
         PROCESS_INFORMATION process;
         memset(&process, 0, sizeof process);
 
+        if (fields[0][0] == 'W' &&
+            (!ToWide(fields[1], wideFields[0]) || !ToWide(fields[2], wideFields[1]) ||
+             !ToWide(fields[3], wideFields[2])))
+            return 3;
+
+        // Under load Wine now and then fails to start a process at all
+        // (ERROR_INTERNAL_ERROR); that is no fault of the program under test.
         LARGE_INTEGER started;
-        QueryPerformanceCounter(&started);
-        BOOL ok;
-        if (fields[0][0] == 'W') {
-            if (!ToWide(fields[1], wideFields[0]) || !ToWide(fields[2], wideFields[1]) ||
-                !ToWide(fields[3], wideFields[2]))
-                return 3;
-            ok = CreateProcessW(wideFields[1][0] ? wideFields[1] : nullptr, wideFields[2], nullptr,
-                                nullptr, FALSE, 0, nullptr,
-                                wideFields[0][0] ? wideFields[0] : nullptr, &startW, &process);
-        } else {
-            ok = CreateProcessA(fields[2][0] ? fields[2] : nullptr, fields[3], nullptr, nullptr,
-                                FALSE, 0, nullptr, fields[1][0] ? fields[1] : nullptr, &startA,
-                                &process);
+        BOOL ok = FALSE;
+        for (int attempt = 0; attempt < 3 && !ok; ++attempt) {
+            if (attempt > 0)
+                Sleep(500);
+            QueryPerformanceCounter(&started);
+            if (fields[0][0] == 'W') {
+                ok = CreateProcessW(wideFields[1][0] ? wideFields[1] : nullptr, wideFields[2],
+                                    nullptr, nullptr, FALSE, 0, nullptr,
+                                    wideFields[0][0] ? wideFields[0] : nullptr, &startW, &process);
+            } else {
+                ok = CreateProcessA(fields[2][0] ? fields[2] : nullptr, fields[3], nullptr,
+                                    nullptr, FALSE, 0, nullptr,
+                                    fields[1][0] ? fields[1] : nullptr, &startA, &process);
+            }
         }
 
         if (!ok) {

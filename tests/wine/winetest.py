@@ -43,18 +43,16 @@ def snapshot(root):
 
 
 def apply_renames(before, renames):
-    """The snapshot expected after renames {old: new}; renaming a folder
-    moves what it holds."""
+    """The snapshot expected after renames {old: new}, applied in order;
+    renaming a folder moves what it holds."""
     after = {}
     for rel, digest in before.items():
-        new_rel = rel
         for old, new in renames.items():
             old_key = old.rstrip("/")
             new_key = new.rstrip("/")
             if rel.rstrip("/") == old_key or rel.startswith(old_key + "/"):
-                new_rel = new_key + rel[len(old_key):]
-                break
-        after[new_rel] = digest
+                rel = new_key + rel[len(old_key):]
+        after[rel] = digest
     return after
 
 
