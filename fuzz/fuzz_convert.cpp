@@ -1,0 +1,180 @@
+// Fuzz target for the conversion pipeline, the separator search and the
+// settings word parser.
+//
+// Input layout: two bytes of settings word (little-endian, so every word
+// and the ignored bits above it are reached), one byte of spare capacity,
+// then the name up to the first NUL. The name is copied into a heap buffer
+// that ends exactly at the capacity, so AddressSanitizer reports any byte
+// read or written beyond it.
+//
+// Built with -fsanitize=fuzzer this is a libFuzzer target. Built without
+// (BLANKMENDER_FUZZ_MAIN), main() runs the target over every file named on
+// the command line, and every file in every folder named there.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "convert/pipeline.h"
+#include "convert/sjis.h"
+#include "reference.h"
+#include "settings/settings.h"
+
+namespace {
+
+// Names longer than any path are still worth a look, but the reference
+// shifts its tail byte by byte, so keep it bounded.
+const size_t MAX_NAME = 1024;
+
+[[noreturn]] void Fail(const char* what, const char* name, const std::string& got,
+                       const std::string& expected)
+{
+    std::fprintf(stderr, "%s\n  name     %s\n  got      %s\n  expected %s\n", what,
+                 Ref::Hex(name).c_str(), got.c_str(), expected.c_str());
+    std::abort();
+}
+
+std::unique_ptr<char[]> ExactCopy(const char* name, size_t n, size_t capacity)
+{
+    std::unique_ptr<char[]> buf(new char[capacity]);
+    std::memcpy(buf.get(), name, n + 1);
+    return buf;
+}
+
+void CheckPipeline(int word, const char* name, size_t n, size_t capacity)
+{
+    std::unique_ptr<char[]> got = ExactCopy(name, n, capacity);
+    const bool ok = ConvertNameWithWord(word, got.get(), capacity);
+
+    std::vector<char> ref(2 * n + 1);
+    std::memcpy(ref.data(), name, n + 1);
+    const size_t needed = Ref::ConvertNameWithWord(word, ref.data());
+
+    if (ok != (needed <= capacity))
+        Fail("ConvertNameWithWord: wrong answer to whether the result fits", name,
+             (ok ? "true at capacity " : "false at capacity ") + std::to_string(capacity),
+             "needs " + std::to_string(needed) + " for word " + std::to_string(word));
+    if (ok && std::strcmp(got.get(), ref.data()) != 0)
+        Fail("ConvertNameWithWord differs from the reference", name, Ref::Hex(got.get()),
+             Ref::Hex(ref.data()));
+}
+
+void CheckSeparator(const char* name, size_t n)
+{
+    std::unique_ptr<char[]> path = ExactCopy(name, n, n + 1);
+    const size_t got = FindLastSeparator(path.get());
+    const size_t expected = Ref::FindLastSeparator(name);
+    if (got != expected)
+        Fail("FindLastSeparator", name, std::to_string(got), std::to_string(expected));
+}
+
+// "config.dat" beside the executable, in a buffer a few bytes either side
+// of the exact fit.
+void CheckSettingsPath(const char* name, size_t n, size_t spare)
+{
+    const size_t sep = Ref::FindLastSeparator(name);
+    const std::string expected =
+        sep == Ref::NONE ? std::string() : std::string(name, sep + 1) + "config.dat";
+    const size_t widened = expected.size() + 1 + (spare & 7);
+    const size_t size = widened > 4 ? widened - 4 : 1;
+
+    std::unique_ptr<char[]> exe = ExactCopy(name, n, n + 1);
+    std::unique_ptr<char[]> buffer(new char[size]);
+    const bool ok = SettingsPathForExecutable(exe.get(), buffer.get(), size);
+    const bool fits = sep != Ref::NONE && expected.size() + 1 <= size;
+    if (ok != fits || (ok && expected != buffer.get()))
+        Fail("SettingsPathForExecutable", name, ok ? buffer.get() : "false",
+             fits ? expected : "false");
+}
+
+// "%d" semantics, reduced modulo 4096 as it goes: the low twelve bits of a
+// number do not depend on how far it overflowed.
+bool ParseOracle(const char* text, int* word)
+{
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r'))
+        ++p;
+    const bool negative = *p == '-';
+    if (*p == '-' || *p == '+')
+        ++p;
+    if (*p < '0' || *p > '9')
+        return false;
+    unsigned value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p)
+        value = (value * 10 + (*p - '0')) % 4096;
+    *word = static_cast<int>((negative ? 4096 - value : value) % 4096);
+    return true;
+}
+
+void CheckParse(const char* name, size_t n)
+{
+    std::unique_ptr<char[]> text = ExactCopy(name, n, n + 1);
+    int got = -1;
+    int expected = -1;
+    const bool ok = ParseSettingsWord(text.get(), &got);
+    const bool expected_ok = ParseOracle(name, &expected);
+    if (ok != expected_ok || (ok && got != expected))
+        Fail("ParseSettingsWord", name, ok ? std::to_string(got) : "false",
+             expected_ok ? std::to_string(expected) : "false");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 3)
+        return 0;
+    const int word = data[0] | (data[1] << 8);
+    const size_t spare = data[2];
+    std::string name(reinterpret_cast<const char*>(data + 3), size - 3);
+    name.resize(std::min(std::strlen(name.c_str()), MAX_NAME));
+    const size_t n = name.size();
+
+    CheckPipeline(word, name.c_str(), n, n + 1 + spare);
+    CheckSeparator(name.c_str(), n);
+    CheckSettingsPath(name.c_str(), n, spare);
+    CheckParse(name.c_str(), n);
+    return 0;
+}
+
+#ifdef BLANKMENDER_FUZZ_MAIN
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+void RunFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)),
+                                  std::istreambuf_iterator<char>());
+    LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    namespace fs = std::filesystem;
+    size_t runs = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (fs::is_directory(argv[i])) {
+            for (const auto& entry : fs::directory_iterator(argv[i]))
+                if (entry.is_regular_file()) {
+                    RunFile(entry.path());
+                    ++runs;
+                }
+        } else {
+            RunFile(argv[i]);
+            ++runs;
+        }
+    }
+    std::printf("ran %zu inputs\n", runs);
+    return runs > 0 ? 0 : 1;
+}
+#endif

@@ -1,0 +1,49 @@
+// A deliberately naive second implementation of the conversions, kept only
+// for tests: it follows the written algorithms step by step (a character
+// walk that shifts the whole tail one byte per insertion or removal, two
+// passes for spaces and for case), so a faster core can be compared with it
+// byte for byte.
+//
+// The growing functions take no capacity: the caller gives them room for
+// twice the string plus the terminator, the most any word can need.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace Ref {
+
+// "82 60 41": the bytes of s up to its terminator, for failure messages.
+std::string Hex(const char* s);
+std::string Hex(const std::string& s);
+
+bool IsSingleByteChar(unsigned char b);
+bool IsLeadByte(unsigned char b);
+bool IsFullWidthLetterTrail(unsigned char b);
+bool IsIdeographicSpace(unsigned char b1, unsigned char b2);
+
+// Length of the character at s[i]: 2 for a lead byte followed by anything
+// but the terminator, else 1.
+size_t CharLength(const unsigned char* s, size_t i);
+
+// Last '\\' or '/' that begins a character, walking forward; npos if none.
+constexpr size_t NONE = static_cast<size_t>(-1);
+size_t FindLastSeparator(const char* path);
+
+void SpacesToUnderbar(char* name);
+void DigitsToFullWidth(char* name);
+void DigitsToHalfWidth(char* name);
+void LettersToFullWidth(char* name);
+void LettersToHalfWidth(char* name);
+void LettersToUpper(char* name);
+void LettersToLower(char* name);
+void CapitalizeWords(char* name);
+void ApplyCaseOptions(char* name, bool upper, bool lower, bool capitalize);
+
+// The pipeline for one word, bit by bit in the fixed order. name needs room
+// for 2 * strlen(name) + 1 bytes. Returns the largest size (terminator
+// included) the string reached after any step: the capacity the real
+// pipeline needs to succeed.
+size_t ConvertNameWithWord(int word, char* name);
+
+} // namespace Ref

@@ -1,0 +1,350 @@
+#include "convert/convert.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "reference.h"
+
+namespace {
+
+struct Row {
+    const char* in;
+    const char* out;
+};
+
+// Runs fn on a heap copy that ends right at the terminator, so a read or
+// write past it is an AddressSanitizer error.
+std::string RunShrinking(void (*fn)(char*), const std::string& in)
+{
+    std::unique_ptr<char[]> buf(new char[in.size() + 1]);
+    std::memcpy(buf.get(), in.c_str(), in.size() + 1);
+    fn(buf.get());
+    return std::string(buf.get());
+}
+
+// Runs fn on a heap buffer of exactly capacity bytes holding in.
+std::string RunGrowing(bool (*fn)(char*, size_t), const std::string& in, size_t capacity,
+                       bool* ok)
+{
+    std::unique_ptr<char[]> buf(new char[capacity]);
+    std::memset(buf.get(), 0x7E, capacity);
+    std::memcpy(buf.get(), in.c_str(), in.size() + 1);
+    *ok = fn(buf.get(), capacity);
+    return std::string(buf.get());
+}
+
+std::string RunRef(void (*fn)(char*), const std::string& in)
+{
+    std::vector<char> buf(2 * in.size() + 1);
+    std::memcpy(buf.data(), in.c_str(), in.size() + 1);
+    fn(buf.data());
+    return std::string(buf.data());
+}
+
+void CheckShrinking(void (*fn)(char*), void (*ref)(char*), const std::vector<Row>& rows)
+{
+    for (const Row& r : rows) {
+        SCOPED_TRACE(Ref::Hex(r.in));
+        EXPECT_EQ(Ref::Hex(RunShrinking(fn, r.in)), Ref::Hex(r.out));
+        EXPECT_EQ(Ref::Hex(RunRef(ref, r.in)), Ref::Hex(r.out)) << "reference";
+        EXPECT_EQ(Ref::Hex(RunShrinking(fn, r.out)), Ref::Hex(r.out)) << "second pass";
+    }
+}
+
+// Each row at the exact capacity it needs, and at one byte less.
+void CheckGrowing(bool (*fn)(char*, size_t), void (*ref)(char*), const std::vector<Row>& rows)
+{
+    for (const Row& r : rows) {
+        SCOPED_TRACE(Ref::Hex(r.in));
+        const size_t in_len = std::strlen(r.in);
+        const size_t out_len = std::strlen(r.out);
+        EXPECT_EQ(Ref::Hex(RunRef(ref, r.in)), Ref::Hex(r.out)) << "reference";
+
+        bool ok = false;
+        EXPECT_EQ(Ref::Hex(RunGrowing(fn, r.in, out_len + 1, &ok)), Ref::Hex(r.out));
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(Ref::Hex(RunGrowing(fn, r.out, out_len + 1, &ok)), Ref::Hex(r.out))
+            << "second pass";
+        EXPECT_TRUE(ok);
+        if (out_len > in_len) {
+            ok = true;
+            EXPECT_EQ(Ref::Hex(RunGrowing(fn, r.in, out_len, &ok)), Ref::Hex(r.in))
+                << "one byte short must leave the name alone";
+            EXPECT_FALSE(ok);
+        }
+    }
+}
+
+// "Ｑｕｉｂ ver ２.004　製作.見本文字", the dialog's preview sample.
+const char SAMPLE[] =
+    "\x82\x70\x82\x95\x82\x89\x82\x82 ver \x82\x51.004\x81\x40\x90\xBB\x8D\xEC."
+    "\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A";
+
+TEST(SpacesToUnderbar, Vectors)
+{
+    CheckShrinking(SpacesToUnderbar, Ref::SpacesToUnderbar, {
+        {"", ""},
+        {" ", "_"},
+        {"a b  c", "a_b__c"},
+        {"x\x81\x40y", "x_y"},
+        {"\x81\x40\x81\x40", "__"},
+        {"a\x81\x40\x81\x40" "b", "a__b"},
+        {"\x81\x40 ", "__"},
+        {" \x81\x40", "__"},
+        {"\x82\xA0 b", "\x82\xA0_b"},                              // あ b
+        {"\x95\x5C x", "\x95\x5C_x"},                              // 表 x
+        {"\x83\x74\x83\x40\x83\x43\x83\x8B 1", "\x83\x74\x83\x40\x83\x43\x83\x8B_1"},
+        {"\x82\xAB\x82\xE1 x", "\x82\xAB\x82\xE1_x"},              // きゃ x
+        {"\xB1 b", "\xB1_b"},                                      // ｱ b
+        {"\xDF a", "\xDF_a"},                                      // ﾟ a
+        {"\xDF ", "\xDF_"},
+        {"\xE0 ", "\xE0 "},                                        // E0 20 is one character
+        {"\xA0 ", "\xA0_"},
+        {"\x80 ", "\x80_"},
+        {"\xFD ", "\xFD_"},
+        {"\x81 ", "\x81 "},                                        // trail byte 0x20
+        {"\x83\x20" "a", "\x83\x20" "a"},
+        {"\x82\x81\x40" "b", "\x82\x81\x40" "b"},                  // ａ@b
+        {"\x81\x81\x40\x40", "\x81\x81\x40\x40"},
+        {"\x81", "\x81"},                                          // lone lead byte
+        {" \x81", "_\x81"},
+        {"\x81\x40\x81", "_\x81"},
+        {"a\x82\xA0", "a\x82\xA0"},
+        {SAMPLE,
+         "\x82\x70\x82\x95\x82\x89\x82\x82_ver_\x82\x51.004_\x90\xBB\x8D\xEC."
+         "\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    });
+}
+
+TEST(DigitsToFullWidth, Vectors)
+{
+    CheckGrowing(DigitsToFullWidth, Ref::DigitsToFullWidth, {
+        {"", ""},
+        {"2002\x94\x4E 12\x8C\x8E",                                 // 2002年 12月
+         "\x82\x51\x82\x4F\x82\x4F\x82\x51\x94\x4E \x82\x50\x82\x51\x8C\x8E"},
+        {"abc123def", "abc\x82\x50\x82\x51\x82\x52" "def"},
+        {"0123456789",
+         "\x82\x4F\x82\x50\x82\x51\x82\x52\x82\x53\x82\x54\x82\x55\x82\x56\x82\x57\x82\x58"},
+        {"/:", "/:"},                                              // 0x2F, 0x3A
+        {"\x83\x30", "\x83\x30"},                                  // trail byte '0'
+        {"\x81" "1", "\x81" "1"},
+        {"1\x81", "\x82\x50\x81"},
+        {"\x81", "\x81"},
+        {"\xDF" "1", "\xDF\x82\x50"},
+        {"\xE0" "1", "\xE0" "1"},
+        {"\xB1" "9", "\xB1\x82\x58"},
+        {"\xA0" "5", "\xA0\x82\x54"},
+        {"\x82\x4F", "\x82\x4F"},
+        {"\x8C\x82" "9", "\x8C\x82\x82\x58"},
+    });
+}
+
+TEST(DigitsToHalfWidth, Vectors)
+{
+    CheckShrinking(DigitsToHalfWidth, Ref::DigitsToHalfWidth, {
+        {"", ""},
+        {"\x82\x4F\x82\x50\x82\x51\x82\x58", "0129"},
+        {"\x82\x51\x82\x4F\x82\x4F\x82\x51\x94\x4E \x82\x50\x82\x51\x8C\x8E",
+         "2002\x94\x4E 12\x8C\x8E"},
+        {"a\x82\x50" "b", "a1b"},
+        {"\x8C\x82\x58", "\x8C\x82\x58"},                          // 撃X
+        {"\x82\x82\x4F", "\x82\x82\x4F"},
+        {"\x81\x82\x4F", "\x81\x82\x4F"},
+        {"\x82\x4E", "\x82\x4E"},
+        {"\x82\x59", "\x82\x59"},
+        {"\x82", "\x82"},
+        {"1\x82", "1\x82"},
+        {"\x82\x50\x82", "1\x82"},
+        {"\x83\x4F", "\x83\x4F"},
+        {"\xDF\x82\x4F", "\xDF" "0"},
+        {"\xE0\x82\x4F", "\xE0\x82\x4F"},
+        {"2002", "2002"},
+    });
+}
+
+TEST(LettersToFullWidth, Vectors)
+{
+    CheckGrowing(LettersToFullWidth, Ref::LettersToFullWidth, {
+        {"", ""},
+        {"\x82\x60" "Bc", "\x82\x60\x82\x61\x82\x83"},             // ＡBc
+        {"hello world",
+         "\x82\x88\x82\x85\x82\x8C\x82\x8C\x82\x8F \x82\x97\x82\x8F\x82\x92\x82\x8C\x82\x84"},
+        {"AZaz", "\x82\x60\x82\x79\x82\x81\x82\x9A"},
+        {"@[`{", "@[`{"},
+        {"\x83\x41\x83\x4A", "\x83\x41\x83\x4A"},                  // アカ
+        {"\x8D\x82" "a", "\x8D\x82\x82\x81"},                      // 高a
+        {"\x81" "A", "\x81" "A"},
+        {"A\x81", "\x82\x60\x81"},
+        {"\x81", "\x81"},
+        {"\xDF" "a", "\xDF\x82\x81"},
+        {"\xE0" "a", "\xE0" "a"},
+        {"1 _.", "1 _."},
+        {"\x82\x60", "\x82\x60"},
+        {"\x82\x9A", "\x82\x9A"},
+    });
+}
+
+TEST(LettersToHalfWidth, Vectors)
+{
+    CheckShrinking(LettersToHalfWidth, Ref::LettersToHalfWidth, {
+        {"", ""},
+        {"\x82\x60" "Bc", "ABc"},
+        {"\x82\x86\x82\x89\x82\x8C\x82\x85", "file"},              // ｆｉｌｅ
+        {"\x82\x60\x82\x79\x82\x81\x82\x9A", "AZaz"},
+        {"\x82\x5F\x82\x7A\x82\x80\x82\x9B", "\x82\x5F\x82\x7A\x82\x80\x82\x9B"},
+        {"\x8D\x82" "a", "\x8D\x82" "a"},                          // 高a
+        {"\x8D\x82\x82\x81", "\x8D\x82" "a"},
+        {"\x83\x82\x60", "\x83\x82\x60"},
+        {"\x82\x81\x40" "b", "a@b"},
+        {"\x82", "\x82"},
+        {"a\x82", "a\x82"},
+        {"\x82\x4F", "\x82\x4F"},
+        {"\x81\x82\x60", "\x81\x82\x60"},
+        {"\xDF\x82\x60", "\xDF" "A"},
+        {"\x82\x60\x82\x51", "A\x82\x51"},
+    });
+}
+
+// «Ａｂｃ ｄＥＦ» and «ＡBc»: both widths and mixed widths.
+const char ABC_DEF[] = "\x82\x60\x82\x82\x82\x83 \x82\x84\x82\x64\x82\x65";
+
+TEST(LettersToUpper, Vectors)
+{
+    CheckShrinking(LettersToUpper, Ref::LettersToUpper, {
+        {"", ""},
+        {"hello World", "HELLO WORLD"},
+        {ABC_DEF, "\x82\x60\x82\x61\x82\x62 \x82\x63\x82\x64\x82\x65"},
+        {"\x82\x60" "Bc", "\x82\x60" "BC"},
+        {"az`{@[", "AZ`{@["},
+        {"\x83\x61", "\x83\x61"},                                  // ヂ: trail 'a'
+        {"\x8D\x82" "a", "\x8D\x82" "A"},
+        {"\x8D\x82\x82\x81", "\x8D\x82\x82\x60"},
+        {"\x82" "a", "\x82" "a"},                                  // 82 61 is Ｂ
+        {"a\x82", "A\x82"},
+        {"\x82\x81\x82\x9A\x82\x9B\x82\x80", "\x82\x60\x82\x79\x82\x9B\x82\x80"},
+        {"\xE0" "a", "\xE0" "a"},
+        {"\xDF" "a", "\xDF" "A"},
+        {"\x81\x82\x81", "\x81\x82\x81"},
+    });
+}
+
+TEST(LettersToLower, Vectors)
+{
+    CheckShrinking(LettersToLower, Ref::LettersToLower, {
+        {"", ""},
+        {"HELLO world", "hello world"},
+        {ABC_DEF, "\x82\x81\x82\x82\x82\x83 \x82\x84\x82\x85\x82\x86"},
+        {"\x82\x60" "Bc", "\x82\x81" "bc"},
+        {"AZ@[", "az@["},
+        {"\x83\x41", "\x83\x41"},                                  // ア
+        {"\x8D\x82" "PDF", "\x8D\x82" "pdf"},                      // 高PDF
+        {"\x82" "A", "\x82\x41"},                                  // 82 41 is not a letter
+        {"\x82" "a", "\x82\x82"},                                  // 82 61 is Ｂ
+        {"\x82\x60\x82\x79\x82\x7A\x82\x5F", "\x82\x81\x82\x9A\x82\x7A\x82\x5F"},
+        {"A\x82", "a\x82"},
+        {"\xE0" "A", "\xE0" "A"},
+    });
+}
+
+TEST(CapitalizeWords, Vectors)
+{
+    CheckShrinking(CapitalizeWords, Ref::CapitalizeWords, {
+        {"", ""},
+        {"hello world", "Hello World"},
+        {"HELLO_world", "Hello_World"},
+        {"abc123def", "Abc123Def"},
+        {"mcDONALD o'neil", "Mcdonald O'Neil"},
+        {ABC_DEF, "\x82\x60\x82\x82\x82\x83 \x82\x63\x82\x85\x82\x86"},
+        {"\x82\x60" "Bc", "\x82\x60" "Bc"},
+        {"a\x82\x60" "b", "A\x82\x60" "B"},
+        {"\x82\x81" "A\x82\x81", "\x82\x60" "A\x82\x60"},
+        {"\x82\x86\x82\x89\x82\x8C\x82\x85", "\x82\x65\x82\x89\x82\x8C\x82\x85"},  // ｆｉｌｅ
+        {"\x82\x60\x82\x60", "\x82\x60\x82\x81"},
+        {"\x82\x81\x82", "\x82\x60\x82"},                          // lone lead ends the word
+        {"\x82\x81\x82\x9B\x82\x81", "\x82\x60\x82\x9B\x82\x60"},
+        {"\x82\x81\x81\x40\x82\x81", "\x82\x60\x81\x40\x82\x60"},
+        {"\x8D\x82" "PDF", "\x8D\x82" "Pdf"},                      // 高PDF
+        {"\x83\x41" "bc", "\x83\x41" "Bc"},                        // ア then a word
+        {"\x82" "ab", "\x82" "aB"},                                // 82 61 is Ｂ
+        {"ver \x82\x51.004", "Ver \x82\x51.004"},
+        {"x\xDFy", "X\xDFY"},
+        {"\xE0" "ab", "\xE0" "aB"},
+        {"ab\x81", "Ab\x81"},
+        {"a", "A"},
+        {"Z", "Z"},
+    });
+}
+
+TEST(ApplyCaseOptions, LastFlagWins)
+{
+    const char* in = "heLLo \x82\x76\x82\x8F\x82\x92\x82\x8C\x82\x84";  // heLLo Ｗｏｒｌｄ
+    const char* upper = "HELLO \x82\x76\x82\x6E\x82\x71\x82\x6B\x82\x63";
+    const char* lower = "hello \x82\x97\x82\x8F\x82\x92\x82\x8C\x82\x84";
+    const char* cap = "Hello \x82\x76\x82\x8F\x82\x92\x82\x8C\x82\x84";
+    struct Case { bool u, l, c; const char* out; };
+    const Case cases[] = {
+        {false, false, false, in}, {true, false, false, upper}, {false, true, false, lower},
+        {false, false, true, cap}, {true, true, false, lower},  {true, false, true, cap},
+        {false, true, true, cap},  {true, true, true, cap},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.u << c.l << c.c);
+        std::string buf = in;
+        ApplyCaseOptions(&buf[0], c.u, c.l, c.c);
+        EXPECT_EQ(Ref::Hex(buf), Ref::Hex(c.out));
+        std::string ref = in;
+        Ref::ApplyCaseOptions(&ref[0], c.u, c.l, c.c);
+        EXPECT_EQ(Ref::Hex(ref), Ref::Hex(c.out)) << "reference";
+    }
+}
+
+TEST(GrowingConversions, CapacityLimits)
+{
+    struct Grow { const char* name; bool (*fn)(char*, size_t); void (*ref)(char*); };
+    const Grow grows[] = {
+        {"digits", DigitsToFullWidth, Ref::DigitsToFullWidth},
+        {"letters", LettersToFullWidth, Ref::LettersToFullWidth},
+    };
+    const char* inputs[] = {
+        "my file 01", "1", "a", "A1b2C3", ("\x83\x41" "9z"), "x\x82", "\x82\x60\x82\x4F",
+    };
+    for (const Grow& g : grows) {
+        for (const char* in : inputs) {
+            SCOPED_TRACE(testing::Message() << g.name << " " << Ref::Hex(in));
+            const std::string expected = RunRef(g.ref, in);
+            const size_t n = std::strlen(in);
+            const size_t need = expected.size() + 1;
+            // Every capacity from the bare string up to some slack: fits
+            // exactly when the result and its terminator fit.
+            for (size_t cap = n + 1; cap <= need + 3; ++cap) {
+                SCOPED_TRACE(cap);
+                bool ok = false;
+                const std::string got = RunGrowing(g.fn, in, cap, &ok);
+                EXPECT_EQ(ok, cap >= need);
+                EXPECT_EQ(Ref::Hex(got), Ref::Hex(ok ? expected : std::string(in)));
+            }
+        }
+    }
+}
+
+TEST(GrowingConversions, FullNameBuffer)
+{
+    // In a 256-byte name buffer 127 digits grow to 254 bytes and fit; 128
+    // would need 257 bytes with the terminator.
+    for (size_t count : {126u, 127u, 128u, 129u}) {
+        SCOPED_TRACE(count);
+        bool ok = false;
+        const std::string digits = RunGrowing(DigitsToFullWidth, std::string(count, '7'), 256, &ok);
+        EXPECT_EQ(ok, count <= 127);
+        EXPECT_EQ(digits.size(), ok ? 2 * count : count);
+        const std::string letters = RunGrowing(LettersToFullWidth, std::string(count, 'q'), 256, &ok);
+        EXPECT_EQ(ok, count <= 127);
+        EXPECT_EQ(letters.size(), ok ? 2 * count : count);
+    }
+}
+
+} // namespace
