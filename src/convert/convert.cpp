@@ -45,104 +45,95 @@ inline bool IsFullDigitTrail(uchar t) { return t >= 0x4F && t <= 0x58; }  // ０
 inline bool IsFullUpperTrail(uchar t) { return t >= 0x60 && t <= 0x79; }  // Ａ-Ｚ
 inline bool IsFullLowerTrail(uchar t) { return t >= 0x81 && t <= 0x9A; }  // ａ-ｚ
 
-// Writes letter number index (0 = A) in the given width and case.
-inline uchar* PutLetter(uchar* write, int index, bool full, bool upper)
-{
-    if (full) {
-        write[0] = 0x82;
-        write[1] = static_cast<uchar>(index + (upper ? 0x60 : 0x81));
-        return write + 2;
-    }
-    write[0] = static_cast<uchar>(index + (upper ? 0x41 : 0x61));
-    return write + 1;
-}
-
 // The walk itself: reads the name at read and writes the result at write.
 // write may equal read, or lie before it by at least the bytes the map adds
-// up to any point, so no byte is overwritten before it is read.
+// up to any point, so no byte is overwritten before it is read. Every byte
+// from the new terminator up to the old one ends up zero.
 void Walk(const uchar* read, uchar* write, const CharMap& map)
 {
     // Capitalising starts a word at a letter that does not follow a letter
     // of the same width.
-    bool inHalfWord = false;
-    bool inFullWord = false;
+    enum { NO_WORD, HALF_WORD, FULL_WORD } word = NO_WORD;
     for (;;) {
         const uchar c = *read;
-        int letter = -1;  // 0-25 when this character is a letter
-        bool full = false, upper = false;
-        switch (kClass.of[c]) {
-        case B_END:
-            *write = 0;
-            return;
-        case B_SPACE:
-            *write++ = map.spaces ? 0x5F : c;
-            read++;
-            break;
-        case B_DIGIT:
-            if (map.digits == WIDTH_FULL) {
-                write[0] = 0x82;
-                write[1] = static_cast<uchar>(c + 0x1F);
-                write += 2;
-            } else {
-                *write++ = c;
-            }
-            read++;
-            break;
-        case B_UPPER:
-        case B_LOWER:
-            upper = kClass.of[c] == B_UPPER;
-            letter = c - (upper ? 0x41 : 0x61);
-            read++;
-            break;
-        case B_LEAD: {
+        int letter;  // 0-25 for A-Z
+        bool full, upper;
+        if (c >= 0x80) {
             const uchar t = read[1];
-            if (t == 0) {
-                // A lone lead byte before the terminator is a character of
-                // its own.
+            // Half-width katakana and the bytes that begin no character, and
+            // a lone lead byte before the terminator, are characters of their
+            // own.
+            if (!IsLeadByte(c) || t == 0) {
                 *write++ = c;
                 read++;
-                break;
+                word = NO_WORD;
+                continue;
             }
             read += 2;
-            if (c == 0x82 && IsFullDigitTrail(t) && map.digits == WIDTH_HALF) {
-                *write++ = static_cast<uchar>(t - 0x1F);
-            } else if (c == 0x82 && (IsFullUpperTrail(t) || IsFullLowerTrail(t))) {
-                upper = IsFullUpperTrail(t);
+            if (c == 0x82 && IsFullWidthLetterTrail(t)) {
+                upper = t <= 0x79;
                 letter = t - (upper ? 0x60 : 0x81);
                 full = true;
-            } else if (map.spaces && IsIdeographicSpace(c, t)) {
-                *write++ = 0x5F;
             } else {
-                write[0] = c;
-                write[1] = t;
-                write += 2;
+                word = NO_WORD;
+                if (c == 0x82 && IsFullDigitTrail(t) && map.digits == WIDTH_HALF) {
+                    *write++ = static_cast<uchar>(t - 0x1F);
+                } else if (map.spaces && IsIdeographicSpace(c, t)) {
+                    *write++ = 0x5F;
+                } else {
+                    write[0] = c;
+                    write[1] = t;
+                    write += 2;
+                }
+                continue;
             }
-            break;
-        }
-        default:
-            *write++ = c;
-            read++;
-            break;
+        } else {
+            const uchar folded = c | 0x20;  // A-Z to a-z, leaving no other letter
+            if (folded >= 0x61 && folded <= 0x7A) {
+                upper = c <= 0x5A;
+                letter = folded - 0x61;
+                full = false;
+                read++;
+            } else {
+                if (c == 0) {
+                    // Clear what the name no longer occupies, from the new
+                    // terminator up to the old one, as shifting would.
+                    memset(write, 0, static_cast<size_t>(read - write) + 1);
+                    return;
+                }
+                read++;
+                word = NO_WORD;
+                if (c == 0x20 && map.spaces) {
+                    *write++ = 0x5F;
+                } else if (c >= 0x30 && c <= 0x39 && map.digits == WIDTH_FULL) {
+                    write[0] = 0x82;
+                    write[1] = static_cast<uchar>(c + 0x1F);
+                    write += 2;
+                } else {
+                    *write++ = c;
+                }
+                continue;
+            }
         }
 
-        if (letter < 0) {
-            inHalfWord = inFullWord = false;
-            continue;
-        }
         if (map.letters == WIDTH_FULL)
             full = true;
         else if (map.letters == WIDTH_HALF)
             full = false;
-        bool& inWord = full ? inFullWord : inHalfWord;
         switch (map.letterCase) {
         case CASE_SAME: break;
         case CASE_UPPER: upper = true; break;
         case CASE_LOWER: upper = false; break;
-        case CASE_CAPITALIZE: upper = !inWord; break;
+        case CASE_CAPITALIZE: upper = word != (full ? FULL_WORD : HALF_WORD); break;
         }
-        inWord = true;
-        (full ? inHalfWord : inFullWord) = false;
-        write = PutLetter(write, letter, full, upper);
+        word = full ? FULL_WORD : HALF_WORD;
+        if (full) {
+            write[0] = 0x82;
+            write[1] = static_cast<uchar>(letter + (upper ? 0x60 : 0x81));
+            write += 2;
+        } else {
+            *write++ = static_cast<uchar>(letter + (upper ? 0x41 : 0x61));
+        }
     }
 }
 
@@ -220,26 +211,28 @@ bool ApplyCharMap(char* name, size_t capacity, const CharMap& map)
         return true;
     }
 
+    // Widening: convert forward from a copy of the name moved towards the end
+    // of the buffer. The write position then stays at or before the read
+    // position, since it gains on it only by the bytes added so far.
+    size_t length = strlen(name);
+    if (2 * length + 1 <= capacity) {
+        // Even if every character doubled it would fit: no need to count.
+        memmove(s + length, s, length + 1);
+        Walk(s + length, s, map);
+        return true;
+    }
+
     const CharCounts counts = CountChars(name);
     size_t growth = (map.digits == WIDTH_FULL ? counts.halfDigits : 0) +
                     (map.letters == WIDTH_FULL ? counts.halfLetters : 0);
     if (MappedLength(counts, map) + 1 > capacity)
         return false;
-    if (growth == 0) {
-        Walk(s, s, map);
-        return true;
-    }
-
-    size_t length = counts.length;
     if (length + growth + 1 > capacity) {
         // Only the narrowing leaves room for the widening.
         const CharMap narrowing = NarrowingPart(map);
         Walk(s, s, narrowing);
         length = MappedLength(counts, narrowing);
     }
-    // Move the name to the end of the room it needs and convert it forward
-    // into the start of the buffer: the write position stays at or before the
-    // read position, since it can gain on it only by the bytes added.
     memmove(s + growth, s, length + 1);
     Walk(s + growth, s, map);
     return true;

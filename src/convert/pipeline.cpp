@@ -1,5 +1,7 @@
 #include "convert/pipeline.h"
 
+#include <cstring>
+
 #include "convert/charmap.h"
 
 // The pipeline converts in this order: spaces; digits to full width, then to
@@ -67,7 +69,9 @@ bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity)
 {
     const bool widens = ((word & OPT_DIGITS) && (word & OPT_DIGITS_TO_FULL)) ||
                         ((word & OPT_LETTERS) && (word & OPT_LETTERS_TO_FULL));
-    if (widens && !SequenceFits(word, name, capacity))
+    // No step can more than double the name, so a name of at most half the
+    // buffer needs no replay.
+    if (widens && 2 * strlen(name) + 1 > capacity && !SequenceFits(word, name, capacity))
         return false;
     return ApplyCharMap(name, capacity, MapForWord(word));
 }
