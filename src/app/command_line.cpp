@@ -110,3 +110,26 @@ bool BuildNewPath(const char* directory, const char* baseName, const char* exten
     }
     return true;
 }
+
+static unsigned char AsciiLower(unsigned char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+bool MayDifferOnlyInCase(const char* a, const char* b)
+{
+    if (strlen(a) != strlen(b))
+        return false;
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(a);
+    const unsigned char* q = reinterpret_cast<const unsigned char*>(b);
+    size_t i = 0;
+    while (p[i] != 0) {
+        size_t length = CharLength(p + i);
+        if (length != CharLength(q + i))
+            return true; // out of step: no conclusion
+        if (length == 1 && AsciiLower(p[i]) != AsciiLower(q[i]))
+            return false;
+        i += length;
+    }
+    return true;
+}

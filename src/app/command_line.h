@@ -51,3 +51,10 @@ void SplitPath(const char* path, char* directory, char* baseName, char* extensio
 // size bytes. Returns false, leaving newPath empty, when it does not fit.
 bool BuildNewPath(const char* directory, const char* baseName, const char* extension, bool hasDot,
                   char* newPath, size_t size);
+
+// False when the two names surely differ by more than letter case, so a
+// file system that ignores case cannot take one for the other: their byte
+// lengths differ (a change of case keeps every character's length), or at
+// the same place both hold single-byte characters that differ other than as
+// ASCII capital and small letter. True otherwise, also for equal names.
+bool MayDifferOnlyInCase(const char* a, const char* b);

@@ -165,6 +165,8 @@ void RenameOneFile(const char* path, const char* existingName)
     // nothing but case, and the file system ignored that.
     WIN32_FIND_DATAA found;
     const char* oldName = longPath + strlen(directory);
-    if (NameOnDisk(newPath, &found) && strcmp(found.cFileName, oldName) == 0)
+    const char* newName = newPath + strlen(directory);
+    if (MayDifferOnlyInCase(oldName, newName) && NameOnDisk(newPath, &found) &&
+        strcmp(found.cFileName, oldName) == 0)
         RenameInTwoSteps(existingName, longPath, directory, newPath);
 }

@@ -251,4 +251,28 @@ TEST(BuildNewPath, FitsOrReports)
     }
 }
 
+TEST(MayDifferOnlyInCase, OnlySureDifferencesCount)
+{
+    struct Row { const char* a; const char* b; bool may; };
+    const Row rows[] = {
+        {"abc.txt", "ABC.txt", true},
+        {"abc.txt", "abc.txt", true},
+        {"a b.txt", "a_b.txt", false},
+        {"ab", "abc", false},
+        {"\x81\x40x", "_x", false},           // ideographic space to underbar
+        {"\x82\x81", "\x82\x60", true},      // ａ and Ａ
+        {"\x83\x61", "\x83\x41", true},      // ヂ and ア: left to the disk
+        {"\x82\x81" "a", "A\x82\x60", true},  // out of step
+        {"\xB1 ", "\xB1_", false},             // half-width katakana, then a blank
+        {"[", "{", false},                      // 0x5B and 0x7B are no letters
+        {"@", "`", false},
+        {"\x81", "\x82", false},               // lone lead bytes differ as bytes
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.a) + " / " + row.b);
+        EXPECT_EQ(MayDifferOnlyInCase(row.a, row.b), row.may);
+        EXPECT_EQ(MayDifferOnlyInCase(row.b, row.a), row.may);
+    }
+}
+
 } // namespace
