@@ -1,1 +1,133 @@
-// placeholder
+// The settings dialog: the saved word on the buttons, the dependent buttons
+// greyed out under an unchecked parent, a live preview, and OK to save.
+#include "ui/dialog.h"
+
+#include <cstdio>
+
+#include "resource.h"
+#include "settings/settings.h"
+#include "ui/controls.h"
+#include "ui/preview.h"
+
+namespace {
+
+// The saved word is put on the buttons once per process, even if the
+// dialog were initialised again.
+bool settingsShown = false;
+
+const char INFO_TITLE[] = "QUIB";
+const char INFO_TEXT[] =
+    "Blankmender\n"
+    "QUIB ver 2.004\n"
+    "Free software by the Blankmender contributors.";
+
+// "設定ファイルに書き込めませんでした。" (the settings file could not be
+// written), then the file's path on a line of its own.
+const char SAVE_FAILED_FORMAT[] =
+    "\x90\xDD\x92\xE8\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9\x8F\x91\x82\xAB"
+    "\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42"
+    "\n\n%s";
+
+// Checks the button of every bit set in word. Clear bits leave their
+// buttons unchecked, as they are when the dialog is created.
+void ShowSettings(HWND window, SettingsWord word)
+{
+    for (const OptionButton& button : OPTION_BUTTONS) {
+        if (word & button.bit)
+            SendDlgItemMessageA(window, button.id, BM_SETCHECK, BST_CHECKED, 0);
+    }
+}
+
+SettingsWord ReadSettingsFromDialog(HWND window)
+{
+    SettingsWord word = 0;
+    for (const OptionButton& button : OPTION_BUTTONS) {
+        if (SendDlgItemMessageA(window, button.id, BM_GETCHECK, 0, 0) != 0)
+            word |= button.bit;
+    }
+    return word;
+}
+
+// Disabled buttons keep their check state; they count again once their
+// parent is ticked.
+void UpdatePreview(HWND window)
+{
+    SettingsWord buttons = ReadSettingsFromDialog(window);
+    SetDlgItemTextA(window, IDC_PREVIEW_BEFORE, PREVIEW_SAMPLE);
+
+    SettingsWord enabled = EnabledOptions(buttons);
+    for (const OptionButton& button : OPTION_BUTTONS)
+        EnableWindow(GetDlgItem(window, button.id), (enabled & button.bit) != 0);
+
+    char preview[PREVIEW_BUFFER_SIZE];
+    MakePreview(buttons, preview);
+    SetDlgItemTextA(window, IDC_PREVIEW_AFTER, preview);
+}
+
+// A failed save must not look like a successful one: say which file could
+// not be written and keep the dialog open. The old file is still intact.
+void ReportSaveFailure(HWND window)
+{
+    NameBuffer path;
+    if (!SettingsFilePath(path, sizeof(path)))
+        snprintf(path, sizeof(path), "config.dat");
+    char text[sizeof(SAVE_FAILED_FORMAT) + NAME_BUFFER_SIZE];
+    snprintf(text, sizeof(text), SAVE_FAILED_FORMAT, path);
+    MessageBoxA(window, text, "Blankmender", MB_OK | MB_ICONERROR);
+}
+
+INT_PTR OnInitDialog(HWND window)
+{
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
+    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN));
+    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    if (!settingsShown) {
+        ShowSettings(window, LoadSettings());
+        settingsShown = true;
+    }
+    UpdatePreview(window);
+    return TRUE;
+}
+
+// Every control's notification lands here; the id alone decides.
+INT_PTR OnCommand(HWND window, WORD id)
+{
+    switch (id) {
+    case IDC_OK:
+        if (!SaveSettings(ReadSettingsFromDialog(window))) {
+            ReportSaveFailure(window);
+            return TRUE;
+        }
+        DestroyWindow(window);
+        return TRUE;
+    case IDC_CANCEL:
+    case IDCANCEL: // the close box
+        DestroyWindow(window);
+        return TRUE;
+    case IDC_INFO:
+        MessageBoxA(window, INFO_TEXT, INFO_TITLE, MB_OK);
+        UpdatePreview(window);
+        return TRUE;
+    default:
+        UpdatePreview(window);
+        return TRUE;
+    }
+}
+
+} // namespace
+
+INT_PTR CALLBACK SettingsDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM)
+{
+    switch (message) {
+    case WM_INITDIALOG:
+        return OnInitDialog(window);
+    case WM_COMMAND:
+        return OnCommand(window, LOWORD(wParam));
+    case WM_DESTROY:
+        // Ends the message loop in WinMain, and with it the process.
+        PostQuitMessage(0);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

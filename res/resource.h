@@ -1,0 +1,42 @@
+// Resource ids, shared by the resource script and the code. Plain #defines
+// only: windres reads this file too.
+#pragma once
+
+// Dialogs
+#define IDD_SETTINGS 101
+
+// Icons
+#define IDI_MAIN 103
+
+// Bitmaps
+#define IDB_BANNER 105
+
+// Controls without an id of their own.
+#ifndef IDC_STATIC
+#define IDC_STATIC -1
+#endif
+#define IDC_BANNER -1
+
+// Option buttons: bits 0-2 of the settings word are 1000-1002 and bits 3-11
+// are 1004-1012 (id = 1001 + bit); there is no 1003.
+#define IDC_SPACES          1000
+#define IDC_DIGITS          1001
+#define IDC_LETTERS         1002
+#define IDC_DIGITS_TO_FULL  1004
+#define IDC_DIGITS_TO_HALF  1005
+#define IDC_WIDTH_KEEP      1006
+#define IDC_LETTERS_TO_FULL 1007
+#define IDC_LETTERS_TO_HALF 1008
+#define IDC_CASE_KEEP       1009
+#define IDC_CASE_UPPER      1010
+#define IDC_CASE_LOWER      1011
+#define IDC_CASE_CAPITALIZE 1012
+
+// Push buttons. OK and CANCEL are not the system's IDOK and IDCANCEL.
+#define IDC_OK              1013
+#define IDC_CANCEL          1014
+#define IDC_INFO            1018
+
+// The preview: the sample after and before conversion.
+#define IDC_PREVIEW_AFTER   1021
+#define IDC_PREVIEW_BEFORE  1022

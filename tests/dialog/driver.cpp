@@ -1,0 +1,738 @@
+// Drives blankmender.exe's settings dialog from another process, the way a
+// user would: it starts a copy of the program with no arguments beside a
+// prepared config.dat, finds the dialog by its caption, reads every control,
+// clicks buttons, reads the message boxes, and closes the dialog with OK,
+// CANCEL or the close box, checking what lands in config.dat.
+//
+//   driver.exe BLANKMENDER_EXE [READY_FILE SHOT_FILE]
+//
+// With the two files, the first launch stops once the dialog is checked,
+// writes the dialog's screen rectangle ("x y width height") to READY_FILE and
+// waits until SHOT_FILE exists, so that a screenshot can be taken.
+// Strings are compared as code page 932 bytes.
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+#include "resource.h"
+#include "settings/settings.h"
+
+namespace {
+
+int passed = 0;
+int failed = 0;
+
+void Expect(bool ok, const char* format, ...)
+{
+    if (ok) {
+        passed++;
+        return;
+    }
+    failed++;
+    va_list args;
+    va_start(args, format);
+    printf("FAIL: ");
+    vprintf(format, args);
+    printf("\n");
+    va_end(args);
+    fflush(stdout);
+}
+
+void Section(const char* name)
+{
+    printf("-- %s\n", name);
+    fflush(stdout);
+}
+
+// Printable form of a CP932 string for failure messages.
+const char* Shown(const char* text)
+{
+    static char out[4][1024];
+    static int next = 0;
+    char* buffer = out[next];
+    next = (next + 1) % 4;
+    size_t at = 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p && at + 5 < sizeof(out[0]); p++) {
+        if (*p >= 0x20 && *p < 0x7F && *p != '\\')
+            buffer[at++] = static_cast<char>(*p);
+        else
+            at += static_cast<size_t>(snprintf(buffer + at, sizeof(out[0]) - at, "\\x%02X", *p));
+    }
+    buffer[at] = '\0';
+    return buffer;
+}
+
+const DWORD WAIT_MS = 15000;
+
+// The sample and what the preview makes of it.
+const char SAMPLE[] = // Ｑｕｉｂ ver ２.004　製作.見本文字
+    "\x82\x70\x82\x95\x82\x89\x82\x82 ver \x82\x51.004\x81\x40\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A";
+const char SAMPLE_UNDERBARS[] = // Ｑｕｉｂ_ver_２.004_製作.見本文字
+    "\x82\x70\x82\x95\x82\x89\x82\x82_ver_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A";
+
+const char INFO_TEXT[] = "Blankmender\nQUIB ver 2.004\nFree software by the Blankmender contributors.";
+const char SAVE_FAILED[] = // 設定ファイルに書き込めませんでした。
+    "\x90\xDD\x92\xE8\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42";
+
+// ---------------------------------------------------------------- template
+
+const DWORD CHILD = WS_CHILD | WS_VISIBLE;
+const DWORD CHECK = CHILD | WS_TABSTOP | BS_AUTOCHECKBOX;
+const DWORD RADIO = CHILD | BS_AUTORADIOBUTTON | BS_VCENTER;
+const DWORD FRAME = CHILD | BS_GROUPBOX;
+const DWORD PUSH = CHILD | WS_TABSTOP;
+
+struct ExpectedControl {
+    int id;
+    const char* className;
+    const char* text; // nullptr: not compared (the banner's image, the preview)
+    DWORD style;
+    int x, y, width, height; // dialog units
+};
+
+const ExpectedControl CONTROLS[] = {
+    {IDC_BANNER, "Static", nullptr, CHILD | SS_BITMAP, 10, 5, 123, 17},
+    {IDC_STATIC, "Button", "", FRAME, 205, 5, 186, 150},
+    {IDC_STATIC, "Button", "", FRAME, 10, 55, 185, 40},
+    {IDC_SPACES, "Button", // 空白文字をアンダーバーに変換する。
+     "\x8B\xF3\x94\x92\x95\xB6\x8E\x9A\x82\xF0\x83\x41\x83\x93\x83\x5F\x81\x5B\x83\x6F\x81\x5B\x82\xC9\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
+     CHECK | BS_VCENTER, 10, 35, 145, 10},
+    {IDC_DIGITS, "Button", // 数字を操作する。
+     "\x90\x94\x8E\x9A\x82\xF0\x91\x80\x8D\xEC\x82\xB7\x82\xE9\x81\x42",
+     CHECK, 10, 55, 75, 10},
+    {IDC_LETTERS, "Button", // アルファベットを操作する。
+     "\x83\x41\x83\x8B\x83\x74\x83\x40\x83\x78\x83\x62\x83\x67\x82\xF0\x91\x80\x8D\xEC\x82\xB7\x82\xE9\x81\x42",
+     CHECK | BS_VCENTER, 205, 5, 115, 10},
+    {IDC_STATIC, "Button", "", FRAME, 215, 16, 165, 54},
+    {IDC_STATIC, "Button", "", FRAME, 215, 75, 165, 70},
+    {IDC_DIGITS_TO_FULL, "Button", // 半角数字を全角数字に変換する。
+     "\x94\xBC\x8A\x70\x90\x94\x8E\x9A\x82\xF0\x91\x53\x8A\x70\x90\x94\x8E\x9A\x82\xC9\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
+     RADIO | WS_GROUP, 25, 65, 155, 10},
+    {IDC_DIGITS_TO_HALF, "Button", // 全角数字を半角数字に変換する。
+     "\x91\x53\x8A\x70\x90\x94\x8E\x9A\x82\xF0\x94\xBC\x8A\x70\x90\x94\x8E\x9A\x82\xC9\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
+     RADIO, 25, 81, 155, 10},
+    {IDC_WIDTH_KEEP, "Button", // 現状を維持する。
+     "\x8C\xBB\x8F\xF3\x82\xF0\x88\xDB\x8E\x9D\x82\xB7\x82\xE9\x81\x42",
+     RADIO | WS_GROUP, 220, 26, 152, 10},
+    {IDC_LETTERS_TO_FULL, "Button", // 半角アルファベットを全角に変換する。
+     "\x94\xBC\x8A\x70\x83\x41\x83\x8B\x83\x74\x83\x40\x83\x78\x83\x62\x83\x67\x82\xF0\x91\x53\x8A\x70\x82\xC9\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
+     RADIO, 220, 40, 152, 10},
+    {IDC_LETTERS_TO_HALF, "Button", // 全角アルファベットを半角に変換する。
+     "\x91\x53\x8A\x70\x83\x41\x83\x8B\x83\x74\x83\x40\x83\x78\x83\x62\x83\x67\x82\xF0\x94\xBC\x8A\x70\x82\xC9\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
+     RADIO, 220, 55, 153, 10},
+    {IDC_CASE_KEEP, "Button", // 現状を維持する。
+     "\x8C\xBB\x8F\xF3\x82\xF0\x88\xDB\x8E\x9D\x82\xB7\x82\xE9\x81\x42",
+     RADIO | WS_GROUP, 220, 85, 153, 10},
+    {IDC_CASE_UPPER, "Button", // すべて大文字に統一する。
+     "\x82\xB7\x82\xD7\x82\xC4\x91\xE5\x95\xB6\x8E\x9A\x82\xC9\x93\x9D\x88\xEA\x82\xB7\x82\xE9\x81\x42",
+     RADIO, 220, 100, 153, 10},
+    {IDC_CASE_LOWER, "Button", // すべて小文字に統一する。
+     "\x82\xB7\x82\xD7\x82\xC4\x8F\xAC\x95\xB6\x8E\x9A\x82\xC9\x93\x9D\x88\xEA\x82\xB7\x82\xE9\x81\x42",
+     RADIO, 220, 115, 153, 10},
+    {IDC_CASE_CAPITALIZE, "Button", // 頭文字のみ大文字にする。
+     "\x93\xAA\x95\xB6\x8E\x9A\x82\xCC\x82\xDD\x91\xE5\x95\xB6\x8E\x9A\x82\xC9\x82\xB7\x82\xE9\x81\x42",
+     RADIO, 220, 130, 153, 10},
+    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 100, 185, 55}, // サンプル
+    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 115, 165, 10},
+    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 165, 70, 15},
+    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 165, 70, 15},
+    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 165, 70, 15},
+    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 135, 165, 10},
+};
+const int CONTROL_COUNT = sizeof(CONTROLS) / sizeof(CONTROLS[0]);
+
+const int BANNER_WIDTH = 279;
+const int BANNER_HEIGHT = 32;
+
+// The twelve option buttons, bit by bit.
+struct OptionButton {
+    SettingsWord bit;
+    int id;
+};
+const OptionButton OPTIONS[] = {
+    {OPT_SPACES, 1000},          {OPT_DIGITS, 1001},          {OPT_LETTERS, 1002},
+    {OPT_DIGITS_TO_FULL, 1004},  {OPT_DIGITS_TO_HALF, 1005},  {OPT_WIDTH_KEEP, 1006},
+    {OPT_LETTERS_TO_FULL, 1007}, {OPT_LETTERS_TO_HALF, 1008}, {OPT_CASE_KEEP, 1009},
+    {OPT_CASE_UPPER, 1010},      {OPT_CASE_LOWER, 1011},      {OPT_CASE_CAPITALIZE, 1012},
+};
+
+// ---------------------------------------------------------------- helpers
+
+void GetText(HWND window, char* buffer, int size)
+{
+    buffer[0] = '\0';
+    SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer));
+}
+
+void GetItemText(HWND dialog, int id, char* buffer, int size)
+{
+    buffer[0] = '\0';
+    HWND item = GetDlgItem(dialog, id);
+    if (item != nullptr)
+        GetText(item, buffer, size);
+}
+
+bool ClassIs(HWND window, const char* name)
+{
+    char className[64];
+    if (GetClassNameA(window, className, sizeof(className)) == 0)
+        return false;
+    return lstrcmpiA(className, name) == 0;
+}
+
+// The dialog's control id as a 16-bit value: a plain template stores -1 as
+// 0xFFFF.
+int ControlId(HWND control)
+{
+    return static_cast<int>(GetWindowLongPtrA(control, GWLP_ID) & 0xFFFF);
+}
+
+// Polls until pred() holds or the time is up.
+template <typename Pred>
+bool WaitFor(Pred pred, DWORD milliseconds = WAIT_MS)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (pred())
+            return true;
+        if (GetTickCount() - start > milliseconds)
+            return false;
+        Sleep(20);
+    }
+}
+
+bool ReadWholeFile(const char* path, char* buffer, size_t size)
+{
+    FILE* file = fopen(path, "rb");
+    if (file == nullptr)
+        return false;
+    size_t count = fread(buffer, 1, size - 1, file);
+    fclose(file);
+    buffer[count] = '\0';
+    return true;
+}
+
+bool WriteWholeFile(const char* path, const char* text)
+{
+    FILE* file = fopen(path, "wb");
+    if (file == nullptr)
+        return false;
+    bool ok = fwrite(text, 1, strlen(text), file) == strlen(text);
+    return fclose(file) == 0 && ok;
+}
+
+bool FileExists(const char* path)
+{
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
+
+// ---------------------------------------------------------------- launches
+
+struct App {
+    char folder[MAX_PATH];     // holds the copy of the program
+    char exe[MAX_PATH];
+    char config[MAX_PATH];
+    PROCESS_INFORMATION process;
+    HWND dialog;
+};
+
+struct FindArgs {
+    DWORD processId;
+    HWND owner;
+    HWND found;
+};
+
+BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM lParam)
+{
+    FindArgs* args = reinterpret_cast<FindArgs*>(lParam);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != args->processId || !ClassIs(window, "#32770") || !IsWindowVisible(window))
+        return TRUE;
+    if (args->owner != nullptr && GetWindow(window, GW_OWNER) != args->owner)
+        return TRUE;
+    args->found = window;
+    return FALSE;
+}
+
+// The visible message box that window owns, or nullptr.
+HWND FindOwnedBox(const App& app)
+{
+    FindArgs args = {app.process.dwProcessId, app.dialog, nullptr};
+    EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&args));
+    return args.found;
+}
+
+// Starts the copy with no arguments and waits for its dialog.
+bool Launch(App& app)
+{
+    STARTUPINFOA startup;
+    ZeroMemory(&startup, sizeof(startup));
+    startup.cb = sizeof(startup);
+    char commandLine[MAX_PATH + 2];
+    snprintf(commandLine, sizeof(commandLine), "\"%s\"", app.exe);
+    if (!CreateProcessA(app.exe, commandLine, nullptr, nullptr, FALSE, 0, nullptr, app.folder, &startup,
+                        &app.process)) {
+        Expect(false, "CreateProcess %s: error %lu", app.exe, GetLastError());
+        return false;
+    }
+    app.dialog = nullptr;
+    // The caption alone finds it; the process id makes sure it is this copy.
+    bool found = WaitFor([&] {
+        HWND window = FindWindowA("#32770", "Blankmender");
+        DWORD processId = 0;
+        if (window != nullptr)
+            GetWindowThreadProcessId(window, &processId);
+        if (processId != app.process.dwProcessId || !IsWindowVisible(window))
+            return false;
+        app.dialog = window;
+        return true;
+    });
+    Expect(found, "dialog \"Blankmender\" of class #32770 appears");
+    if (!found)
+        return false;
+    DWORD_PTR result;
+    SendMessageTimeoutA(app.dialog, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+    return true;
+}
+
+// Waits for the process to end on its own and checks how.
+void ExpectExit(App& app, const char* how)
+{
+    DWORD waited = WaitForSingleObject(app.process.hProcess, WAIT_MS);
+    Expect(waited == WAIT_OBJECT_0, "%s: the process ends", how);
+    if (waited != WAIT_OBJECT_0)
+        TerminateProcess(app.process.hProcess, 99);
+    DWORD code = 1234;
+    GetExitCodeProcess(app.process.hProcess, &code);
+    Expect(code == 0, "%s: exit code 0 (got %lu)", how, code);
+    Expect(!IsWindow(app.dialog), "%s: the dialog is gone", how);
+    CloseHandle(app.process.hThread);
+    CloseHandle(app.process.hProcess);
+}
+
+// ---------------------------------------------------------------- checks
+
+void CheckTemplate(const App& app)
+{
+    Section("template");
+    HWND dialog = app.dialog;
+    char text[256];
+    GetText(dialog, text, sizeof(text));
+    Expect(strcmp(text, "Blankmender") == 0, "caption: %s", Shown(text));
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE));
+    const DWORD frameBits = WS_POPUP | WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
+                            WS_MAXIMIZEBOX | WS_VISIBLE | WS_DISABLED;
+    Expect((style & frameBits) == (WS_CAPTION | WS_SYSMENU | WS_VISIBLE),
+           "dialog style %08lX: caption, system menu, visible, nothing else", style);
+
+    // Children in template order: for a dialog, creation order is z-order.
+    HWND children[CONTROL_COUNT + 8];
+    int count = 0;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr && count < CONTROL_COUNT + 8;
+         child = GetWindow(child, GW_HWNDNEXT))
+        children[count++] = child;
+    Expect(count == CONTROL_COUNT, "%d controls (got %d)", CONTROL_COUNT, count);
+    Expect(GetDlgItem(dialog, 1003) == nullptr, "no control 1003");
+    for (int i = 0; i < count; i++)
+        Expect(ControlId(children[i]) != 1003, "control #%d is not 1003", i + 1);
+
+    for (int i = 0; i < count && i < CONTROL_COUNT; i++) {
+        const ExpectedControl& want = CONTROLS[i];
+        HWND control = children[i];
+        int id = ControlId(control);
+        Expect(id == (want.id & 0xFFFF), "control #%d: id %d (got %d)", i + 1, want.id, id);
+        Expect(ClassIs(control, want.className), "control #%d (%d): class %s", i + 1, want.id, want.className);
+        if (want.text != nullptr) {
+            GetText(control, text, sizeof(text));
+            Expect(strcmp(text, want.text) == 0, "control #%d (%d): text %s (got %s)", i + 1, want.id,
+                   Shown(want.text), Shown(text));
+        }
+        // Enabled state is checked with the buttons; here everything else.
+        // A radio button carries no tab mark in the template, but Windows
+        // gives one to the checked button of each group.
+        DWORD wantStyle = want.style;
+        if ((want.style & 0x0F) == BS_AUTORADIOBUTTON && SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED)
+            wantStyle |= WS_TABSTOP;
+        DWORD got = static_cast<DWORD>(GetWindowLongPtrA(control, GWL_STYLE)) & ~static_cast<DWORD>(WS_DISABLED);
+        Expect(got == wantStyle, "control #%d (%d): style %08lX (got %08lX)", i + 1, want.id, wantStyle, got);
+        Expect(((got & WS_GROUP) != 0) == ((wantStyle & WS_GROUP) != 0), "control #%d (%d): group mark", i + 1,
+               want.id);
+        Expect(((got & WS_TABSTOP) != 0) == ((wantStyle & WS_TABSTOP) != 0), "control #%d (%d): tab mark", i + 1,
+               want.id);
+    }
+
+    HWND banner = count > 0 ? children[0] : nullptr;
+    Expect(banner != nullptr && SendMessageA(banner, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0,
+           "the banner static holds a bitmap");
+
+    // Positions: the dialog manager turns dialog units into pixels with one
+    // pair of base units; find the pair that explains every rectangle.
+    RECT client;
+    GetClientRect(dialog, &client);
+    bool explained = false;
+    int baseX = 0, baseY = 0;
+    for (int bx = 1; bx <= 64 && !explained; bx++) {
+        for (int by = 1; by <= 128 && !explained; by++) {
+            if (MulDiv(404, bx, 4) != client.right || MulDiv(189, by, 8) != client.bottom)
+                continue;
+            bool all = count == CONTROL_COUNT;
+            for (int i = 0; i < count && all; i++) {
+                RECT r;
+                GetWindowRect(children[i], &r);
+                MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+                const ExpectedControl& want = CONTROLS[i];
+                // A bitmap static takes the size of its bitmap.
+                int width = i == 0 ? BANNER_WIDTH : MulDiv(want.width, bx, 4);
+                int height = i == 0 ? BANNER_HEIGHT : MulDiv(want.height, by, 8);
+                all = r.left == MulDiv(want.x, bx, 4) && r.top == MulDiv(want.y, by, 8) &&
+                      r.right - r.left == width && r.bottom - r.top == height;
+            }
+            if (all) {
+                explained = true;
+                baseX = bx;
+                baseY = by;
+            }
+        }
+    }
+    Expect(explained, "client 404 x 189 units and all 23 rectangles match one pair of base units (client %ld x %ld)",
+           client.right, client.bottom);
+    if (!explained) {
+        for (int i = 0; i < count; i++) {
+            RECT r;
+            GetWindowRect(children[i], &r);
+            MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
+            printf("   control #%d: %ld,%ld %ldx%ld\n", i + 1, r.left, r.top, r.right - r.left, r.bottom - r.top);
+        }
+    } else {
+        printf("   base units %d x %d\n", baseX, baseY);
+    }
+
+    // DS_CENTER: the window's centre is the work area's centre.
+    RECT window, work;
+    GetWindowRect(dialog, &window);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    long dx = (window.left + window.right) - (work.left + work.right);
+    long dy = (window.top + window.bottom) - (work.top + work.bottom);
+    Expect(dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2, "dialog centred in the work area (off by %ld/2, %ld/2)", dx,
+           dy);
+}
+
+SettingsWord ReadButtons(HWND dialog)
+{
+    SettingsWord word = 0;
+    for (const OptionButton& option : OPTIONS) {
+        if (SendDlgItemMessageA(dialog, option.id, BM_GETCHECK, 0, 0) == BST_CHECKED)
+            word |= option.bit;
+    }
+    return word;
+}
+
+// The buttons, both preview lines and which buttons are enabled.
+void CheckState(HWND dialog, const char* when, SettingsWord buttons, const char* preview)
+{
+    SettingsWord got = ReadButtons(dialog);
+    Expect(got == buttons, "%s: buttons show %d (got %d)", when, buttons, got);
+
+    char text[256];
+    GetItemText(dialog, IDC_PREVIEW_BEFORE, text, sizeof(text));
+    Expect(strcmp(text, SAMPLE) == 0, "%s: 1022 shows the sample (got %s)", when, Shown(text));
+    GetItemText(dialog, IDC_PREVIEW_AFTER, text, sizeof(text));
+    Expect(strcmp(text, preview) == 0, "%s: 1021 shows %s (got %s)", when, Shown(preview), Shown(text));
+
+    const SettingsWord digitChoices = OPT_DIGITS_TO_FULL | OPT_DIGITS_TO_HALF;
+    for (const OptionButton& option : OPTIONS) {
+        bool want = true;
+        if (option.bit & digitChoices)
+            want = (buttons & OPT_DIGITS) != 0;
+        else if (option.bit > OPT_DIGITS_TO_HALF)
+            want = (buttons & OPT_LETTERS) != 0;
+        bool enabled = IsWindowEnabled(GetDlgItem(dialog, option.id)) != 0;
+        Expect(enabled == want, "%s: button %d %s", when, option.id, want ? "enabled" : "disabled");
+    }
+    for (int id : {IDC_OK, IDC_CANCEL, IDC_INFO})
+        Expect(IsWindowEnabled(GetDlgItem(dialog, id)) != 0, "%s: button %d enabled", when, id);
+}
+
+struct Click {
+    int id;
+    SettingsWord buttons; // after the click
+    const char* preview;  // line 1021 after the click
+};
+
+void RunClicks(HWND dialog, const Click* clicks, size_t count)
+{
+    for (size_t i = 0; i < count; i++) {
+        const Click& click = clicks[i];
+        char when[64];
+        snprintf(when, sizeof(when), "after click %zu on %d", i + 1, click.id);
+        // Sent, not posted: the preview is redrawn before SendMessage returns.
+        SendMessageA(GetDlgItem(dialog, click.id), BM_CLICK, 0, 0);
+        CheckState(dialog, when, click.buttons, click.preview);
+    }
+}
+
+// Posts a click (the handler may open a modal box) and returns at once.
+void PostClick(HWND dialog, int id)
+{
+    PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+// Waits for a message box owned by the dialog, checks its title and text,
+// and presses its OK button.
+void CheckMessageBox(const App& app, const char* what, const char* title, const char* text)
+{
+    HWND box = nullptr;
+    bool appeared = WaitFor([&] {
+        box = FindOwnedBox(app);
+        return box != nullptr;
+    });
+    Expect(appeared, "%s: a message box appears", what);
+    if (!appeared)
+        return;
+    char got[1024];
+    GetText(box, got, sizeof(got));
+    Expect(strcmp(got, title) == 0, "%s: title %s (got %s)", what, Shown(title), Shown(got));
+    // The message box's text is a static with the id 0xFFFF.
+    got[0] = '\0';
+    for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassIs(child, "Static") && ControlId(child) == 0xFFFF)
+            GetText(child, got, sizeof(got));
+    }
+    Expect(strcmp(got, text) == 0, "%s: text %s (got %s)", what, Shown(text), Shown(got));
+    HWND ok = GetDlgItem(box, IDOK);
+    Expect(ok != nullptr, "%s: the box has an OK button", what);
+    PostMessageA(ok != nullptr ? ok : box, ok != nullptr ? BM_CLICK : WM_CLOSE, 0, 0);
+    Expect(WaitFor([&] { return !IsWindow(box); }), "%s: the box closes", what);
+    DWORD_PTR result;
+    SendMessageTimeoutA(app.dialog, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+}
+
+void ExpectFileHolds(const App& app, const char* what, const char* want)
+{
+    char got[64];
+    bool read = ReadWholeFile(app.config, got, sizeof(got));
+    Expect(read && strcmp(got, want) == 0, "%s: config.dat holds \"%s\" (got \"%s\")", what, Shown(want),
+           read ? Shown(got) : "(no file)");
+}
+
+// ---------------------------------------------------------------- scenarios
+
+const Click MAIN_CLICKS[] = {
+    {IDC_CASE_UPPER, 0x225, // ＱＵＩＢ_VER_２.004_製作.見本文字
+     "\x82\x70\x82\x74\x82\x68\x82\x61_VER_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    {IDC_LETTERS_TO_FULL, 0x245, // ＱＵＩＢ_ＶＥＲ_２.004_製作.見本文字
+     "\x82\x70\x82\x74\x82\x68\x82\x61_\x82\x75\x82\x64\x82\x71_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    {IDC_CASE_LOWER, 0x445, // ｑｕｉｂ_ｖｅｒ_２.004_製作.見本文字
+     "\x82\x91\x82\x95\x82\x89\x82\x82_\x82\x96\x82\x85\x82\x92_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    {IDC_LETTERS_TO_HALF, 0x485, // quib_ver_２.004_製作.見本文字
+     "quib_ver_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    {IDC_CASE_CAPITALIZE, 0x885, // Quib_Ver_２.004_製作.見本文字
+     "Quib_Ver_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    {IDC_CASE_KEEP, 0x185, // Quib_ver_２.004_製作.見本文字
+     "Quib_ver_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    {IDC_WIDTH_KEEP, 0x125, SAMPLE_UNDERBARS},
+    // Letters off: the seven letter buttons grey out and keep their checks.
+    {IDC_LETTERS, 0x121, SAMPLE_UNDERBARS},
+    // Digits on, no digit choice yet.
+    {IDC_DIGITS, 0x123, SAMPLE_UNDERBARS},
+    {IDC_DIGITS_TO_FULL, 0x12B, // Ｑｕｉｂ_ver_２.００４_製作.見本文字
+     "\x82\x70\x82\x95\x82\x89\x82\x82_ver_\x82\x51.\x82\x4F\x82\x4F\x82\x53_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    {IDC_DIGITS_TO_HALF, 0x133, // Ｑｕｉｂ_ver_2.004_製作.見本文字
+     "\x82\x70\x82\x95\x82\x89\x82\x82_ver_2.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    // Digits off: 1004 and 1005 grey out, the digits return to the sample's.
+    {IDC_DIGITS, 0x131, SAMPLE_UNDERBARS},
+    {IDC_SPACES, 0x130, SAMPLE},
+    // Letters on again with keep width and keep case: no change. The digit
+    // choice 1005 stays checked under the unchecked 1001 and does nothing.
+    {IDC_LETTERS, 0x134, SAMPLE},
+    {IDC_CASE_UPPER, 0x234, // ＱＵＩＢ VER ２.004　製作.見本文字
+     "\x82\x70\x82\x74\x82\x68\x82\x61 VER \x82\x51.004\x81\x40\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    {IDC_SPACES, 0x235, // ＱＵＩＢ_VER_２.004_製作.見本文字
+     "\x82\x70\x82\x74\x82\x68\x82\x61_VER_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+};
+
+// Saved 2085 (spaces, letters, keep width, capitalise): the template, every
+// radio group, Info, then OK saves what the buttons show.
+void MainLaunch(App& app, const char* readyFile, const char* shotFile)
+{
+    Section("launch 1: config.dat \"2085\", clicks, Info, OK");
+    WriteWholeFile(app.config, "2085");
+    if (!Launch(app))
+        return;
+    CheckTemplate(app);
+    CheckState(app.dialog, "at start", 0x825, // Ｑｕｉｂ_Ver_２.004_製作.見本文字
+               "\x82\x70\x82\x95\x82\x89\x82\x82_Ver_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A");
+
+    if (readyFile != nullptr) {
+        RECT r;
+        GetWindowRect(app.dialog, &r);
+        char line[64];
+        snprintf(line, sizeof(line), "%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+        WriteWholeFile(readyFile, line);
+        Expect(WaitFor([&] { return FileExists(shotFile); }, 60000), "the screenshot is taken");
+    }
+
+    Section("clicks");
+    RunClicks(app.dialog, MAIN_CLICKS, sizeof(MAIN_CLICKS) / sizeof(MAIN_CLICKS[0]));
+    const Click& last = MAIN_CLICKS[sizeof(MAIN_CLICKS) / sizeof(MAIN_CLICKS[0]) - 1];
+
+    Section("Info");
+    PostClick(app.dialog, IDC_INFO);
+    CheckMessageBox(app, "Info", "QUIB", INFO_TEXT);
+    CheckState(app.dialog, "after Info", last.buttons, last.preview);
+
+    Section("OK");
+    SettingsWord shown = ReadButtons(app.dialog);
+    PostClick(app.dialog, IDC_OK);
+    ExpectExit(app, "OK");
+    char want[16];
+    snprintf(want, sizeof(want), "%d", shown);
+    ExpectFileHolds(app, "OK saves the buttons", want);
+    ExpectFileHolds(app, "OK saves 565", "565");
+}
+
+// Saved 516 (letters and all capitals, but no width choice): the case step
+// never runs, so the preview keeps the sample. CANCEL saves nothing.
+void CancelLaunch(App& app)
+{
+    Section("launch 2: config.dat \"516\", CANCEL");
+    WriteWholeFile(app.config, "516");
+    if (!Launch(app))
+        return;
+    CheckState(app.dialog, "at start", 0x204, SAMPLE);
+    const Click clicks[] = {{IDC_SPACES, 0x205, SAMPLE_UNDERBARS}};
+    RunClicks(app.dialog, clicks, 1);
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+    ExpectFileHolds(app, "CANCEL", "516");
+}
+
+// Saved 0: nothing checked, every sub-option greyed out. The close box
+// (WM_CLOSE) saves nothing.
+void CloseLaunch(App& app)
+{
+    Section("launch 3: config.dat \"0\", WM_CLOSE");
+    WriteWholeFile(app.config, "0");
+    if (!Launch(app))
+        return;
+    CheckState(app.dialog, "at start", 0, SAMPLE);
+    const Click clicks[] = {
+        {IDC_DIGITS, 0x002, SAMPLE},
+        {IDC_DIGITS_TO_HALF, 0x012, // Ｑｕｉｂ ver 2.004　製作.見本文字
+         "\x82\x70\x82\x95\x82\x89\x82\x82 ver 2.004\x81\x40\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
+    };
+    RunClicks(app.dialog, clicks, 2);
+    PostMessageA(app.dialog, WM_CLOSE, 0, 0);
+    ExpectExit(app, "WM_CLOSE");
+    ExpectFileHolds(app, "WM_CLOSE", "0");
+}
+
+// Saved 4095: a word the dialog itself cannot make (two buttons of one
+// group checked). Every conversion runs in the pipeline's order. The close
+// box from the system menu (SC_CLOSE) saves nothing.
+void SystemCloseLaunch(App& app)
+{
+    Section("launch 4: config.dat \"4095\", SC_CLOSE");
+    WriteWholeFile(app.config, "4095");
+    if (!Launch(app))
+        return;
+    CheckState(app.dialog, "at start", 0xFFF, // Quib_Ver_2.004_製作.見本文字
+               "Quib_Ver_2.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A");
+    PostMessageA(app.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    ExpectExit(app, "SC_CLOSE");
+    ExpectFileHolds(app, "SC_CLOSE", "4095");
+}
+
+// config.dat is a folder: it reads as missing (the default word) and cannot
+// be written. OK says so in Japanese, naming the file, and the dialog stays.
+void SaveFailureLaunch(App& app)
+{
+    Section("launch 5: config.dat is a folder, OK fails");
+    DeleteFileA(app.config);
+    Expect(CreateDirectoryA(app.config, nullptr) != 0, "config.dat made a folder");
+    if (!Launch(app))
+        return;
+    CheckState(app.dialog, "at start", DEFAULT_SETTINGS, SAMPLE_UNDERBARS);
+
+    PostClick(app.dialog, IDC_OK);
+    char text[MAX_PATH + 64];
+    snprintf(text, sizeof(text), "%s\n\n%s", SAVE_FAILED, app.config);
+    CheckMessageBox(app, "failed save", "Blankmender", text);
+    Expect(WaitForSingleObject(app.process.hProcess, 0) == WAIT_TIMEOUT, "failed save: the process goes on");
+    Expect(IsWindow(app.dialog) && IsWindowVisible(app.dialog), "failed save: the dialog stays open");
+    DWORD attributes = GetFileAttributesA(app.config);
+    Expect(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY),
+           "failed save: config.dat is still the folder");
+    CheckState(app.dialog, "after the failed save", DEFAULT_SETTINGS, SAMPLE_UNDERBARS);
+
+    // Nothing left behind beside the program.
+    char pattern[MAX_PATH];
+    snprintf(pattern, sizeof(pattern), "%s*", app.folder);
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    int others = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const char* name = found.cFileName;
+            if (strcmp(name, ".") && strcmp(name, "..") && lstrcmpiA(name, "blankmender.exe") &&
+                lstrcmpiA(name, "config.dat")) {
+                printf("   left behind: %s\n", Shown(name));
+                others++;
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    Expect(others == 0, "failed save: no other file in the program's folder");
+
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL after the failed save");
+    RemoveDirectoryA(app.config);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2 && argc != 4) {
+        fprintf(stderr, "usage: driver BLANKMENDER_EXE [READY_FILE SHOT_FILE]\n");
+        return 2;
+    }
+    DWORD started = GetTickCount();
+
+    // A private folder, named in Japanese with a blank, so the path in the
+    // failed-save message is also read back as code page 932.
+    App app;
+    ZeroMemory(&app, sizeof(app));
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof(temp), temp);
+    char root[MAX_PATH];
+    snprintf(root, sizeof(root), "%sblankmender-dialog-%lu\\", temp, GetCurrentProcessId());
+    snprintf(app.folder, sizeof(app.folder), "%s\x90\xDD\x92\xE8 test\\", root); // 設定 test
+    snprintf(app.exe, sizeof(app.exe), "%sblankmender.exe", app.folder);
+    snprintf(app.config, sizeof(app.config), "%sconfig.dat", app.folder);
+    CreateDirectoryA(root, nullptr);
+    CreateDirectoryA(app.folder, nullptr);
+    if (!CopyFileA(argv[1], app.exe, FALSE)) {
+        printf("FAIL: cannot copy %s to %s (error %lu)\n", argv[1], Shown(app.exe), GetLastError());
+        return 1;
+    }
+
+    MainLaunch(app, argc == 4 ? argv[2] : nullptr, argc == 4 ? argv[3] : nullptr);
+    CancelLaunch(app);
+    CloseLaunch(app);
+    SystemCloseLaunch(app);
+    SaveFailureLaunch(app);
+
+    DeleteFileA(app.config);
+    DeleteFileA(app.exe);
+    RemoveDirectoryA(app.folder);
+    RemoveDirectoryA(root);
+
+    printf("driver: %d checks in %.1f s\n", passed + failed, (GetTickCount() - started) / 1000.0);
+    printf("%d passed, %d failed\n", passed, failed);
+    return failed == 0 ? 0 : 1;
+}
