@@ -30,12 +30,20 @@ struct CharCounts {
 
 CharCounts CountChars(const char* name);
 
+// An upper bound on the bytes any map can add to name (of the given length),
+// much cheaper to find than the counts.
+size_t GrowthBound(const char* name, size_t length);
+
 // Length of name after map, from its counts.
 size_t MappedLength(const CharCounts& counts, const CharMap& map);
 
 // The case step's three options as one choice: each of them decides every
 // letter's case by itself, so running them in turn comes to the last one set.
 Case CaseFromOptions(bool upper, bool lower, bool capitalize);
+
+// Applies map, which must widen nothing, to name in place, and returns the
+// counts of name as it was.
+CharCounts ApplyNarrowingCharMap(char* name, const CharMap& map);
 
 // Applies map to name in place. Returns false, leaving name unchanged, when
 // the result would not fit in capacity bytes (terminator included).

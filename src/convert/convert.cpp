@@ -14,43 +14,24 @@ namespace {
 
 typedef unsigned char uchar;
 
-enum ByteClass : uchar { B_OTHER, B_END, B_SPACE, B_DIGIT, B_UPPER, B_LOWER, B_LEAD };
-
-struct ByteClassTable {
-    uchar of[256];
-    constexpr ByteClassTable() : of()
-    {
-        for (int b = 0; b < 256; b++) {
-            uchar c = B_OTHER;
-            if (b == 0)
-                c = B_END;
-            else if (b == 0x20)
-                c = B_SPACE;
-            else if (b >= 0x30 && b <= 0x39)
-                c = B_DIGIT;
-            else if (b >= 0x41 && b <= 0x5A)
-                c = B_UPPER;
-            else if (b >= 0x61 && b <= 0x7A)
-                c = B_LOWER;
-            else if (IsLeadByte(static_cast<uchar>(b)))
-                c = B_LEAD;
-            of[b] = c;
-        }
-    }
-};
-constexpr ByteClassTable kClass;
-
 // Trail bytes after lead byte 0x82.
 inline bool IsFullDigitTrail(uchar t) { return t >= 0x4F && t <= 0x58; }  // ０-９
-inline bool IsFullUpperTrail(uchar t) { return t >= 0x60 && t <= 0x79; }  // Ａ-Ｚ
-inline bool IsFullLowerTrail(uchar t) { return t >= 0x81 && t <= 0x9A; }  // ａ-ｚ
 
 // The walk itself: reads the name at read and writes the result at write.
 // write may equal read, or lie before it by at least the bytes the map adds
 // up to any point, so no byte is overwritten before it is read. Every byte
-// from the new terminator up to the old one ends up zero.
-void Walk(const uchar* read, uchar* write, const CharMap& map)
+// from the new terminator up to the old one ends up zero. With kCount, the
+// characters read are counted into *counts, which must start at zero.
+template <bool kCount>
+void Walk(const uchar* read, uchar* write, const CharMap& map, CharCounts* counts)
 {
+    const uchar* const start = read;
+    // Locals, not map's fields: a write through a byte pointer could alias
+    // map, and would make the compiler load them again for every character.
+    const bool spaces = map.spaces;
+    const Width digits = map.digits;
+    const Width letters = map.letters;
+    const Case letterCase = map.letterCase;
     // Capitalising starts a word at a letter that does not follow a letter
     // of the same width.
     enum { NO_WORD, HALF_WORD, FULL_WORD } word = NO_WORD;
@@ -74,12 +55,30 @@ void Walk(const uchar* read, uchar* write, const CharMap& map)
                 upper = t <= 0x79;
                 letter = t - (upper ? 0x60 : 0x81);
                 full = true;
+                if (kCount)
+                    counts->fullLetters++;
             } else {
                 word = NO_WORD;
-                if (c == 0x82 && IsFullDigitTrail(t) && map.digits == WIDTH_HALF) {
-                    *write++ = static_cast<uchar>(t - 0x1F);
-                } else if (map.spaces && IsIdeographicSpace(c, t)) {
-                    *write++ = 0x5F;
+                if (c == 0x82 && IsFullDigitTrail(t)) {
+                    if (kCount)
+                        counts->fullDigits++;
+                    if (digits == WIDTH_HALF) {
+                        *write++ = static_cast<uchar>(t - 0x1F);
+                    } else {
+                        write[0] = c;
+                        write[1] = t;
+                        write += 2;
+                    }
+                } else if (IsIdeographicSpace(c, t)) {
+                    if (kCount)
+                        counts->ideographicSpaces++;
+                    if (spaces) {
+                        *write++ = 0x5F;
+                    } else {
+                        write[0] = c;
+                        write[1] = t;
+                        write += 2;
+                    }
                 } else {
                     write[0] = c;
                     write[1] = t;
@@ -94,8 +93,12 @@ void Walk(const uchar* read, uchar* write, const CharMap& map)
                 letter = folded - 0x61;
                 full = false;
                 read++;
+                if (kCount)
+                    counts->halfLetters++;
             } else {
                 if (c == 0) {
+                    if (kCount)
+                        counts->length = static_cast<size_t>(read - start);
                     // Clear what the name no longer occupies, from the new
                     // terminator up to the old one, as shifting would.
                     memset(write, 0, static_cast<size_t>(read - write) + 1);
@@ -103,12 +106,18 @@ void Walk(const uchar* read, uchar* write, const CharMap& map)
                 }
                 read++;
                 word = NO_WORD;
-                if (c == 0x20 && map.spaces) {
+                if (c == 0x20 && spaces) {
                     *write++ = 0x5F;
-                } else if (c >= 0x30 && c <= 0x39 && map.digits == WIDTH_FULL) {
-                    write[0] = 0x82;
-                    write[1] = static_cast<uchar>(c + 0x1F);
-                    write += 2;
+                } else if (c >= 0x30 && c <= 0x39) {
+                    if (kCount)
+                        counts->halfDigits++;
+                    if (digits == WIDTH_FULL) {
+                        write[0] = 0x82;
+                        write[1] = static_cast<uchar>(c + 0x1F);
+                        write += 2;
+                    } else {
+                        *write++ = c;
+                    }
                 } else {
                     *write++ = c;
                 }
@@ -116,11 +125,11 @@ void Walk(const uchar* read, uchar* write, const CharMap& map)
             }
         }
 
-        if (map.letters == WIDTH_FULL)
+        if (letters == WIDTH_FULL)
             full = true;
-        else if (map.letters == WIDTH_HALF)
+        else if (letters == WIDTH_HALF)
             full = false;
-        switch (map.letterCase) {
+        switch (letterCase) {
         case CASE_SAME: break;
         case CASE_UPPER: upper = true; break;
         case CASE_LOWER: upper = false; break;
@@ -153,38 +162,40 @@ CharMap NarrowingPart(const CharMap& map)
 
 }  // namespace
 
+size_t GrowthBound(const char* name, size_t length)
+{
+    // Only a digit or a letter can widen, and each is one byte in 0x30-0x7A.
+    // Trail bytes in that range make this an overestimate, never an under-
+    // estimate, and a plain byte loop like this is many times faster than
+    // walking characters.
+    const uchar* s = reinterpret_cast<const uchar*>(name);
+    size_t count = 0;
+    for (size_t i = 0; i < length; i++)
+        count += static_cast<size_t>(static_cast<uchar>(s[i] - 0x30) <= 0x7A - 0x30);
+    return count;
+}
+
 CharCounts CountChars(const char* name)
 {
     const uchar* s = reinterpret_cast<const uchar*>(name);
     CharCounts counts = {};
     size_t i = 0;
-    for (;;) {
+    for (; s[i] != 0; i += CharLength(s + i)) {
         const uchar c = s[i];
-        switch (kClass.of[c]) {
-        case B_END:
-            counts.length = i;
-            return counts;
-        case B_DIGIT: counts.halfDigits++; i++; break;
-        case B_UPPER:
-        case B_LOWER: counts.halfLetters++; i++; break;
-        case B_LEAD: {
-            const uchar t = s[i + 1];
-            if (t == 0) {
-                i++;
-                break;
-            }
-            if (c == 0x82 && IsFullDigitTrail(t))
-                counts.fullDigits++;
-            else if (c == 0x82 && IsFullWidthLetterTrail(t))
-                counts.fullLetters++;
-            else if (IsIdeographicSpace(c, t))
-                counts.ideographicSpaces++;
-            i += 2;
-            break;
-        }
-        default: i++; break;
-        }
+        const uchar t = s[i + 1];
+        if (c >= 0x30 && c <= 0x39)
+            counts.halfDigits++;
+        else if ((c | 0x20) >= 0x61 && (c | 0x20) <= 0x7A)
+            counts.halfLetters++;
+        else if (c == 0x82 && IsFullDigitTrail(t))
+            counts.fullDigits++;
+        else if (c == 0x82 && IsFullWidthLetterTrail(t))
+            counts.fullLetters++;
+        else if (IsIdeographicSpace(c, t))
+            counts.ideographicSpaces++;
     }
+    counts.length = i;
+    return counts;
 }
 
 size_t MappedLength(const CharCounts& counts, const CharMap& map)
@@ -203,11 +214,19 @@ size_t MappedLength(const CharCounts& counts, const CharMap& map)
     return length;
 }
 
+CharCounts ApplyNarrowingCharMap(char* name, const CharMap& map)
+{
+    CharCounts counts = {};
+    uchar* s = reinterpret_cast<uchar*>(name);
+    Walk<true>(s, s, map, &counts);
+    return counts;
+}
+
 bool ApplyCharMap(char* name, size_t capacity, const CharMap& map)
 {
     uchar* s = reinterpret_cast<uchar*>(name);
     if (map.digits != WIDTH_FULL && map.letters != WIDTH_FULL) {
-        Walk(s, s, map);
+        Walk<false>(s, s, map, nullptr);
         return true;
     }
 
@@ -215,10 +234,11 @@ bool ApplyCharMap(char* name, size_t capacity, const CharMap& map)
     // of the buffer. The write position then stays at or before the read
     // position, since it gains on it only by the bytes added so far.
     size_t length = strlen(name);
-    if (2 * length + 1 <= capacity) {
-        // Even if every character doubled it would fit: no need to count.
-        memmove(s + length, s, length + 1);
-        Walk(s + length, s, map);
+    // No map more than doubles a name; count only when that would not fit.
+    const size_t bound = 2 * length + 1 <= capacity ? length : GrowthBound(name, length);
+    if (length + bound + 1 <= capacity) {
+        memmove(s + bound, s, length + 1);
+        Walk<false>(s + bound, s, map, nullptr);
         return true;
     }
 
@@ -230,11 +250,11 @@ bool ApplyCharMap(char* name, size_t capacity, const CharMap& map)
     if (length + growth + 1 > capacity) {
         // Only the narrowing leaves room for the widening.
         const CharMap narrowing = NarrowingPart(map);
-        Walk(s, s, narrowing);
+        Walk<false>(s, s, narrowing, nullptr);
         length = MappedLength(counts, narrowing);
     }
     memmove(s + growth, s, length + 1);
-    Walk(s + growth, s, map);
+    Walk<false>(s + growth, s, map, nullptr);
     return true;
 }
 

@@ -39,9 +39,8 @@ CharMap MapForWord(SettingsWord word)
     return map;
 }
 
-bool SequenceFits(SettingsWord word, const char* name, size_t capacity)
+bool SequenceFits(SettingsWord word, CharCounts counts, size_t capacity)
 {
-    CharCounts counts = CountChars(name);
     size_t length = counts.length;
     if (word & OPT_SPACES)
         length -= counts.ideographicSpaces;
@@ -67,13 +66,26 @@ bool SequenceFits(SettingsWord word, const char* name, size_t capacity)
 
 bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity)
 {
+    const CharMap map = MapForWord(word);
     const bool widens = ((word & OPT_DIGITS) && (word & OPT_DIGITS_TO_FULL)) ||
                         ((word & OPT_LETTERS) && (word & OPT_LETTERS_TO_FULL));
-    // No step can more than double the name, so a name of at most half the
-    // buffer needs no replay.
-    if (widens && 2 * strlen(name) + 1 > capacity && !SequenceFits(word, name, capacity))
+    if (!widens)
+        return ApplyCharMap(name, capacity, map);
+
+    if (map.digits != WIDTH_FULL && map.letters != WIDTH_FULL) {
+        // Every widening step is undone by a later one: convert, counting the
+        // name as it was, then replay the lengths. On failure the name is
+        // converted already, which the caller must ignore anyway.
+        return SequenceFits(word, ApplyNarrowingCharMap(name, map), capacity);
+    }
+
+    // A name with room for every byte any step could add needs no replay; no
+    // step more than doubles a name.
+    const size_t length = strlen(name);
+    if (2 * length + 1 > capacity && length + GrowthBound(name, length) + 1 > capacity &&
+        !SequenceFits(word, CountChars(name), capacity))
         return false;
-    return ApplyCharMap(name, capacity, MapForWord(word));
+    return ApplyCharMap(name, capacity, map);
 }
 
 bool ConvertName(const char*, char* baseName)
