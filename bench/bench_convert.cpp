@@ -31,11 +31,9 @@ bool Pipeline(char* name, size_t capacity, SettingsWord word)
     return ConvertNameWithWord(word, name, capacity);
 }
 
-bool HalfWidthJob(char* name, size_t, SettingsWord)
+bool HalfWidthJob(char* name, size_t capacity, SettingsWord)
 {
-    DigitsToHalfWidth(name);
-    LettersToHalfWidth(name);
-    return true;
+    return ConvertNameWithWord(HALF_WIDTH_JOB_WORD, name, capacity);
 }
 
 bool Spaces(char* name, size_t, SettingsWord)

@@ -4,6 +4,7 @@
 // standard library.
 #pragma once
 
+#include "settings/settings.h"
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -42,3 +43,8 @@ Corpus MakeCorpus(size_t count, uint64_t seed);
 
 // count names of exactly length bytes each, from the same mix.
 Corpus MakeFixedLengthCorpus(size_t count, size_t length, uint64_t seed);
+
+// The half-width job as the program runs it: one settings word, digits and
+// letters to half width, case kept.
+constexpr SettingsWord HALF_WIDTH_JOB_WORD =
+    OPT_DIGITS | OPT_DIGITS_TO_HALF | OPT_LETTERS | OPT_LETTERS_TO_HALF | OPT_CASE_KEEP;

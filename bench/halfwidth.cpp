@@ -3,8 +3,8 @@
 //   halfwidth [-o OUTPUT] [INPUT]
 //
 // Reads Shift-JIS names separated by LF (from INPUT, or standard input),
-// turns full-width digits and letters into half-width ones with
-// DigitsToHalfWidth and LettersToHalfWidth, and writes the names with their
+// turns full-width digits and letters into half-width ones with the
+// pipeline under the settings word for that job, and writes the names with their
 // line ends to OUTPUT (or standard output). Nothing else changes: a CR
 // before the LF, half-width katakana and every other byte pass through. The
 // output can be compared with that of `nkf -Z0` on the same file.
@@ -12,7 +12,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "convert/convert.h"
+#include "convert/pipeline.h"
+#include "corpus.h"
 
 namespace {
 
@@ -32,8 +33,7 @@ size_t ConvertLine(char* line, size_t len, char* out)
     for (;;) {
         char* name = line + at;
         const size_t nameLength = std::strlen(name);
-        DigitsToHalfWidth(name);
-        LettersToHalfWidth(name);
+        ConvertNameWithWord(HALF_WIDTH_JOB_WORD, name, nameLength + 1);
         const size_t converted = std::strlen(name);
         std::memmove(out, name, converted);
         out += converted;
