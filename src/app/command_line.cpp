@@ -1,9 +1,9 @@
 #include "app/command_line.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "convert/sjis.h"
+#include "convert/strings.h"
 #include "settings/settings.h"
 
 const char* SkipProgramName(const char* commandLine)
@@ -101,14 +101,9 @@ void SplitPath(const char* path, char* directory, char* baseName, char* extensio
 bool BuildNewPath(const char* directory, const char* baseName, const char* extension, bool hasDot,
                   char* newPath, size_t size)
 {
-    int length = hasDot ? snprintf(newPath, size, "%s%s.%s", directory, baseName, extension)
-                        : snprintf(newPath, size, "%s%s", directory, baseName);
-    if (length < 0 || static_cast<size_t>(length) >= size) {
-        if (size > 0)
-            newPath[0] = '\0';
-        return false;
-    }
-    return true;
+    if (hasDot)
+        return JoinStrings(newPath, size, {directory, baseName, ".", extension});
+    return JoinStrings(newPath, size, {directory, baseName});
 }
 
 static unsigned char AsciiLower(unsigned char c)

@@ -1,13 +1,13 @@
 // Batch mode's calls into Windows: the command line, long paths, moves.
 #include <windows.h>
 
-#include <cstdio>
 #include <cstring>
 
 #include "app/command_line.h"
 #include "app/rename.h"
 #include "convert/pipeline.h"
 #include "convert/sjis.h"
+#include "convert/strings.h"
 #include "settings/settings.h"
 
 const char* SafeCommandTail(const char* ansiTail)
@@ -62,9 +62,11 @@ static void RenameInTwoSteps(const char* existingName, const char* longPath, con
     NameBuffer temporary;
     DWORD stamp = GetCurrentProcessId();
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
-        int length = snprintf(temporary, sizeof temporary, "%s~blankmender-%lu-%u.tmp", directory,
-                              static_cast<unsigned long>(stamp), attempt);
-        if (length < 0 || static_cast<size_t>(length) >= sizeof temporary)
+        char process[DECIMAL_BUFFER_SIZE], number[DECIMAL_BUFFER_SIZE];
+        FormatDecimal(stamp, process);
+        FormatDecimal(attempt, number);
+        if (!JoinStrings(temporary, sizeof temporary,
+                         {directory, "~blankmender-", process, "-", number, ".tmp"}))
             return;
         if (GetFileAttributesA(temporary) != INVALID_FILE_ATTRIBUTES)
             continue;
@@ -127,8 +129,7 @@ static bool ResolveLongPath(const char* path, char* longPath)
     if (search == INVALID_HANDLE_VALUE)
         return false;
     FindClose(search);
-    int length = snprintf(longPath, NAME_BUFFER_SIZE, "%s%s", lastLongFolder, found.cFileName);
-    return length > 0 && length < static_cast<int>(NAME_BUFFER_SIZE);
+    return JoinStrings(longPath, NAME_BUFFER_SIZE, {lastLongFolder, found.cFileName});
 }
 
 void RenameOneFile(const char* path, const char* existingName)

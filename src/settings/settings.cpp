@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "convert/sjis.h"
+#include "convert/strings.h"
 
 static const char SETTINGS_FILE_NAME[] = "config.dat";
 
@@ -84,14 +85,16 @@ bool SaveSettingsTo(const char* path, SettingsWord word)
     // complete, so an interrupted or failed save never leaves the settings
     // empty or cut short.
     char temporary[NAME_BUFFER_SIZE + 8];
-    int written = snprintf(temporary, sizeof(temporary), "%s.tmp", path);
-    if (written < 0 || static_cast<size_t>(written) >= sizeof(temporary))
+    if (!JoinStrings(temporary, sizeof(temporary), {path, ".tmp"}))
         return false;
 
     FILE* file = fopen(temporary, "w");
     if (file == nullptr)
         return false;
-    bool ok = fprintf(file, "%d", word) > 0;
+    // "%d", no line end.
+    char text[DECIMAL_BUFFER_SIZE];
+    FormatDecimal(word, text);
+    bool ok = fputs(text, file) >= 0;
     ok = fflush(file) == 0 && ok;
     ok = fclose(file) == 0 && ok;
     if (ok)

@@ -2,8 +2,8 @@
 // greyed out under an unchecked parent, a live preview, and OK to save.
 #include "ui/dialog.h"
 
-#include <cstdio>
 
+#include "convert/strings.h"
 #include "resource.h"
 #include "settings/settings.h"
 #include "ui/controls.h"
@@ -23,10 +23,10 @@ const char INFO_TEXT[] =
 
 // "設定ファイルに書き込めませんでした。" (the settings file could not be
 // written), then the file's path on a line of its own.
-const char SAVE_FAILED_FORMAT[] =
+const char SAVE_FAILED_TEXT[] =
     "\x90\xDD\x92\xE8\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9\x8F\x91\x82\xAB"
     "\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42"
-    "\n\n%s";
+    "\n\n";
 
 // Checks the button of every bit set in word. Clear bits leave their
 // buttons unchecked, as they are when the dialog is created.
@@ -70,9 +70,9 @@ void ReportSaveFailure(HWND window)
 {
     NameBuffer path;
     if (!SettingsFilePath(path, sizeof(path)))
-        snprintf(path, sizeof(path), "config.dat");
-    char text[sizeof(SAVE_FAILED_FORMAT) + NAME_BUFFER_SIZE];
-    snprintf(text, sizeof(text), SAVE_FAILED_FORMAT, path);
+        JoinStrings(path, sizeof(path), {"config.dat"});
+    char text[sizeof(SAVE_FAILED_TEXT) + NAME_BUFFER_SIZE];
+    JoinStrings(text, sizeof(text), {SAVE_FAILED_TEXT, path});
     MessageBoxA(window, text, "Blankmender", MB_OK | MB_ICONERROR);
 }
 
