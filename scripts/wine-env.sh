@@ -18,5 +18,16 @@ wine_prepare() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     "$WINE" wineboot -i >/dev/null 2>&1 </dev/null || true
   fi
+  if [ ! -f "$WINEPREFIX/.blankmender-fonts" ]; then
+    # The dialog asks for "ＭＳ ゴシック"; IPAGothic is the Japanese Gothic
+    # Debian has. At 96 dpi its hinted underbar falls outside the 12-pixel
+    # cell and the preview's underbars vanish; at 104 dpi (13 pixels) they
+    # show.
+    "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /t REG_SZ /d IPAGothic /f \
+      >/dev/null 2>&1 </dev/null &&
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 104 /f \
+      >/dev/null 2>&1 </dev/null &&
+    touch "$WINEPREFIX/.blankmender-fonts"
+  fi
   "$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
 }
