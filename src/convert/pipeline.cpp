@@ -72,17 +72,17 @@ bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity)
     if (!widens)
         return ApplyCharMap(name, capacity, map);
 
-    if (map.digits != WIDTH_FULL && map.letters != WIDTH_FULL) {
+    // No step more than doubles a name, so one of at most half the buffer
+    // always fits.
+    const size_t length = strlen(name);
+    const bool surelyFits = 2 * length + 1 <= capacity;
+    if (!surelyFits && map.digits != WIDTH_FULL && map.letters != WIDTH_FULL) {
         // Every widening step is undone by a later one: convert, counting the
         // name as it was, then replay the lengths. On failure the name is
         // converted already, which the caller must ignore anyway.
         return SequenceFits(word, ApplyNarrowingCharMap(name, map), capacity);
     }
-
-    // A name with room for every byte any step could add needs no replay; no
-    // step more than doubles a name.
-    const size_t length = strlen(name);
-    if (2 * length + 1 > capacity && length + GrowthBound(name, length) + 1 > capacity &&
+    if (!surelyFits && length + GrowthBound(name, length) + 1 > capacity &&
         !SequenceFits(word, CountChars(name), capacity))
         return false;
     return ApplyCharMap(name, capacity, map);
