@@ -18,6 +18,12 @@ struct CharMap {
     Case letterCase;  // applied after the width, to letters of both widths
 };
 
+// Whether map makes any character longer.
+inline bool Widens(const CharMap& map)
+{
+    return map.digits == WIDTH_FULL || map.letters == WIDTH_FULL;
+}
+
 // Characters of a name, by kind, as the walk sees them.
 struct CharCounts {
     size_t length;  // bytes before the terminator

@@ -225,7 +225,7 @@ CharCounts ApplyNarrowingCharMap(char* name, const CharMap& map)
 bool ApplyCharMap(char* name, size_t capacity, const CharMap& map)
 {
     uchar* s = reinterpret_cast<uchar*>(name);
-    if (map.digits != WIDTH_FULL && map.letters != WIDTH_FULL) {
+    if (!Widens(map)) {
         Walk<false>(s, s, map, nullptr);
         return true;
     }

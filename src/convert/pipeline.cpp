@@ -76,7 +76,7 @@ bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity)
     // always fits.
     const size_t length = strlen(name);
     const bool surelyFits = 2 * length + 1 <= capacity;
-    if (!surelyFits && map.digits != WIDTH_FULL && map.letters != WIDTH_FULL) {
+    if (!surelyFits && !Widens(map)) {
         // Every widening step is undone by a later one: convert, counting the
         // name as it was, then replay the lengths. On failure the name is
         // converted already, which the caller must ignore anyway.
