@@ -1,13 +1,20 @@
 # Sourced by the scripts that run blankmender.exe under Wine: a private
-# prefix, the Japanese locale (so the ANSI code page is 932), and no Mono or
-# Gecko installers on first start.
+# prefix, a locale, and no Mono or Gecko installers on first start.
+#
+# Wine takes a process's ANSI code page from its locale. The program must
+# behave the same under every one, so the tests pick it with
+# BLANKMENDER_CODEPAGE: 932 (Japanese, the default) or 1252 (Western). UTF-8
+# as the ANSI code page comes from a manifest in a test copy of the exe, not
+# from the locale.
 repo_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${BLANKMENDER_WINEPREFIX:-$repo_root/build/wineprefix}"
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LANG=ja_JP.UTF-8
-export LC_ALL=ja_JP.UTF-8
+case "${BLANKMENDER_CODEPAGE:-932}" in
+  1252) export LANG=en_US.UTF-8 LC_ALL=C.UTF-8 ;;
+  *) export LANG=ja_JP.UTF-8 LC_ALL=ja_JP.UTF-8 ;;
+esac
 WINE="${WINE:-/usr/lib/wine/wine64}"
 WINESERVER="${WINESERVER:-/usr/lib/wine/wineserver}"
 
