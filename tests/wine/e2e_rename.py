@@ -270,8 +270,12 @@ def main():
     parser.add_argument("--group", required=True, choices=sorted(GROUPS))
     parser.add_argument("--exe", required=True)
     parser.add_argument("--launcher", required=True)
+    parser.add_argument("--codepage", type=int, default=932, choices=winetest.CODEPAGES,
+                        help="the ANSI code page to run under (65001: an exe with a manifest)")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder")
     args = parser.parse_args()
+    if winetest.has_utf8_manifest(args.exe) != (args.codepage == 65001):
+        parser.error("code page 65001 needs the exe with the UTF-8 manifest, and only it does")
 
     root = winetest.temp_root("bm-e2e-%s-" % args.group)
     failures = []
@@ -295,12 +299,14 @@ def main():
                 command_line = case["command_line"](d)
             else:
                 command_line = q(exe) + " " + case["tail"](d)
-            runs.append(("W" if case.get("mode") == "W" else "A", d if case.get("cwd") else "",
-                         "", command_line))
+            # The same command line under every code page; CreateProcessA
+            # takes 932 bytes only under 932.
+            mode = case.get("mode", "A") if args.codepage == 932 else "W"
+            runs.append((mode, d if case.get("cwd") else "", "", command_line))
             case["_folder"] = folder
             case["_before"] = before
 
-        results = winetest.run_launcher(args.launcher, root, runs)
+        results = winetest.run_launcher(args.launcher, root, runs, codepage=args.codepage)
 
         for case, (result, ms) in zip(cases, results):
             problems = []
