@@ -169,8 +169,6 @@ def cases_folders():
 
 
 def cases_limits(root):
-    length = length_932
-
     yield dict(
         name="base names that widening makes too long",
         exe="exe-digits-full",
@@ -186,9 +184,9 @@ def cases_limits(root):
     # padding folder makes the digits few enough for Linux's name limit.
     d = winetest.win_path(os.path.join(root, "cases", "limits-path"))
     sub_len = 100
-    pad = "p" * (sub_len - length(d) - 1 - 1)
+    pad = "p" * (sub_len - length_932(d) - 1 - 1)
     prefix_dir = d + "\\" + pad + "\\"
-    assert length(prefix_dir) == sub_len
+    assert length_932(prefix_dir) == sub_len
     digits = (255 - sub_len - 2 - 4) // 2
     prefix = "x " if (255 - sub_len - 4 - 2 * digits) == 2 else "xy "
     assert sub_len + len(prefix) + 2 * digits + 4 == 255
@@ -207,9 +205,9 @@ def cases_limits(root):
     # blank: cutting the path would rename that one.
     trap_dir = os.path.join(root, "cases", "limits-trap")
     td = winetest.win_path(trap_dir)
-    pad = "q" * (255 - length(td) - 1 - 1 - len("x y"))
+    pad = "q" * (255 - length_932(td) - 1 - 1 - len("x y"))
     short = pad + "/x y"
-    assert length(td + "\\" + short) == 255
+    assert length_932(td + "\\" + short) == 255
     yield dict(
         name="a path over 255 bytes is skipped, never cut",
         folder="limits-trap",
@@ -222,16 +220,16 @@ def cases_limits(root):
     # supplementary-plane ideographs, and each with one byte more.
     od = winetest.win_path(os.path.join(root, "cases", "limits-outside"))
     sub_len = 181
-    pad = "s" * (sub_len - length(od) - 1 - 1)
-    assert length(od + "\\" + pad + "\\") == sub_len
-    wide = (255 - sub_len - len("x .txt")) // 2
+    pad = "s" * (sub_len - length_932(od) - 1 - 1)
+    assert length_932(od + "\\" + pad + "\\") == sub_len
+    count = (255 - sub_len - len("x .txt")) // 2
     names = {}
     for first in (0xAC00, 0x20000):
-        run = "".join(chr(first + i) for i in range(wide))
+        run = "".join(chr(first + i) for i in range(count))
         assert outside_932(run)
         names[pad + "/x " + run + ".txt"] = pad + "/x_" + run + ".txt"
         names[pad + "/xy " + run + ".txt"] = None
-    assert sorted(length(od + "\\" + n) for n in names) == [255, 255, 256, 256]
+    assert sorted(length_932(od + "\\" + n) for n in names) == [255, 255, 256, 256]
     yield dict(
         name="outside characters count two bytes each: a path of 255 fits, 256 does not",
         mode="W",
@@ -242,7 +240,7 @@ def cases_limits(root):
 
     exact_dir = os.path.join(root, "cases", "limits-255")
     ed = winetest.win_path(exact_dir)
-    pad = "r" * (255 - length(ed) - 1 - 1 - len("x y"))
+    pad = "r" * (255 - length_932(ed) - 1 - 1 - len("x y"))
     yield dict(
         name="a path of exactly 255 bytes is renamed",
         folder="limits-255",
@@ -305,7 +303,7 @@ def cases_outside(root):
     # Characters that do not come back from code page 932 unchanged are
     # kept as they are, count as neither blank, digit nor letter, and only
     # CreateProcessW can pass them.
-    def renamed_all(d, names):
+    def quoted_paths(d, names):
         return " ".join(q(d + "\\" + n.rstrip("/").replace("/", "\\")) for n in names)
 
     # Each sign as a Mac writes it, then the character 932 maps it to, which
@@ -322,7 +320,7 @@ def cases_outside(root):
         mode="W",
         files=list(signs) + look_alikes,
         renames=signs,
-        tail=lambda d: renamed_all(d, signs))
+        tail=lambda d: quoted_paths(d, signs))
 
     kept = {"𠮷野家 メニュー.txt": "𠮷野家_メニュー.txt", "résumé final.doc": "résumé_final.doc",
             "😀 smile.png": "😀_smile.png", "한국어 파일.txt": "한국어_파일.txt",
@@ -332,7 +330,7 @@ def cases_outside(root):
         mode="W",
         files=list(kept) + ["吉野家 メニュー.txt", "resume final.doc"],
         renames=kept,
-        tail=lambda d: renamed_all(d, kept))
+        tail=lambda d: quoted_paths(d, kept))
 
     words = {"café menu.txt": "Café_Menu.txt", "éa b": "éA_B", "über cool.txt": "üBer_Cool.txt",
              "a😀b c.txt": "A😀B_C.txt", "x𠮷y z.txt": "X𠮷Y_Z.txt", "한a b.txt": "한A_B.txt",
@@ -343,7 +341,7 @@ def cases_outside(root):
         exe="exe-capitalise",
         files=list(words),
         renames=words,
-        tail=lambda d: renamed_all(d, words))
+        tail=lambda d: quoted_paths(d, words))
 
     # U+E021 is F0 61 in 932: its second byte looks like 'a'.
     private = {"\ue000é x.txt": "\ue000é_X.txt", "\ue021 a.txt": "\ue021_A.txt",
@@ -354,7 +352,7 @@ def cases_outside(root):
         exe="exe-upper",
         files=list(private),
         renames=private,
-        tail=lambda d: renamed_all(d, private))
+        tail=lambda d: quoted_paths(d, private))
 
     yield dict(
         name="folders named with outside characters: files in them, then the folders",
@@ -363,7 +361,7 @@ def cases_outside(root):
                "〜 ‖/g h.txt", "한 글/"],
         renames={"café dir/a b.txt": "café dir/a_b.txt", "café dir/c d.txt": "café dir/c_d.txt",
                  "〜 ‖/e f.txt": "〜 ‖/e_f.txt", "〜 ‖/": "〜_‖/", "한 글/": "한_글/"},
-        tail=lambda d: renamed_all(d, ["café dir/a b.txt", "café dir/c d.txt", "〜 ‖/e f.txt",
+        tail=lambda d: quoted_paths(d, ["café dir/a b.txt", "café dir/c d.txt", "〜 ‖/e f.txt",
                                        "〜 ‖/", "한 글/"]))
 
     # Without its config.dat the program would use blanks only.
@@ -389,7 +387,7 @@ def cases_outside(root):
         files=["éabc.txt", "〜dir/in.txt", "ö/abc.txt", "x𠮷.txt", "écap.txt", "éCAP.txt"],
         renames={"éabc.txt": "éABC.txt", "〜dir/": "〜DIR/", "ö/abc.txt": "ö/ABC.txt",
                  "x𠮷.txt": "X𠮷.txt"},
-        tail=lambda d: renamed_all(d, ["éabc.txt", "〜dir", "ö/abc.txt", "x𠮷.txt", "écap.txt"]))
+        tail=lambda d: quoted_paths(d, ["éabc.txt", "〜dir", "ö/abc.txt", "x𠮷.txt", "écap.txt"]))
 
     yield dict(
         name="a target already present beside outside characters is never replaced",
@@ -398,7 +396,7 @@ def cases_outside(root):
         files=["é a.txt", "é_a.txt", "〜 b/in.txt", "〜_b/in.txt", "𠮷 c.txt", "𠮷_c.txt",
                "〜 d.txt", "～_d.txt", "é g.txt", "e_g.txt"],
         renames={"〜 d.txt": "〜_d.txt", "é g.txt": "é_g.txt"},
-        tail=lambda d: renamed_all(d, ["é a.txt", "〜 b", "𠮷 c.txt", "〜 d.txt", "é g.txt"]))
+        tail=lambda d: quoted_paths(d, ["é a.txt", "〜 b", "𠮷 c.txt", "〜 d.txt", "é g.txt"]))
 
     # Thousands of distinct outside characters on one command line: 40 names
     # of 80 Hangul syllables and 10 of 40 supplementary-plane ideographs,
@@ -421,7 +419,7 @@ def cases_outside(root):
         exe="exe-capitalise",
         files=list(many),
         renames=many,
-        tail=lambda d: renamed_all(d, many))
+        tail=lambda d: quoted_paths(d, many))
 
 
 GROUPS = {
