@@ -100,8 +100,7 @@ TokenResult NextToken(const Unit* tail, size_t* position, Unit* token)
 
 // False for a path that cannot name exactly one existing file: an empty one,
 // or one holding a byte no Windows file name can hold and that the file
-// functions take for a wildcard (* ? < > "). The '?' matters most: it is
-// what a character outside code page 932 becomes on the command line.
+// functions take for a wildcard (* ? < > ").
 bool IsUsablePath(const char* path);
 
 // Splits path (at most 255 bytes) into its folder, with its trailing

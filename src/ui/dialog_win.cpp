@@ -2,7 +2,6 @@
 // greyed out under an unchecked parent, a live preview, and OK to save.
 #include "ui/dialog.h"
 
-#include "convert/strings.h"
 #include "resource.h"
 #include "settings/settings.h"
 #include "ui/controls.h"
