@@ -45,18 +45,6 @@ size_t DecodeCp932(const char* bytes, size_t length, wchar_t* units)
 
 const Cp932Codec CODEC = {EncodeCp932, DecodeCp932};
 
-// Index of the last separator of a wide path, or NO_SEPARATOR. UTF-16 has
-// no trail units that could pass for one.
-size_t LastSeparator(const wchar_t* path)
-{
-    size_t separator = NO_SEPARATOR;
-    for (size_t i = 0; path[i] != 0; ++i) {
-        if (path[i] == L'\\' || path[i] == L'/')
-            separator = i;
-    }
-    return separator;
-}
-
 // The name of the entry at path as the file system spells it.
 bool NameOnDisk(const wchar_t* path, WIN32_FIND_DATAW* found)
 {
@@ -115,7 +103,7 @@ bool ResolveLongPath(const wchar_t* path, wchar_t* longPath)
     static WidePath lastFolder;
     static WidePath lastLongFolder;
 
-    size_t separator = LastSeparator(path);
+    size_t separator = LastPathSeparator(path);
     const wchar_t* name = path + separator + 1;
     if (separator == NO_SEPARATOR || wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
         return LongPathName(path, longPath);
@@ -130,7 +118,7 @@ bool ResolveLongPath(const wchar_t* path, wchar_t* longPath)
         if (!LongPathName(folder, lastLongFolder))
             return false;
         size_t length = wcslen(lastLongFolder);
-        if (LastSeparator(lastLongFolder) + 1 != length) {
+        if (LastPathSeparator(lastLongFolder) + 1 != length) {
             if (length + 1 >= NAME_BUFFER_SIZE)
                 return false;
             lastLongFolder[length] = L'\\';

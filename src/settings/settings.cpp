@@ -49,24 +49,6 @@ bool ParseSettingsWord(const char* text, SettingsWord* word)
 
 namespace {
 
-#if defined(_WIN32)
-// UTF-16 has no trail units that could pass for a separator.
-size_t LastSeparator(const wchar_t* path)
-{
-    size_t separator = NO_SEPARATOR;
-    for (size_t i = 0; path[i] != 0; ++i) {
-        if (path[i] == L'\\' || path[i] == L'/')
-            separator = i;
-    }
-    return separator;
-}
-#else
-size_t LastSeparator(const char* path)
-{
-    return FindLastSeparator(path);
-}
-#endif
-
 // Writes text (ASCII) into buffer from index at on. False when it does not
 // fit in size PathChars with its terminator.
 bool PutAscii(PathChar* buffer, size_t size, size_t at, const char* text)
@@ -81,9 +63,27 @@ bool PutAscii(PathChar* buffer, size_t size, size_t at, const char* text)
 
 }  // namespace
 
+#if defined(_WIN32)
+size_t LastPathSeparator(const wchar_t* path)
+{
+    // UTF-16 has no trail units that could pass for a separator.
+    size_t separator = NO_SEPARATOR;
+    for (size_t i = 0; path[i] != 0; ++i) {
+        if (path[i] == L'\\' || path[i] == L'/')
+            separator = i;
+    }
+    return separator;
+}
+#else
+size_t LastPathSeparator(const char* path)
+{
+    return FindLastSeparator(path);
+}
+#endif
+
 bool SettingsPathForExecutable(const PathChar* exePath, PathChar* buffer, size_t size)
 {
-    size_t separator = LastSeparator(exePath);
+    size_t separator = LastPathSeparator(exePath);
     if (separator == NO_SEPARATOR)
         return false;
     size_t folderLength = separator + 1;

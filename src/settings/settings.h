@@ -28,6 +28,10 @@ typedef wchar_t PathChar;
 typedef char PathChar;
 #endif
 
+// Index of the last separator ('\\' or '/') of path, or NO_SEPARATOR (see
+// convert/sjis.h). Code page 932 bytes are walked by characters.
+size_t LastPathSeparator(const PathChar* path);
+
 // Size of a settings path buffer, in PathChars.
 constexpr size_t PATH_BUFFER_SIZE = NAME_BUFFER_SIZE;
 
