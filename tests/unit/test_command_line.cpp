@@ -340,49 +340,6 @@ TEST(MayDifferOnlyInCase, OnlySureDifferencesCount)
     }
 }
 
-// A few characters of code page 932, enough to stand for it: the program
-// asks Windows. U+E000 is where the user-defined area reads, and must still
-// count as outside.
-struct CodecEntry { char16_t unit; const char* bytes; };
-const CodecEntry CODE_PAGE[] = {
-    {u'\u3042', "\x82\xA0"},  // あ
-    {u'\u3000', "\x81\x40"},  // ideographic space
-    {u'\uFF5E', "\x81\x60"},  // ～ (U+301C 〜 is not in the code page)
-    {u'\uFF21', "\x82\x60"},  // Ａ
-    {u'\uFF41', "\x82\x81"},  // ａ
-    {u'\uFF10', "\x82\x4F"},  // ０
-    {u'\u30BD', "\x83\x5C"},  // ソ
-    {u'\u30EB', "\x83\x8B"},  // ル
-    {u'\u8868', "\x95\x5C"},  // 表
-    {u'\uFF71', "\xB1"},      // ｱ
-    {u'\uE000', "\xF0\x40"},
-};
-
-size_t TestEncode(const WideChar* units, size_t count, char* bytes)
-{
-    for (const CodecEntry& entry : CODE_PAGE) {
-        if (count == 1 && entry.unit == units[0]) {
-            const size_t size = std::strlen(entry.bytes);
-            std::memcpy(bytes, entry.bytes, size);
-            return size;
-        }
-    }
-    return 0;
-}
-
-size_t TestDecode(const char* bytes, size_t length, WideChar* units)
-{
-    for (const CodecEntry& entry : CODE_PAGE) {
-        if (std::strlen(entry.bytes) == length && std::memcmp(entry.bytes, bytes, length) == 0) {
-            units[0] = entry.unit;
-            return 1;
-        }
-    }
-    return 0;
-}
-
-const Cp932Codec TEST_CODEC = {TestEncode, TestDecode};
-
 TEST(StandIns, OutsideCharactersRoundTrip)
 {
     struct Row { std::u16string name; std::string bytes; size_t standIns; };
@@ -408,12 +365,12 @@ TEST(StandIns, OutsideCharactersRoundTrip)
         StandIns table;
         table.count = 0;
         NameBuffer bytes;
-        ASSERT_TRUE(ToCodePage932(row.name.data(), row.name.size(), TEST_CODEC, &table, bytes, sizeof bytes));
+        ASSERT_TRUE(ToCodePage932(row.name.data(), row.name.size(), Ref::SMALL_CODE_PAGE, &table, bytes, sizeof bytes));
         EXPECT_EQ(Ref::Hex(bytes), Ref::Hex(row.bytes));
         EXPECT_EQ(table.count, row.standIns);
 
         char16_t back[NAME_BUFFER_SIZE];
-        ASSERT_TRUE(FromCodePage932(bytes, TEST_CODEC, table, back, NAME_BUFFER_SIZE));
+        ASSERT_TRUE(FromCodePage932(bytes, Ref::SMALL_CODE_PAGE, table, back, NAME_BUFFER_SIZE));
         EXPECT_TRUE(std::u16string(back) == row.name);
     }
 }
@@ -435,10 +392,10 @@ TEST(StandIns, TheConversionsKeepThemAsTheyAre)
         StandIns table;
         table.count = 0;
         NameBuffer bytes;
-        ASSERT_TRUE(ToCodePage932(row.name.data(), row.name.size(), TEST_CODEC, &table, bytes, sizeof bytes));
+        ASSERT_TRUE(ToCodePage932(row.name.data(), row.name.size(), Ref::SMALL_CODE_PAGE, &table, bytes, sizeof bytes));
         ASSERT_TRUE(ConvertNameWithWord(row.word, bytes, sizeof bytes));
         char16_t back[NAME_BUFFER_SIZE];
-        ASSERT_TRUE(FromCodePage932(bytes, TEST_CODEC, table, back, NAME_BUFFER_SIZE));
+        ASSERT_TRUE(FromCodePage932(bytes, Ref::SMALL_CODE_PAGE, table, back, NAME_BUFFER_SIZE));
         EXPECT_TRUE(std::u16string(back) == row.converted);
     }
 
@@ -449,7 +406,7 @@ TEST(StandIns, TheConversionsKeepThemAsTheyAre)
     table.count = 0;
     NameBuffer bytes;
     const std::u16string path = u"_\\" + many + u"\\_";
-    ASSERT_TRUE(ToCodePage932(path.data(), path.size(), TEST_CODEC, &table, bytes, sizeof bytes));
+    ASSERT_TRUE(ToCodePage932(path.data(), path.size(), Ref::SMALL_CODE_PAGE, &table, bytes, sizeof bytes));
     EXPECT_EQ(Ref::Hex(std::string(bytes + 2 + 2 * 28, 2)), Ref::Hex("\xF0\x5C"));
     EXPECT_EQ(Ref::Hex(std::string(bytes + 2 + 2 * 33, 2)), Ref::Hex("\xF0\x61"));
     EXPECT_EQ(FindLastSeparator(bytes), 2 + 2 * many.size());
@@ -471,7 +428,7 @@ TEST(StandIns, EveryStandInAndTheLimits)
     std::vector<char> bytes(2 * STAND_IN_COUNT + 1);
     StandIns table;
     table.count = 0;
-    ASSERT_TRUE(ToCodePage932(all.data(), all.size(), TEST_CODEC, &table, bytes.data(), bytes.size()));
+    ASSERT_TRUE(ToCodePage932(all.data(), all.size(), Ref::SMALL_CODE_PAGE, &table, bytes.data(), bytes.size()));
     EXPECT_EQ(table.count, STAND_IN_COUNT);
     for (size_t k = 0; k < STAND_IN_COUNT; ++k) {
         const unsigned char lead = static_cast<unsigned char>(bytes[2 * k]);
@@ -481,14 +438,14 @@ TEST(StandIns, EveryStandInAndTheLimits)
         ASSERT_EQ((lead - 0xF0u) * 188u + column, k);
     }
     std::vector<char16_t> back(all.size() + 1);
-    ASSERT_TRUE(FromCodePage932(bytes.data(), TEST_CODEC, table, back.data(), back.size()));
+    ASSERT_TRUE(FromCodePage932(bytes.data(), Ref::SMALL_CODE_PAGE, table, back.data(), back.size()));
     EXPECT_TRUE(std::u16string(back.data()) == all);
     // One unit short of room, and one character more than the table holds.
-    EXPECT_FALSE(FromCodePage932(bytes.data(), TEST_CODEC, table, back.data(), back.size() - 1));
+    EXPECT_FALSE(FromCodePage932(bytes.data(), Ref::SMALL_CODE_PAGE, table, back.data(), back.size() - 1));
     const std::u16string more = all + u"\u00e9";
     std::vector<char> moreBytes(2 * STAND_IN_COUNT + 3);
     table.count = 0;
-    EXPECT_FALSE(ToCodePage932(more.data(), more.size(), TEST_CODEC, &table, moreBytes.data(), moreBytes.size()));
+    EXPECT_FALSE(ToCodePage932(more.data(), more.size(), Ref::SMALL_CODE_PAGE, &table, moreBytes.data(), moreBytes.size()));
     EXPECT_EQ(moreBytes[0], '\0');
 
     // Lengths count code page 932 bytes, an outside character as two:
@@ -498,7 +455,7 @@ TEST(StandIns, EveryStandInAndTheLimits)
         SCOPED_TRACE(capacity);
         char out[8] = "stale";
         table.count = 0;
-        EXPECT_EQ(ToCodePage932(name.data(), name.size(), TEST_CODEC, &table, out, capacity), capacity >= 5);
+        EXPECT_EQ(ToCodePage932(name.data(), name.size(), Ref::SMALL_CODE_PAGE, &table, out, capacity), capacity >= 5);
         if (capacity > 0 && capacity < 5) {
             EXPECT_EQ(out[0], '\0');
         }
@@ -509,12 +466,12 @@ TEST(StandIns, EveryStandInAndTheLimits)
     table.length[0] = 1;
     table.units[0][0] = u'\u00e9';
     char16_t wide[8];
-    EXPECT_TRUE(FromCodePage932("a\xF0\x40", TEST_CODEC, table, wide, 8));
-    EXPECT_FALSE(FromCodePage932("a\xF0\x41", TEST_CODEC, table, wide, 8));  // no such stand-in
-    EXPECT_FALSE(FromCodePage932("\x88\x9F", TEST_CODEC, table, wide, 8));   // not in this code page
-    EXPECT_FALSE(FromCodePage932("a\x82", TEST_CODEC, table, wide, 8));      // a lone lead byte
-    EXPECT_FALSE(FromCodePage932("abc", TEST_CODEC, table, wide, 3));
-    EXPECT_TRUE(FromCodePage932("abc", TEST_CODEC, table, wide, 4));
+    EXPECT_TRUE(FromCodePage932("a\xF0\x40", Ref::SMALL_CODE_PAGE, table, wide, 8));
+    EXPECT_FALSE(FromCodePage932("a\xF0\x41", Ref::SMALL_CODE_PAGE, table, wide, 8));  // no such stand-in
+    EXPECT_FALSE(FromCodePage932("\x88\x9F", Ref::SMALL_CODE_PAGE, table, wide, 8));   // not in this code page
+    EXPECT_FALSE(FromCodePage932("a\x82", Ref::SMALL_CODE_PAGE, table, wide, 8));      // a lone lead byte
+    EXPECT_FALSE(FromCodePage932("abc", Ref::SMALL_CODE_PAGE, table, wide, 3));
+    EXPECT_TRUE(FromCodePage932("abc", Ref::SMALL_CODE_PAGE, table, wide, 4));
 }
 
 } // namespace
