@@ -48,7 +48,9 @@ const Cp932Codec CODEC = {EncodeCp932, DecodeCp932};
 // The name of the entry at path as the file system spells it.
 bool NameOnDisk(const wchar_t* path, WIN32_FIND_DATAW* found)
 {
-    HANDLE search = FindFirstFileW(path, found);
+    // The basic level leaves out the short name, which Wine would otherwise
+    // make up for the entry.
+    HANDLE search = FindFirstFileExW(path, FindExInfoBasic, found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     FindClose(search);
