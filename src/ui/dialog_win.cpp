@@ -6,6 +6,7 @@
 #include "settings/settings.h"
 #include "ui/controls.h"
 #include "ui/preview.h"
+#include "version.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ bool settingsShown = false;
 const wchar_t INFO_TITLE[] = L"QUIB";
 const wchar_t INFO_TEXT[] =
     L"Blankmender\n"
-    L"QUIB ver 2.004\n"
+    L"QUIB ver " BLANKMENDER_VERSION_TEXT "\n"
     L"Free software by the Blankmender contributors.";
 
 // "設定ファイルに書き込めませんでした。" (the settings file could not be
