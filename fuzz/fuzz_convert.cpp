@@ -1,5 +1,6 @@
-// Fuzz target for the conversion pipeline, the separator search and the
-// settings word parser.
+// Fuzz target for the conversion pipeline, the separator search, the
+// settings word parser and the stand-ins for characters outside code page
+// 932.
 //
 // Input layout: two bytes of settings word (little-endian, so every word
 // and the ignored bits above it are reached), one byte of spare capacity,
@@ -20,7 +21,9 @@
 #include <vector>
 
 #include "convert/pipeline.h"
+#include "app/wide_names.h"
 #include "convert/sjis.h"
+#include "convert/strings.h"
 #include "reference.h"
 #include "settings/settings.h"
 
@@ -122,6 +125,74 @@ void CheckParse(const char* name, size_t n)
              expected_ok ? std::to_string(expected) : "false");
 }
 
+// The name's bytes read as UTF-16 units (any mix of inside and outside
+// characters, surrogates alone or paired) go to code page 932 with stand-ins
+// in a name buffer. What fits must come back exactly; its length must be
+// what the characters count; and after any word's conversions every outside
+// character must still be there, in order, exactly as it was.
+void CheckStandIns(int word, const char* name, size_t n)
+{
+    std::u16string wide;
+    for (size_t i = 0; i + 1 < n && wide.size() < 200; i += 2) {
+        const char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(name[i]) |
+                                                    static_cast<unsigned char>(name[i + 1]) << 8);
+        if (unit == 0)
+            break;
+        wide += unit;
+    }
+
+    // The length each character counts, and the outside ones in order.
+    size_t needed = 1;
+    std::u16string outside;
+    for (size_t i = 0; i < wide.size();) {
+        size_t count = 1;
+        if (wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+            wide[i + 1] <= 0xDFFF)
+            count = 2;
+        char bytes[2];
+        size_t size = 0;
+        if (wide[i] < 0x80)
+            size = 1;
+        else if (wide[i] < 0xE000 || wide[i] > 0xE757)
+            size = Ref::SMALL_CODE_PAGE.encode(wide.data() + i, count, bytes);
+        if (size == 0) {
+            size = 2;
+            outside.append(wide, i, count);
+        }
+        needed += size;
+        i += count;
+    }
+
+    StandIns table;
+    table.count = 0;
+    char bytes[NAME_BUFFER_SIZE];
+    const bool ok = ToCodePage932(wide.data(), wide.size(), Ref::SMALL_CODE_PAGE, &table, bytes, sizeof bytes);
+    if (ok != (needed <= sizeof bytes))
+        Fail("ToCodePage932: wrong answer to whether the name fits", name, ok ? "true" : "false",
+             "needs " + std::to_string(needed));
+    if (!ok)
+        return;
+    if (std::strlen(bytes) + 1 != needed)
+        Fail("ToCodePage932: wrong length", name, std::to_string(std::strlen(bytes) + 1),
+             std::to_string(needed));
+    char16_t back[NAME_BUFFER_SIZE];
+    if (!FromCodePage932(bytes, Ref::SMALL_CODE_PAGE, table, back, NAME_BUFFER_SIZE) || back != wide)
+        Fail("FromCodePage932 does not give the name back", name, Ref::Hex(bytes), "");
+
+    if (!ConvertNameWithWord(word, bytes, sizeof bytes))
+        return;
+    if (!FromCodePage932(bytes, Ref::SMALL_CODE_PAGE, table, back, NAME_BUFFER_SIZE))
+        Fail("FromCodePage932 cannot read the converted name", name, Ref::Hex(bytes), "");
+    std::u16string kept;
+    for (size_t i = 0; back[i] != 0; ++i) {
+        if (outside.find(back[i]) != std::u16string::npos)
+            kept += back[i];
+    }
+    if (kept != outside)
+        Fail("an outside character did not survive the conversions", name, Ref::Hex(bytes),
+             "word " + std::to_string(word));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -138,6 +209,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckSeparator(name.c_str(), n);
     CheckSettingsPath(name.c_str(), n, spare);
     CheckParse(name.c_str(), n);
+    CheckStandIns(word, name.c_str(), n);
     return 0;
 }
 

@@ -4,67 +4,12 @@
 
 #include "convert/sjis.h"
 #include "convert/strings.h"
-#include "settings/settings.h"
-
-const char* SkipProgramName(const char* commandLine)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(commandLine);
-    size_t i = 0;
-    if (p[0] == '"') {
-        i = 1;
-        while (p[i] != 0 && p[i] != '"')
-            i += CharLength(p + i);
-        if (p[i] == '"')
-            ++i;
-    } else {
-        while (p[i] > 0x20)
-            ++i;
-    }
-    while (p[i] >= 0x01 && p[i] <= 0x20)
-        ++i;
-    return commandLine + i;
-}
-
-TokenResult NextToken(const char* tail, size_t* position, char* token)
-{
-    const unsigned char* p = reinterpret_cast<const unsigned char*>(tail);
-    size_t i = *position;
-    token[0] = '\0';
-    while (p[i] != 0) {
-        size_t start;
-        size_t end;
-        if (p[i] == '"') {
-            start = i + 1;
-            end = start;
-            while (p[end] != 0 && p[end] != '"')
-                ++end;
-        } else if (p[i] != ' ') {
-            start = i;
-            end = start;
-            while (p[end] != 0 && p[end] != ' ')
-                ++end;
-        } else {
-            ++i;
-            continue;
-        }
-        // Step over the closing quote or the separating space, not the NUL.
-        *position = (p[end] != 0) ? end + 1 : end;
-        size_t length = end - start;
-        if (length >= NAME_BUFFER_SIZE)
-            return TAIL_TOO_LONG;
-        memcpy(token, tail + start, length);
-        token[length] = '\0';
-        return TAIL_PATH;
-    }
-    *position = i;
-    return TAIL_END;
-}
 
 bool IsUsablePath(const char* path)
 {
     if (path[0] == '\0')
         return false;
-    // None of these is below 0x40, so none can be a trail byte.
+    // All of these are below 0x40, so none can be a trail byte.
     return strpbrk(path, "*?<>\"") == nullptr;
 }
 

@@ -1,51 +1,56 @@
-// Batch mode's calls into Windows: the command line, long paths, moves.
+// Batch mode's calls into Windows: long paths, lookups and moves, all through
+// the wide API. Names are converted to code page 932 for the conversions and
+// back for Windows with code page 932 itself, never the system's.
 #include <windows.h>
 
 #include <cstring>
 
 #include "app/command_line.h"
 #include "app/rename.h"
+#include "app/wide_names.h"
 #include "convert/pipeline.h"
 #include "convert/sjis.h"
 #include "convert/strings.h"
 #include "settings/settings.h"
 
-const char* SafeCommandTail(const char* ansiTail)
+namespace {
+
+// A wide path that converts to at most 255 bytes has at most 255 units: no
+// unit stands for less than a byte.
+typedef wchar_t WidePath[NAME_BUFFER_SIZE];
+
+// Code page 932 one character at a time. Without best fit, a character the
+// code page lacks is reported instead of being replaced by a look-alike, and
+// the way back must give the very same character: U+301C goes to 81 60,
+// which reads back as U+FF5E, so it is outside too.
+size_t EncodeCp932(const wchar_t* units, size_t count, char* bytes)
 {
-    // A command line holds at most 32767 UTF-16 units, and code page 932
-    // needs at most two bytes for each.
-    static char commandLine[65536];
-    const wchar_t* wide = GetCommandLineW();
-    if (wide == nullptr)
-        return ansiTail;
-    // CP_ACP, not 932: the ...A calls that follow read paths in the ANSI
-    // code page, so the tail must be in the same one to name the same files.
-    // Without best fit, a character the code page lacks becomes '?', which
-    // no file name holds, instead of a look-alike that might.
-    int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, commandLine,
-                                     static_cast<int>(sizeof commandLine), nullptr, nullptr);
-    if (length <= 0)
-        return ansiTail;
-    return SkipProgramName(commandLine);
+    BOOL usedDefault = FALSE;
+    int size = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, units, static_cast<int>(count), bytes, 2,
+                                   nullptr, &usedDefault);
+    if (size <= 0 || usedDefault)
+        return 0;
+    wchar_t back[2];
+    int length = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, size, back, 2);
+    if (length != static_cast<int>(count) || memcmp(back, units, count * sizeof(wchar_t)) != 0)
+        return 0;
+    return static_cast<size_t>(size);
 }
 
-void RenameFromCommandLine(const char* commandLine)
+size_t DecodeCp932(const char* bytes, size_t length, wchar_t* units)
 {
-    NameBuffer token;
-    size_t position = 0;
-    for (;;) {
-        TokenResult result = NextToken(commandLine, &position, token);
-        if (result == TAIL_END)
-            break;
-        if (result == TAIL_PATH)
-            RenameOneFile(token, token);
-    }
+    int count = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length), units, 2);
+    return count > 0 ? static_cast<size_t>(count) : 0;
 }
+
+const Cp932Codec CODEC = {EncodeCp932, DecodeCp932};
 
 // The name of the entry at path as the file system spells it.
-static bool NameOnDisk(const char* path, WIN32_FIND_DATAA* found)
+bool NameOnDisk(const wchar_t* path, WIN32_FIND_DATAW* found)
 {
-    HANDLE search = FindFirstFileA(path, found);
+    // The basic level leaves out the short name, which Wine would otherwise
+    // make up for the entry.
+    HANDLE search = FindFirstFileExW(path, FindExInfoBasic, found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     FindClose(search);
@@ -56,89 +61,124 @@ static bool NameOnDisk(const char* path, WIN32_FIND_DATAA* found)
 // that differs only in case can report success and change nothing. Then go
 // through a free temporary name in the same folder; if the second step
 // fails, the file gets its old name back.
-static void RenameInTwoSteps(const char* existingName, const char* longPath, const char* directory,
-                             const char* newPath)
+void RenameInTwoSteps(const wchar_t* existingName, const wchar_t* longPath, const char* directory,
+                      const StandIns& table, const wchar_t* newPath)
 {
     NameBuffer temporary;
+    WidePath wideTemporary;
     DWORD stamp = GetCurrentProcessId();
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         char process[DECIMAL_BUFFER_SIZE], number[DECIMAL_BUFFER_SIZE];
         FormatDecimal(stamp, process);
         FormatDecimal(attempt, number);
         if (!JoinStrings(temporary, sizeof temporary,
-                         {directory, "~blankmender-", process, "-", number, ".tmp"}))
+                         {directory, "~blankmender-", process, "-", number, ".tmp"}) ||
+            !FromCodePage932(temporary, CODEC, table, wideTemporary, NAME_BUFFER_SIZE))
             return;
-        if (GetFileAttributesA(temporary) != INVALID_FILE_ATTRIBUTES)
+        if (GetFileAttributesW(wideTemporary) != INVALID_FILE_ATTRIBUTES)
             continue;
-        if (!MoveFileA(existingName, temporary))
+        if (!MoveFileW(existingName, wideTemporary))
             return;
-        if (!MoveFileA(temporary, newPath))
-            MoveFileA(temporary, longPath);
+        if (!MoveFileW(wideTemporary, newPath))
+            MoveFileW(wideTemporary, longPath);
         return;
     }
 }
 
-// GetLongPathNameA into a NameBuffer. On failure it leaves the buffer as it
+// GetLongPathNameW into a WidePath. On failure it leaves the buffer as it
 // was, and a result of the buffer's size or more means the long form did not
 // fit: false either way.
-static bool LongPathName(const char* path, char* longPath)
+bool LongPathName(const wchar_t* path, wchar_t* longPath)
 {
-    DWORD length = GetLongPathNameA(path, longPath, NAME_BUFFER_SIZE);
+    DWORD length = GetLongPathNameW(path, longPath, NAME_BUFFER_SIZE);
     return length != 0 && length < NAME_BUFFER_SIZE;
 }
 
-// The long form of path, as GetLongPathNameA gives it, but with the folder's
+// The long form of path, as GetLongPathNameW gives it, but with the folder's
 // long form kept from the previous call when the folder is written the same.
 // Files dropped together share their folder, and resolving it costs one
 // directory lookup per component: it made a batch several times slower than
 // the moves themselves. A previous path of the same folder can only have
 // renamed an entry inside it, never the folder, so the kept form holds.
-static bool ResolveLongPath(const char* path, char* longPath)
+bool ResolveLongPath(const wchar_t* path, wchar_t* longPath)
 {
-    static NameBuffer lastFolder;
-    static NameBuffer lastLongFolder;
+    static WidePath lastFolder;
+    static WidePath lastLongFolder;
 
-    size_t separator = FindLastSeparator(path);
-    const char* name = path + separator + 1;
-    if (separator == NO_SEPARATOR || strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+    size_t separator = LastPathSeparator(path);
+    const wchar_t* name = path + separator + 1;
+    if (separator == NO_SEPARATOR || wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
         return LongPathName(path, longPath);
-    if (*name == '\0')
+    if (*name == L'\0')
         return false; // a folder's path ending in a separator: no name to convert
 
-    if (separator + 1 != strlen(lastFolder) || strncmp(path, lastFolder, separator + 1) != 0) {
-        lastFolder[0] = '\0';
-        NameBuffer folder;
-        memcpy(folder, path, separator + 1);
-        folder[separator + 1] = '\0';
+    if (separator + 1 != wcslen(lastFolder) || wcsncmp(path, lastFolder, separator + 1) != 0) {
+        lastFolder[0] = L'\0';
+        WidePath folder;
+        memcpy(folder, path, (separator + 1) * sizeof(wchar_t));
+        folder[separator + 1] = L'\0';
         if (!LongPathName(folder, lastLongFolder))
             return false;
-        size_t length = strlen(lastLongFolder);
-        if (FindLastSeparator(lastLongFolder) + 1 != length) {
+        size_t length = wcslen(lastLongFolder);
+        if (LastPathSeparator(lastLongFolder) + 1 != length) {
             if (length + 1 >= NAME_BUFFER_SIZE)
                 return false;
-            lastLongFolder[length] = '\\';
-            lastLongFolder[length + 1] = '\0';
+            lastLongFolder[length] = L'\\';
+            lastLongFolder[length + 1] = L'\0';
         }
-        strcpy(lastFolder, folder);
+        wcscpy(lastFolder, folder);
     }
 
     // The entry's long name, as the file system spells it; this also tells
     // that it exists.
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    if (search == INVALID_HANDLE_VALUE)
+    WIN32_FIND_DATAW found;
+    if (!NameOnDisk(path, &found))
         return false;
-    FindClose(search);
-    return JoinStrings(longPath, NAME_BUFFER_SIZE, {lastLongFolder, found.cFileName});
+    size_t folderLength = wcslen(lastLongFolder);
+    size_t nameLength = wcslen(found.cFileName);
+    if (folderLength + nameLength >= NAME_BUFFER_SIZE)
+        return false;
+    memcpy(longPath, lastLongFolder, folderLength * sizeof(wchar_t));
+    memcpy(longPath + folderLength, found.cFileName, (nameLength + 1) * sizeof(wchar_t));
+    return true;
 }
 
-void RenameOneFile(const char* path, const char* existingName)
+} // namespace
+
+void RenameFromCommandLine(const wchar_t* tail)
 {
-    if (!IsUsablePath(path))
+    // One batch, one word: a save in the dialog while a batch runs must not
+    // split it between two.
+    const SettingsWord word = LoadSettings();
+    WidePath token;
+    size_t position = 0;
+    for (;;) {
+        TokenResult result = NextToken(tail, &position, token);
+        if (result == TAIL_END)
+            break;
+        if (result == TAIL_PATH)
+            RenameOneFile(word, token);
+    }
+}
+
+void RenameOneFile(SettingsWord word, const wchar_t* path)
+{
+    // Stand-ins are kept per path: 255 bytes hold at most 127 of them, so
+    // any number of outside characters on one command line works.
+    static StandIns table;
+
+    // The limits count code page 932 bytes, an outside character as two.
+    table.count = 0;
+    NameBuffer bytes;
+    if (!ToCodePage932(path, wcslen(path), CODEC, &table, bytes, sizeof bytes) || !IsUsablePath(bytes))
         return;
 
+    WidePath longWide;
+    if (!ResolveLongPath(path, longWide))
+        return;
+    table.count = 0;
     NameBuffer longPath;
-    if (!ResolveLongPath(path, longPath))
+    if (!ToCodePage932(longWide, wcslen(longWide), CODEC, &table, longPath, sizeof longPath))
         return;
 
     NameBuffer directory;
@@ -149,25 +189,29 @@ void RenameOneFile(const char* path, const char* existingName)
 
     NameBuffer oldBaseName;
     strcpy(oldBaseName, baseName);
-    if (!ConvertName(directory, baseName))
+    if (!ConvertNameWithWord(word, baseName, NAME_BUFFER_SIZE))
         return;
     if (strcmp(baseName, oldBaseName) == 0)
         return;
 
     NameBuffer newPath;
-    if (!BuildNewPath(directory, baseName, extension, hasDot, newPath, sizeof newPath))
+    WidePath newWide;
+    if (!BuildNewPath(directory, baseName, extension, hasDot, newPath, sizeof newPath) ||
+        !FromCodePage932(newPath, CODEC, table, newWide, NAME_BUFFER_SIZE))
         return;
 
-    // Plain MoveFileA: an existing target is never replaced.
-    if (!MoveFileA(existingName, newPath))
+    // Plain MoveFileW: an existing target is never replaced.
+    if (!MoveFileW(path, newWide))
         return;
 
     // The old name still on disk under the new path means the move changed
     // nothing but case, and the file system ignored that.
-    WIN32_FIND_DATAA found;
+    WIN32_FIND_DATAW found;
     const char* oldName = longPath + strlen(directory);
     const char* newName = newPath + strlen(directory);
-    if (MayDifferOnlyInCase(oldName, newName) && NameOnDisk(newPath, &found) &&
-        strcmp(found.cFileName, oldName) == 0)
-        RenameInTwoSteps(existingName, longPath, directory, newPath);
+    WidePath oldWideName;
+    if (MayDifferOnlyInCase(oldName, newName) && NameOnDisk(newWide, &found) &&
+        FromCodePage932(oldName, CODEC, table, oldWideName, NAME_BUFFER_SIZE) &&
+        wcscmp(found.cFileName, oldWideName) == 0)
+        RenameInTwoSteps(path, longWide, directory, table, newWide);
 }

@@ -2,31 +2,39 @@
 // exit; with none, show the settings dialog until it is closed.
 #include <windows.h>
 
+#include "app/command_line.h"
 #include "app/rename.h"
 #include "resource.h"
 #include "ui/dialog.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int)
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
-    const char* tail = SafeCommandTail(commandLine);
-    if (tail[0] != '\0') {
+    // The ANSI tail that WinMain is handed is in whatever code page the
+    // system uses, with best-fit look-alikes for what it lacks; the wide
+    // command line holds the names exactly.
+    const wchar_t* line = GetCommandLineW();
+    const wchar_t* tail = line != nullptr ? SkipProgramName(line) : L"";
+    if (tail[0] != L'\0') {
         RenameFromCommandLine(tail);
         return 0;
     }
 
     // The template is WS_VISIBLE, so no ShowWindow follows.
-    HWND dialog = CreateDialogParamA(instance, MAKEINTRESOURCEA(IDD_SETTINGS), nullptr,
+    HWND dialog = CreateDialogParamW(instance, MAKEINTRESOURCEW(IDD_SETTINGS), nullptr,
                                      SettingsDialogProc, 0);
     if (dialog == nullptr)
         return 1;
 
-    // No IsDialogMessage: the dialog works by mouse alone, as it always has.
-    // GetMessageA returns -1 on error; treat that like WM_QUIT rather than
-    // spinning on it.
+    // The dialog manager gives the keyboard its usual meaning: Tab and the
+    // arrow keys move the focus, Enter presses the default button (OK) and
+    // Esc sends IDCANCEL. GetMessageW returns -1 on error; treat that like
+    // WM_QUIT rather than spinning on it.
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(dialog, &message))
+            continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return 0;
 }

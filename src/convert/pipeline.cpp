@@ -88,7 +88,3 @@ bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity)
     return ApplyCharMap(name, capacity, map);
 }
 
-bool ConvertName(const char*, char* baseName)
-{
-    return ConvertNameWithWord(LoadSettings(), baseName, NAME_BUFFER_SIZE);
-}

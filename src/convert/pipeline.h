@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "settings/settings.h"
+#include "convert/options.h"
 
 // Applies the conversions that word selects to name, in place: spaces,
 // then digits, then letters (width, then case). Sub-option bits act only
@@ -14,7 +14,3 @@
 // and must not be used.
 bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity);
 
-// Converts baseName (a NameBuffer) under the word read from the settings
-// file now. directory is not used. Returns false when the result does not
-// fit; the caller must then leave the file alone.
-bool ConvertName(const char* directory, char* baseName);

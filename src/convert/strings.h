@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <initializer_list>
 
+// Size of every path and name buffer: 255 bytes of text and the terminator.
+constexpr size_t NAME_BUFFER_SIZE = 256;
+typedef char NameBuffer[NAME_BUFFER_SIZE];
+
 // Concatenates parts into out (size bytes, terminator included). Returns
 // false, leaving out empty, when the whole does not fit: a cut path could
 // name another file.

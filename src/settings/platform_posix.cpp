@@ -16,7 +16,17 @@ bool GetExecutablePath(char* buffer, size_t size)
     return true;
 }
 
+FILE* OpenFile(const char* path, bool forWriting)
+{
+    return fopen(path, forWriting ? "w" : "r");
+}
+
 bool MoveFileReplacing(const char* from, const char* to)
 {
     return rename(from, to) == 0;
+}
+
+void RemoveFile(const char* path)
+{
+    remove(path);
 }

@@ -47,30 +47,63 @@ bool ParseSettingsWord(const char* text, SettingsWord* word)
     return ReadWord([&p]() { return *p != 0 ? static_cast<int>(*p++) : -1; }, word);
 }
 
-bool SettingsPathForExecutable(const char* exePath, char* buffer, size_t size)
+namespace {
+
+// Writes text (ASCII) into buffer from index at on. False when it does not
+// fit in size PathChars with its terminator.
+bool PutAscii(PathChar* buffer, size_t size, size_t at, const char* text)
 {
-    size_t separator = FindLastSeparator(exePath);
+    const size_t length = strlen(text);
+    if (at + length + 1 > size)
+        return false;
+    for (size_t i = 0; i <= length; ++i)
+        buffer[at + i] = static_cast<PathChar>(text[i]);
+    return true;
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+size_t LastPathSeparator(const wchar_t* path)
+{
+    // UTF-16 has no trail units that could pass for a separator.
+    size_t separator = NO_SEPARATOR;
+    for (size_t i = 0; path[i] != 0; ++i) {
+        if (path[i] == L'\\' || path[i] == L'/')
+            separator = i;
+    }
+    return separator;
+}
+#else
+size_t LastPathSeparator(const char* path)
+{
+    return FindLastSeparator(path);
+}
+#endif
+
+bool SettingsPathForExecutable(const PathChar* exePath, PathChar* buffer, size_t size)
+{
+    size_t separator = LastPathSeparator(exePath);
     if (separator == NO_SEPARATOR)
         return false;
     size_t folderLength = separator + 1;
     if (folderLength + sizeof(SETTINGS_FILE_NAME) > size)
         return false;
-    memcpy(buffer, exePath, folderLength);
-    memcpy(buffer + folderLength, SETTINGS_FILE_NAME, sizeof(SETTINGS_FILE_NAME));
-    return true;
+    memcpy(buffer, exePath, folderLength * sizeof(PathChar));
+    return PutAscii(buffer, size, folderLength, SETTINGS_FILE_NAME);
 }
 
-bool SettingsFilePath(char* buffer, size_t size)
+bool SettingsFilePath(PathChar* buffer, size_t size)
 {
-    NameBuffer exePath;
-    if (!GetExecutablePath(exePath, sizeof(exePath)))
+    PathChar exePath[PATH_BUFFER_SIZE];
+    if (!GetExecutablePath(exePath, PATH_BUFFER_SIZE))
         return false;
     return SettingsPathForExecutable(exePath, buffer, size);
 }
 
-SettingsWord LoadSettingsFrom(const char* path)
+SettingsWord LoadSettingsFrom(const PathChar* path)
 {
-    FILE* file = fopen(path, "r");
+    FILE* file = OpenFile(path, false);
     if (file == nullptr)
         return DEFAULT_SETTINGS;
     SettingsWord word;
@@ -79,16 +112,23 @@ SettingsWord LoadSettingsFrom(const char* path)
     return read ? word : DEFAULT_SETTINGS;
 }
 
-bool SaveSettingsTo(const char* path, SettingsWord word)
+bool SaveSettingsTo(const PathChar* path, SettingsWord word)
 {
     // Write a sibling first and move it over the old file only when it is
     // complete, so an interrupted or failed save never leaves the settings
     // empty or cut short.
-    char temporary[NAME_BUFFER_SIZE + 8];
-    if (!JoinStrings(temporary, sizeof(temporary), {path, ".tmp"}))
+    PathChar temporary[PATH_BUFFER_SIZE + 8];
+    const size_t size = sizeof(temporary) / sizeof(temporary[0]);
+    size_t length = 0;
+    for (; path[length] != 0; ++length) {
+        if (length + 1 >= size)
+            return false;
+    }
+    memcpy(temporary, path, length * sizeof(PathChar));
+    if (!PutAscii(temporary, size, length, ".tmp"))
         return false;
 
-    FILE* file = fopen(temporary, "w");
+    FILE* file = OpenFile(temporary, true);
     if (file == nullptr)
         return false;
     // "%d", no line end.
@@ -100,22 +140,22 @@ bool SaveSettingsTo(const char* path, SettingsWord word)
     if (ok)
         ok = MoveFileReplacing(temporary, path);
     if (!ok)
-        remove(temporary);
+        RemoveFile(temporary);
     return ok;
 }
 
 SettingsWord LoadSettings()
 {
-    NameBuffer path;
-    if (!SettingsFilePath(path, sizeof(path)))
+    PathChar path[PATH_BUFFER_SIZE];
+    if (!SettingsFilePath(path, PATH_BUFFER_SIZE))
         return DEFAULT_SETTINGS;
     return LoadSettingsFrom(path);
 }
 
 bool SaveSettings(SettingsWord word)
 {
-    NameBuffer path;
-    if (!SettingsFilePath(path, sizeof(path)))
+    PathChar path[PATH_BUFFER_SIZE];
+    if (!SettingsFilePath(path, PATH_BUFFER_SIZE))
         return false;
     return SaveSettingsTo(path, word);
 }

@@ -3,35 +3,15 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
-typedef int SettingsWord;
-
-enum : SettingsWord {
-    OPT_SPACES          = 0x001, // blanks to underbars
-    OPT_DIGITS          = 0x002, // operate on digits (enables the two below)
-    OPT_LETTERS         = 0x004, // operate on letters (enables 0x020-0x800)
-    OPT_DIGITS_TO_FULL  = 0x008,
-    OPT_DIGITS_TO_HALF  = 0x010,
-    OPT_WIDTH_KEEP      = 0x020,
-    OPT_LETTERS_TO_FULL = 0x040,
-    OPT_LETTERS_TO_HALF = 0x080,
-    OPT_CASE_KEEP       = 0x100,
-    OPT_CASE_UPPER      = 0x200,
-    OPT_CASE_LOWER      = 0x400,
-    OPT_CASE_CAPITALIZE = 0x800,
-};
-
-// Only bits 0-11 mean anything; higher bits in a file are ignored.
-constexpr SettingsWord OPT_ALL = 0xFFF;
+#include "convert/options.h"
+#include "convert/strings.h"
 
 // Used when "config.dat" is missing, unreadable or holds no number: blanks
 // become underbars, and each radio group starts on a sensible choice.
 constexpr SettingsWord DEFAULT_SETTINGS =
     OPT_SPACES | OPT_DIGITS_TO_HALF | OPT_WIDTH_KEEP | OPT_CASE_KEEP;
-
-// Size of every path and name buffer: 255 bytes of text and the terminator.
-constexpr size_t NAME_BUFFER_SIZE = 256;
-typedef char NameBuffer[NAME_BUFFER_SIZE];
 
 // Reads a word the way "%d" would: leading white space, optional sign,
 // decimal digits. Returns false when no number is there. A number too large
@@ -39,23 +19,39 @@ typedef char NameBuffer[NAME_BUFFER_SIZE];
 // twelve bits are kept in *word.
 bool ParseSettingsWord(const char* text, SettingsWord* word);
 
+// File paths as the platform's file functions take them. Windows names
+// files in UTF-16, so the settings file is found and opened through the wide
+// API and no code page stands between the program and its own folder.
+#if defined(_WIN32)
+typedef wchar_t PathChar;
+#else
+typedef char PathChar;
+#endif
+
+// Index of the last separator ('\\' or '/') of path, or NO_SEPARATOR (see
+// convert/sjis.h). Code page 932 bytes are walked by characters.
+size_t LastPathSeparator(const PathChar* path);
+
+// Size of a settings path buffer, in PathChars.
+constexpr size_t PATH_BUFFER_SIZE = NAME_BUFFER_SIZE;
+
 // "config.dat" in the folder of exePath (the folder keeps its trailing
 // separator). Returns false when exePath has no separator or the result
-// does not fit in size bytes.
-bool SettingsPathForExecutable(const char* exePath, char* buffer, size_t size);
+// does not fit in size PathChars.
+bool SettingsPathForExecutable(const PathChar* exePath, PathChar* buffer, size_t size);
 
 // The settings file of this executable. Returns false when the executable's
 // path cannot be had or does not fit.
-bool SettingsFilePath(char* buffer, size_t size);
+bool SettingsFilePath(PathChar* buffer, size_t size);
 
 // Reads the word from the file at path; DEFAULT_SETTINGS when the file is
 // missing, unreadable or holds no number.
-SettingsWord LoadSettingsFrom(const char* path);
+SettingsWord LoadSettingsFrom(const PathChar* path);
 
 // Writes word with "%d" and no line end. The file is first written in full
 // under a temporary name in the same folder and then moved over path, so a
 // failure leaves the old file as it was. Returns true on success.
-bool SaveSettingsTo(const char* path, SettingsWord word);
+bool SaveSettingsTo(const PathChar* path, SettingsWord word);
 
 // The two above on this executable's "config.dat".
 SettingsWord LoadSettings();
@@ -63,6 +59,10 @@ bool SaveSettings(SettingsWord word);
 
 // Platform services, one small file per platform.
 // The executable's own path; false when it cannot be had or does not fit.
-bool GetExecutablePath(char* buffer, size_t size);
+bool GetExecutablePath(PathChar* buffer, size_t size);
+// Opens path for reading or writing ("r" or "w", text mode).
+FILE* OpenFile(const PathChar* path, bool forWriting);
 // Moves from over to, replacing to if it exists. True on success.
-bool MoveFileReplacing(const char* from, const char* to);
+bool MoveFileReplacing(const PathChar* from, const PathChar* to);
+// Deletes the file at path, if it can.
+void RemoveFile(const PathChar* path);

@@ -2,7 +2,6 @@
 // greyed out under an unchecked parent, a live preview, and OK to save.
 #include "ui/dialog.h"
 
-#include "convert/strings.h"
 #include "resource.h"
 #include "settings/settings.h"
 #include "ui/controls.h"
@@ -14,11 +13,11 @@ namespace {
 // dialog were initialised again.
 bool settingsShown = false;
 
-const char INFO_TITLE[] = "QUIB";
-const char INFO_TEXT[] =
-    "Blankmender\n"
-    "QUIB ver 2.004\n"
-    "Free software by the Blankmender contributors.";
+const wchar_t INFO_TITLE[] = L"QUIB";
+const wchar_t INFO_TEXT[] =
+    L"Blankmender\n"
+    L"QUIB ver 2.004\n"
+    L"Free software by the Blankmender contributors.";
 
 // "設定ファイルに書き込めませんでした。" (the settings file could not be
 // written), then the file's path on a line of its own.
@@ -27,13 +26,22 @@ const char SAVE_FAILED_TEXT[] =
     "\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42"
     "\n\n";
 
+// The program's texts are code page 932, like the names it converts; they
+// reach Windows as UTF-16, converted from 932 whatever the system's code
+// page is. Returns the number of units written, terminator included (0 when
+// out is too small).
+int ToWide(const char* text, wchar_t* out, int size)
+{
+    return MultiByteToWideChar(932, 0, text, -1, out, size);
+}
+
 // Checks the button of every bit set in word. Clear bits leave their
 // buttons unchecked, as they are when the dialog is created.
 void ShowSettings(HWND window, SettingsWord word)
 {
     for (const OptionButton& button : OPTION_BUTTONS) {
         if (word & button.bit)
-            SendDlgItemMessageA(window, button.id, BM_SETCHECK, BST_CHECKED, 0);
+            SendDlgItemMessageW(window, button.id, BM_SETCHECK, BST_CHECKED, 0);
     }
 }
 
@@ -41,7 +49,7 @@ SettingsWord ReadSettingsFromDialog(HWND window)
 {
     SettingsWord word = 0;
     for (const OptionButton& button : OPTION_BUTTONS) {
-        if (SendDlgItemMessageA(window, button.id, BM_GETCHECK, 0, 0) != 0)
+        if (SendDlgItemMessageW(window, button.id, BM_GETCHECK, 0, 0) != 0)
             word |= button.bit;
     }
     return word;
@@ -52,7 +60,9 @@ SettingsWord ReadSettingsFromDialog(HWND window)
 void UpdatePreview(HWND window)
 {
     SettingsWord buttons = ReadSettingsFromDialog(window);
-    SetDlgItemTextA(window, IDC_PREVIEW_BEFORE, PREVIEW_SAMPLE);
+    wchar_t text[PREVIEW_BUFFER_SIZE];
+    ToWide(PREVIEW_SAMPLE, text, PREVIEW_BUFFER_SIZE);
+    SetDlgItemTextW(window, IDC_PREVIEW_BEFORE, text);
 
     SettingsWord enabled = EnabledOptions(buttons);
     for (const OptionButton& button : OPTION_BUTTONS)
@@ -60,26 +70,26 @@ void UpdatePreview(HWND window)
 
     char preview[PREVIEW_BUFFER_SIZE];
     MakePreview(buttons, preview);
-    SetDlgItemTextA(window, IDC_PREVIEW_AFTER, preview);
+    ToWide(preview, text, PREVIEW_BUFFER_SIZE);
+    SetDlgItemTextW(window, IDC_PREVIEW_AFTER, text);
 }
 
 // A failed save must not look like a successful one: say which file could
 // not be written and keep the dialog open. The old file is still intact.
 void ReportSaveFailure(HWND window)
 {
-    NameBuffer path;
-    if (!SettingsFilePath(path, sizeof(path)))
-        JoinStrings(path, sizeof(path), {"config.dat"});
-    char text[sizeof(SAVE_FAILED_TEXT) + NAME_BUFFER_SIZE];
-    JoinStrings(text, sizeof(text), {SAVE_FAILED_TEXT, path});
-    MessageBoxA(window, text, "Blankmender", MB_OK | MB_ICONERROR);
+    wchar_t text[sizeof(SAVE_FAILED_TEXT) + PATH_BUFFER_SIZE];
+    const int length = ToWide(SAVE_FAILED_TEXT, text, sizeof(SAVE_FAILED_TEXT)) - 1;
+    if (length < 0 || !SettingsFilePath(text + length, PATH_BUFFER_SIZE))
+        lstrcpyW(text + (length < 0 ? 0 : length), L"config.dat");
+    MessageBoxW(window, text, L"Blankmender", MB_OK | MB_ICONERROR);
 }
 
 INT_PTR OnInitDialog(HWND window)
 {
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(window, GWLP_HINSTANCE));
-    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_MAIN));
-    SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MAIN));
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     if (!settingsShown) {
         ShowSettings(window, LoadSettings());
         settingsShown = true;
@@ -104,7 +114,7 @@ INT_PTR OnCommand(HWND window, WORD id)
         DestroyWindow(window);
         return TRUE;
     case IDC_INFO:
-        MessageBoxA(window, INFO_TEXT, INFO_TITLE, MB_OK);
+        MessageBoxW(window, INFO_TEXT, INFO_TITLE, MB_OK);
         UpdatePreview(window);
         return TRUE;
     default:

@@ -325,4 +325,42 @@ size_t ConvertNameWithWord(int word, char* name)
     return needed;
 }
 
+
+namespace {
+
+struct CodecEntry { char16_t unit; const char* bytes; };
+const CodecEntry CODE_PAGE[] = {
+    {u'\u3042', "\x82\xA0"}, {u'\u3000', "\x81\x40"}, {u'\uFF5E', "\x81\x60"},
+    {u'\uFF21', "\x82\x60"}, {u'\uFF41', "\x82\x81"}, {u'\uFF10', "\x82\x4F"},
+    {u'\u30BD', "\x83\x5C"}, {u'\u30EB', "\x83\x8B"}, {u'\u8868', "\x95\x5C"},
+    {u'\uFF71', "\xB1"},      {u'\uE000', "\xF0\x40"},
+};
+
+size_t SmallEncode(const WideChar* units, size_t count, char* bytes)
+{
+    for (const CodecEntry& entry : CODE_PAGE) {
+        if (count == 1 && entry.unit == units[0]) {
+            const size_t size = std::strlen(entry.bytes);
+            std::memcpy(bytes, entry.bytes, size);
+            return size;
+        }
+    }
+    return 0;
+}
+
+size_t SmallDecode(const char* bytes, size_t length, WideChar* units)
+{
+    for (const CodecEntry& entry : CODE_PAGE) {
+        if (std::strlen(entry.bytes) == length && std::memcmp(entry.bytes, bytes, length) == 0) {
+            units[0] = entry.unit;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+const Cp932Codec SMALL_CODE_PAGE = {SmallEncode, SmallDecode};
+
 } // namespace Ref

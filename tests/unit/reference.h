@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string>
 
+#include "app/wide_names.h"
+
 namespace Ref {
 
 // "82 60 41": the bytes of s up to its terminator, for failure messages.
@@ -45,5 +47,11 @@ void ApplyCaseOptions(char* name, bool upper, bool lower, bool capitalize);
 // included) the string reached after any step: the capacity the real
 // pipeline needs to succeed.
 size_t ConvertNameWithWord(int word, char* name);
+
+// A few characters of code page 932, enough to stand for it in tests of the
+// stand-ins (the program asks Windows): あ, the ideographic space, ～ (but
+// not 〜 U+301C), Ａ, ａ, ０, ソ, ル, 表, ｱ, and U+E000 as F0 40, where the
+// user-defined area reads, which must still count as outside.
+extern const Cp932Codec SMALL_CODE_PAGE;
 
 } // namespace Ref

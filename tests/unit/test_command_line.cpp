@@ -6,14 +6,42 @@
 #include <string>
 #include <vector>
 
-#include "settings/settings.h"
+#include "app/wide_names.h"
+#include "convert/pipeline.h"
+#include "convert/sjis.h"
+#include "convert/strings.h"
+#include "reference.h"
 
 namespace {
 
-std::vector<std::string> Tokens(const char* tail, int* tooLong = nullptr)
+// Code units of an ASCII string, as UTF-16 (the command line as
+// GetCommandLineW gives it).
+bool IsAscii(const std::string& text)
 {
-    std::vector<std::string> tokens;
-    NameBuffer token;
+    for (unsigned char c : text) {
+        if (c >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+std::u16string Widen(const std::string& ascii)
+{
+    return std::u16string(ascii.begin(), ascii.end());
+}
+
+std::string Narrow(const std::u16string& ascii)
+{
+    return std::string(ascii.begin(), ascii.end());
+}
+
+// The tokens of tail; an ASCII tail is split again as UTF-16, which must
+// give the same tokens.
+template <typename Unit>
+std::vector<std::basic_string<Unit>> TokensOf(const Unit* tail, int* tooLong)
+{
+    std::vector<std::basic_string<Unit>> tokens;
+    Unit token[NAME_BUFFER_SIZE];
     size_t position = 0;
     int skipped = 0;
     for (int guard = 0; guard < 1000; ++guard) {
@@ -27,6 +55,20 @@ std::vector<std::string> Tokens(const char* tail, int* tooLong = nullptr)
     }
     if (tooLong != nullptr)
         *tooLong = skipped;
+    return tokens;
+}
+
+std::vector<std::string> Tokens(const char* tail, int* tooLong = nullptr)
+{
+    std::vector<std::string> tokens = TokensOf(tail, tooLong);
+    if (IsAscii(tail)) {
+        int wideTooLong = 0;
+        std::vector<std::string> wide;
+        for (const std::u16string& token : TokensOf(Widen(tail).c_str(), &wideTooLong))
+            wide.push_back(Narrow(token));
+        EXPECT_EQ(wide, tokens) << "as UTF-16";
+        EXPECT_EQ(wideTooLong, tooLong != nullptr ? *tooLong : wideTooLong) << "as UTF-16";
+    }
     return tokens;
 }
 
@@ -56,7 +98,14 @@ TEST(SkipProgramName, QuotedAndUnquotedNames)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.line);
         EXPECT_STREQ(SkipProgramName(row.line), row.tail);
+        if (IsAscii(row.line)) {
+            const std::u16string wide = Widen(row.line);
+            EXPECT_EQ(Narrow(SkipProgramName(wide.c_str())), row.tail) << "as UTF-16";
+        }
     }
+    // UTF-16 units that are no blank, whatever their low byte.
+    EXPECT_EQ(std::u16string(SkipProgramName(u"\"C:\\caf\u00e9\u3000\u0120\" x")), u"x");
+    EXPECT_EQ(std::u16string(SkipProgramName(u"bm\u0120\u3000.exe \u0120x")), u"\u0120x");
 }
 
 TEST(NextToken, SplitsTheTail)
@@ -99,6 +148,22 @@ TEST(NextToken, SplitsTheTail)
     for (const Row& row : rows) {
         SCOPED_TRACE(row.tail);
         EXPECT_EQ(Tokens(row.tail), row.tokens);
+    }
+}
+
+TEST(NextToken, UnitsWhoseLowByteIsABlankOrAQuote)
+{
+    // U+0120 and U+0122 end in 0x20 and 0x22, and U+FF02 is the full-width
+    // quote: none of them separates or quotes.
+    struct Row { std::u16string tail; std::vector<std::u16string> tokens; };
+    const Row rows[] = {
+        {u"\"C:\\caf\u00e9 x\" \u00e9\u0120 y", {u"C:\\caf\u00e9 x", u"\u00e9\u0120", u"y"}},
+        {u"a\u0122b \uFF02c d\uFF02", {u"a\u0122b", u"\uFF02c", u"d\uFF02"}},
+        {u"\"\U00020BB7 \U0001F600\"\u3000z", {u"\U00020BB7 \U0001F600", u"\u3000z"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.tail));
+        EXPECT_EQ(TokensOf(row.tail.c_str(), nullptr), row.tokens);
     }
 }
 
@@ -145,7 +210,7 @@ TEST(IsUsablePath, WildcardsAndEmpty)
     struct Row { const char* path; bool usable; };
     const Row rows[] = {
         {"", false},
-        {"C:\\caf? x.txt", false}, // é outside code page 932
+        {"C:\\caf? x.txt", false},
         {"C:\\*.txt", false},
         {"C:\\a<b", false},
         {"C:\\a>b", false},
@@ -273,6 +338,140 @@ TEST(MayDifferOnlyInCase, OnlySureDifferencesCount)
         EXPECT_EQ(MayDifferOnlyInCase(row.a, row.b), row.may);
         EXPECT_EQ(MayDifferOnlyInCase(row.b, row.a), row.may);
     }
+}
+
+TEST(StandIns, OutsideCharactersRoundTrip)
+{
+    struct Row { std::u16string name; std::string bytes; size_t standIns; };
+    const Row rows[] = {
+        // Inside the code page: plain code page 932, no stand-in.
+        {u"C:\\\u8868 \u30BD\\\u3042\u3000\uFF41\uFF10.txt",
+         "C:\\\x95\x5C \x83\x5C\\\x82\xA0\x81\x40\x82\x81\x82\x4F.txt", 0},
+        {u"\uFF71~\\", "\xB1~\\", 0},
+        {u"", "", 0},
+        // Outside: é, 〜, the private-use U+E000, 𠮷 (a surrogate pair) and
+        // lone surrogates, in the order they come. The same character
+        // twice has one stand-in.
+        {u"caf\u00e9 menu", "caf\xF0\x40 menu", 1},
+        {u"\u00e9\u00e9a\u00e9", "\xF0\x40\xF0\x40" "a\xF0\x40", 1},
+        {u"10\u301C12\uFF5E", "10\xF0\x40" "12\x81\x60", 1},
+        {u"\uE000\u00e9", "\xF0\x40\xF0\x41", 2},
+        {u"\U00020BB7\u91CE\U0001F600", "\xF0\x40\xF0\x41\xF0\x42", 3},
+        {u"\xD842x\xDFB7", "\xF0\x40x\xF0\x41", 2},
+        {u"\xD842\xD842\xDFB7", "\xF0\x40\xF0\x41", 2},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Ref::Hex(row.bytes));
+        StandIns table;
+        table.count = 0;
+        NameBuffer bytes;
+        ASSERT_TRUE(ToCodePage932(row.name.data(), row.name.size(), Ref::SMALL_CODE_PAGE, &table, bytes, sizeof bytes));
+        EXPECT_EQ(Ref::Hex(bytes), Ref::Hex(row.bytes));
+        EXPECT_EQ(table.count, row.standIns);
+
+        char16_t back[NAME_BUFFER_SIZE];
+        ASSERT_TRUE(FromCodePage932(bytes, Ref::SMALL_CODE_PAGE, table, back, NAME_BUFFER_SIZE));
+        EXPECT_TRUE(std::u16string(back) == row.name);
+    }
+}
+
+TEST(StandIns, TheConversionsKeepThemAsTheyAre)
+{
+    // Under 2085 (capitalise) an outside character ends a word; under 0xFFF
+    // nothing of it changes, whatever its trail byte looks like: stand-in 28
+    // is F0 5C, a trail byte that looks like a backslash, and 33 is F0 61.
+    struct Row { std::u16string name; SettingsWord word; std::u16string converted; };
+    const Row rows[] = {
+        {u"caf\u00e9 menu", 2085, u"Caf\u00e9_Menu"},
+        {u"\u00e9a b", 2085, u"\u00e9A_B"},
+        {u"10\u301C12 \u3000x", OPT_SPACES, u"10\u301C12__x"},
+        {u"\uE000\u00e9 \uFF41", 0xFFF, u"\uE000\u00e9_A"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Narrow(row.converted));
+        StandIns table;
+        table.count = 0;
+        NameBuffer bytes;
+        ASSERT_TRUE(ToCodePage932(row.name.data(), row.name.size(), Ref::SMALL_CODE_PAGE, &table, bytes, sizeof bytes));
+        ASSERT_TRUE(ConvertNameWithWord(row.word, bytes, sizeof bytes));
+        char16_t back[NAME_BUFFER_SIZE];
+        ASSERT_TRUE(FromCodePage932(bytes, Ref::SMALL_CODE_PAGE, table, back, NAME_BUFFER_SIZE));
+        EXPECT_TRUE(std::u16string(back) == row.converted);
+    }
+
+    std::u16string many;
+    for (char16_t k = 0; k < 40; ++k)
+        many += static_cast<char16_t>(0xAC00 + k);
+    StandIns table;
+    table.count = 0;
+    NameBuffer bytes;
+    const std::u16string path = u"_\\" + many + u"\\_";
+    ASSERT_TRUE(ToCodePage932(path.data(), path.size(), Ref::SMALL_CODE_PAGE, &table, bytes, sizeof bytes));
+    EXPECT_EQ(Ref::Hex(std::string(bytes + 2 + 2 * 28, 2)), Ref::Hex("\xF0\x5C"));
+    EXPECT_EQ(Ref::Hex(std::string(bytes + 2 + 2 * 33, 2)), Ref::Hex("\xF0\x61"));
+    EXPECT_EQ(FindLastSeparator(bytes), 2 + 2 * many.size());
+    for (SettingsWord word : {0xFFF, 2085, 0x84F}) {
+        NameBuffer converted;
+        std::memcpy(converted, bytes, sizeof bytes);
+        ASSERT_TRUE(ConvertNameWithWord(word, converted, sizeof converted));
+        EXPECT_EQ(std::string(converted + 2, 2 * many.size()), std::string(bytes + 2, 2 * many.size()));
+    }
+}
+
+TEST(StandIns, EveryStandInAndTheLimits)
+{
+    // Every stand-in of F040-F9FC in turn: leads F0-F9, trails 40-7E and
+    // 80-FC, never 7F.
+    std::u16string all;
+    for (size_t k = 0; k < STAND_IN_COUNT; ++k)
+        all += static_cast<char16_t>(0x4E00 + k);
+    std::vector<char> bytes(2 * STAND_IN_COUNT + 1);
+    StandIns table;
+    table.count = 0;
+    ASSERT_TRUE(ToCodePage932(all.data(), all.size(), Ref::SMALL_CODE_PAGE, &table, bytes.data(), bytes.size()));
+    EXPECT_EQ(table.count, STAND_IN_COUNT);
+    for (size_t k = 0; k < STAND_IN_COUNT; ++k) {
+        const unsigned char lead = static_cast<unsigned char>(bytes[2 * k]);
+        const unsigned char trail = static_cast<unsigned char>(bytes[2 * k + 1]);
+        const size_t column = trail < 0x7F ? trail - 0x40u : trail - 0x80u + 0x3Fu;
+        ASSERT_TRUE(lead >= 0xF0 && lead <= 0xF9 && trail >= 0x40 && trail <= 0xFC && trail != 0x7F) << k;
+        ASSERT_EQ((lead - 0xF0u) * 188u + column, k);
+    }
+    std::vector<char16_t> back(all.size() + 1);
+    ASSERT_TRUE(FromCodePage932(bytes.data(), Ref::SMALL_CODE_PAGE, table, back.data(), back.size()));
+    EXPECT_TRUE(std::u16string(back.data()) == all);
+    // One unit short of room, and one character more than the table holds.
+    EXPECT_FALSE(FromCodePage932(bytes.data(), Ref::SMALL_CODE_PAGE, table, back.data(), back.size() - 1));
+    const std::u16string more = all + u"\u00e9";
+    std::vector<char> moreBytes(2 * STAND_IN_COUNT + 3);
+    table.count = 0;
+    EXPECT_FALSE(ToCodePage932(more.data(), more.size(), Ref::SMALL_CODE_PAGE, &table, moreBytes.data(), moreBytes.size()));
+    EXPECT_EQ(moreBytes[0], '\0');
+
+    // Lengths count code page 932 bytes, an outside character as two:
+    // "ab" and é need 5 bytes with the terminator.
+    const std::u16string name = u"ab\u00e9";
+    for (size_t capacity = 0; capacity <= 6; ++capacity) {
+        SCOPED_TRACE(capacity);
+        char out[8] = "stale";
+        table.count = 0;
+        EXPECT_EQ(ToCodePage932(name.data(), name.size(), Ref::SMALL_CODE_PAGE, &table, out, capacity), capacity >= 5);
+        if (capacity > 0 && capacity < 5) {
+            EXPECT_EQ(out[0], '\0');
+        }
+    }
+
+    // What neither the code page nor the table can read is refused.
+    table.count = 1;
+    table.length[0] = 1;
+    table.units[0][0] = u'\u00e9';
+    char16_t wide[8];
+    EXPECT_TRUE(FromCodePage932("a\xF0\x40", Ref::SMALL_CODE_PAGE, table, wide, 8));
+    EXPECT_FALSE(FromCodePage932("a\xF0\x41", Ref::SMALL_CODE_PAGE, table, wide, 8));  // no such stand-in
+    EXPECT_FALSE(FromCodePage932("\x88\x9F", Ref::SMALL_CODE_PAGE, table, wide, 8));   // not in this code page
+    EXPECT_FALSE(FromCodePage932("a\x82", Ref::SMALL_CODE_PAGE, table, wide, 8));      // a lone lead byte
+    EXPECT_FALSE(FromCodePage932("abc", Ref::SMALL_CODE_PAGE, table, wide, 3));
+    EXPECT_TRUE(FromCodePage932("abc", Ref::SMALL_CODE_PAGE, table, wide, 4));
 }
 
 } // namespace

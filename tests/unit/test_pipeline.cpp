@@ -11,7 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "convert/strings.h"
 #include "reference.h"
+#include "settings/settings.h"
 
 namespace {
 
@@ -243,7 +245,7 @@ TEST(Pipeline, ResultThatDoesNotFit)
     EXPECT_FALSE(ok);
 }
 
-// ConvertName reads "config.dat" beside this test program on every call.
+// The word batch mode reads from "config.dat" beside this test program.
 struct ConfigBesideExecutable : testing::Test {
     void SetUp() override
     {
@@ -270,28 +272,28 @@ struct ConfigBesideExecutable : testing::Test {
     std::string saved;
 };
 
-TEST_F(ConfigBesideExecutable, ConvertNameReadsTheWordEachTime)
+TEST_F(ConfigBesideExecutable, TheSavedWordDrivesThePipeline)
 {
     NameBuffer name;
     Write("2085");
     std::strcpy(name, MY_FILE);
-    EXPECT_TRUE(ConvertName("C:\\Docs\\", name));
+    EXPECT_TRUE(ConvertNameWithWord(LoadSettings(), name, sizeof name));
     EXPECT_STREQ(name, "My_File_01");
 
     Write("  37\n");
     std::strcpy(name, "my file 01");
-    EXPECT_TRUE(ConvertName("C:\\Docs\\", name));
+    EXPECT_TRUE(ConvertNameWithWord(LoadSettings(), name, sizeof name));
     EXPECT_STREQ(name, "my_file_01");
 
     std::remove(path);
     std::strcpy(name, "my file \x82\x4F\x82\x50");
-    EXPECT_TRUE(ConvertName("C:\\Docs\\", name));
+    EXPECT_TRUE(ConvertNameWithWord(LoadSettings(), name, sizeof name));
     EXPECT_STREQ(name, "my_file_\x82\x4F\x82\x50");
 
     Write("76");  // letters to full width
     std::memset(name, 0, sizeof name);
     std::memset(name, 'x', 128);
-    EXPECT_FALSE(ConvertName("C:\\Docs\\", name));
+    EXPECT_FALSE(ConvertNameWithWord(LoadSettings(), name, sizeof name));
 }
 
 } // namespace

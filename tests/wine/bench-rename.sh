@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Benchmark: 500 files renamed by blankmender.exe in one run under Wine,
-# against a floor program that only calls MoveFileA for each.
+# against a floor program that only calls MoveFileW for each.
 #   tests/wine/bench-rename.sh [build dir]   (default build/windows)
 set -euo pipefail
 cd "$(dirname "$0")/../.."

@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Benchmark (not a test): blankmender.exe renaming 500 files in one run
-under Wine, against a floor program that only calls MoveFileA for each.
+under Wine, against a floor program that only calls MoveFileW for each.
 
 Each round runs, in one launcher process, blankmender.exe on the 500 files
 (blanks to underbars), then the floor program moving the same 500 files
@@ -43,7 +43,7 @@ def main():
         with open(back, "wb") as f:
             for n in names:
                 line = "%s\\%s\t%s\\%s\n" % (d, n.replace(" ", "_"), d, n)
-                f.write(line.encode("cp932"))
+                f.write(line.encode("utf-8"))
 
         cases = [("A", "", "", '"%s" %s' % (winetest.win_path(exe), tail)),
                  ("A", "", "", '"%s" %s' % (winetest.win_path(floor), winetest.win_path(back)))]
@@ -64,7 +64,7 @@ def main():
         for label, pick in (("fastest", min), ("median", statistics.median)):
             b = pick(blank)
             f = pick(floor_ms)
-            print("%-8s blankmender %7.1f ms, floor (MoveFileA only) %7.1f ms, ratio %.2f"
+            print("%-8s blankmender %7.1f ms, floor (MoveFileW only) %7.1f ms, ratio %.2f"
                   % (label + ":", b, f, b / f))
     finally:
         shutil.rmtree(root, ignore_errors=True)

@@ -20,16 +20,39 @@ import winetest  # noqa: E402
 SPACES = 0x001
 SPACES_DIGITS_FULL = 0x00B
 SPACES_LETTERS_UPPER = 0x225
+SPACES_LETTERS_CAPITALISE = 0x825
 
-# Folder of each exe copy -> its settings word. The last two test how the
+# Folder of each exe copy -> its settings word. The last three test how the
 # program name is passed over and where config.dat is looked for.
 EXES = {
     "exe-spaces": SPACES,
     "exe-digits-full": SPACES_DIGITS_FULL,
     "exe-upper": SPACES_LETTERS_UPPER,
+    "exe-capitalise": SPACES_LETTERS_CAPITALISE,
     "exe dir with blanks": SPACES,
     "設定ファイル": SPACES_LETTERS_UPPER,  # ends in ル (83 8B)
+    "設定é〜": SPACES_LETTERS_UPPER,  # outside code page 932
 }
+
+
+def outside_932(text):
+    """True when every character of text is one the program keeps as it is:
+    it does not come back unchanged from code page 932, or it is one of the
+    private-use characters that 932 maps to its user-defined area."""
+    def outside(c):
+        if "\ue000" <= c <= "\ue757":
+            return True
+        try:
+            return c.encode("cp932").decode("cp932") != c
+        except UnicodeError:
+            return True
+    return all(outside(c) for c in text)
+
+
+def length_932(text):
+    """The length of text as the program counts it: code page 932 bytes,
+    two for each outside character."""
+    return sum(2 if outside_932(c) else len(c.encode("cp932")) for c in text)
 
 
 def q(path):
@@ -146,10 +169,6 @@ def cases_folders():
 
 
 def cases_limits(root):
-    # Lengths are in code page 932 bytes, as the program sees them.
-    def length(text):
-        return len(text.encode("cp932"))
-
     yield dict(
         name="base names that widening makes too long",
         exe="exe-digits-full",
@@ -165,9 +184,9 @@ def cases_limits(root):
     # padding folder makes the digits few enough for Linux's name limit.
     d = winetest.win_path(os.path.join(root, "cases", "limits-path"))
     sub_len = 100
-    pad = "p" * (sub_len - length(d) - 1 - 1)
+    pad = "p" * (sub_len - length_932(d) - 1 - 1)
     prefix_dir = d + "\\" + pad + "\\"
-    assert length(prefix_dir) == sub_len
+    assert length_932(prefix_dir) == sub_len
     digits = (255 - sub_len - 2 - 4) // 2
     prefix = "x " if (255 - sub_len - 4 - 2 * digits) == 2 else "xy "
     assert sub_len + len(prefix) + 2 * digits + 4 == 255
@@ -186,9 +205,9 @@ def cases_limits(root):
     # blank: cutting the path would rename that one.
     trap_dir = os.path.join(root, "cases", "limits-trap")
     td = winetest.win_path(trap_dir)
-    pad = "q" * (255 - length(td) - 1 - 1 - len("x y"))
+    pad = "q" * (255 - length_932(td) - 1 - 1 - len("x y"))
     short = pad + "/x y"
-    assert length(td + "\\" + short) == 255
+    assert length_932(td + "\\" + short) == 255
     yield dict(
         name="a path over 255 bytes is skipped, never cut",
         folder="limits-trap",
@@ -196,9 +215,32 @@ def cases_limits(root):
         renames={},
         tail=lambda d: q(d + "\\" + (short + "z").replace("/", "\\")))
 
+    # An outside character counts as two bytes whether it takes one UTF-16
+    # unit or two: the same path of 255 bytes with Hangul and with
+    # supplementary-plane ideographs, and each with one byte more.
+    od = winetest.win_path(os.path.join(root, "cases", "limits-outside"))
+    sub_len = 181
+    pad = "s" * (sub_len - length_932(od) - 1 - 1)
+    assert length_932(od + "\\" + pad + "\\") == sub_len
+    count = (255 - sub_len - len("x .txt")) // 2
+    names = {}
+    for first in (0xAC00, 0x20000):
+        run = "".join(chr(first + i) for i in range(count))
+        assert outside_932(run)
+        names[pad + "/x " + run + ".txt"] = pad + "/x_" + run + ".txt"
+        names[pad + "/xy " + run + ".txt"] = None
+    assert sorted(length_932(od + "\\" + n) for n in names) == [255, 255, 256, 256]
+    yield dict(
+        name="outside characters count two bytes each: a path of 255 fits, 256 does not",
+        mode="W",
+        folder="limits-outside",
+        files=list(names),
+        renames={old: new for old, new in names.items() if new},
+        tail=lambda d: " ".join(q(d + "\\" + n.replace("/", "\\")) for n in names))
+
     exact_dir = os.path.join(root, "cases", "limits-255")
     ed = winetest.win_path(exact_dir)
-    pad = "r" * (255 - length(ed) - 1 - 1 - len("x y"))
+    pad = "r" * (255 - length_932(ed) - 1 - 1 - len("x y"))
     yield dict(
         name="a path of exactly 255 bytes is renamed",
         folder="limits-255",
@@ -220,11 +262,13 @@ def cases_case_and_bestfit():
             "abc.txt", "ｆｕｌｌ.txt", "mixed Case.dat", "lowdir", "dir one", "cap.txt",
             "DONE.txt"]))
     yield dict(
-        name="a character outside code page 932 never renames a look-alike",
+        name="a name with a character outside code page 932 is renamed, never its look-alike",
         mode="W",
         files=["cafe x.txt", "café x.txt", "naive dir/a b.txt", "naïve dir/a b.txt",
                "good one.txt"],
-        renames={"good one.txt": "good_one.txt"},
+        renames={"café x.txt": "café_x.txt", "naïve dir/a b.txt": "naïve dir/a_b.txt",
+                 "good one.txt": "good_one.txt"},
+        # Unquoted, "café" is a path of its own and names nothing.
         tail=lambda d: " ".join([q(d + r"\café x.txt"), q(d + r"\naïve dir\a b.txt"),
                                  d + r"\café", q(d + r"\good one.txt")]))
 
@@ -255,6 +299,129 @@ def cases_program_name(root):
         command_line=lambda d: q(exe_ru) + " " + q(d + r"\lower case.txt"))
 
 
+def cases_outside(root):
+    # Characters that do not come back from code page 932 unchanged are
+    # kept as they are, count as neither blank, digit nor letter, and only
+    # CreateProcessW can pass them.
+    def quoted_paths(d, names):
+        return " ".join(q(d + "\\" + n.rstrip("/").replace("/", "\\")) for n in names)
+
+    # Each sign as a Mac writes it, then the character 932 maps it to, which
+    # is another name: 〜 and ～, − and －, ‖ and ∥, ¢ £ ¬ and ￠ ￡ ￢, — and ―.
+    signs = {"10月〜12月 報告.xlsx": "10月〜12月_報告.xlsx", "a − b.txt": "a_−_b.txt",
+             "x‖y z.txt": "x‖y_z.txt", "¢ 1.txt": "¢_1.txt", "£　2.txt": "£_2.txt",
+             "¬ 3.txt": "¬_3.txt", "A—B c.txt": "A—B_c.txt"}
+    look_alikes = ["10月～12月 報告.xlsx", "a － b.txt", "x∥y z.txt", "￠ 1.txt", "￡　2.txt",
+                   "￢ 3.txt", "A―B c.txt"]
+    assert all(outside_932(c) for c in "〜−‖¢£¬—")
+    assert not outside_932("".join(look_alikes))
+    yield dict(
+        name="signs a Mac writes outside 932, never their look-alikes",
+        mode="W",
+        files=list(signs) + look_alikes,
+        renames=signs,
+        tail=lambda d: quoted_paths(d, signs))
+
+    kept = {"𠮷野家 メニュー.txt": "𠮷野家_メニュー.txt", "résumé final.doc": "résumé_final.doc",
+            "😀 smile.png": "😀_smile.png", "한국어 파일.txt": "한국어_파일.txt",
+            "Ünïcödé 👍🏽 名前": "Ünïcödé_👍🏽_名前"}
+    yield dict(
+        name="supplementary-plane characters, accents, emoji and Hangul",
+        mode="W",
+        files=list(kept) + ["吉野家 メニュー.txt", "resume final.doc"],
+        renames=kept,
+        tail=lambda d: quoted_paths(d, kept))
+
+    words = {"café menu.txt": "Café_Menu.txt", "éa b": "éA_B", "über cool.txt": "üBer_Cool.txt",
+             "a😀b c.txt": "A😀B_C.txt", "x𠮷y z.txt": "X𠮷Y_Z.txt", "한a b.txt": "한A_B.txt",
+             "n−m o.txt": "N−M_O.txt"}
+    yield dict(
+        name="an outside character ends a word for capitalising",
+        mode="W",
+        exe="exe-capitalise",
+        files=list(words),
+        renames=words,
+        tail=lambda d: quoted_paths(d, words))
+
+    # U+E021 is F0 61 in 932: its second byte looks like 'a'.
+    private = {"\ue000é x.txt": "\ue000é_X.txt", "\ue021 a.txt": "\ue021_A.txt",
+               "〜\ue757 b": "〜\ue757_B"}
+    yield dict(
+        name="private-use characters beside other outside ones, under all capitals",
+        mode="W",
+        exe="exe-upper",
+        files=list(private),
+        renames=private,
+        tail=lambda d: quoted_paths(d, private))
+
+    yield dict(
+        name="folders named with outside characters: files in them, then the folders",
+        mode="W",
+        files=["café dir/a b.txt", "café dir/c d.txt", "cafe dir/a b.txt", "〜 ‖/e f.txt",
+               "〜 ‖/g h.txt", "한 글/"],
+        renames={"café dir/a b.txt": "café dir/a_b.txt", "café dir/c d.txt": "café dir/c_d.txt",
+                 "〜 ‖/e f.txt": "〜 ‖/e_f.txt", "〜 ‖/": "〜_‖/", "한 글/": "한_글/"},
+        tail=lambda d: quoted_paths(d, ["café dir/a b.txt", "café dir/c d.txt", "〜 ‖/e f.txt",
+                                       "〜 ‖/", "한 글/"]))
+
+    # Without its config.dat the program would use blanks only.
+    exe_outside = winetest.win_path(os.path.join(root, "設定é〜", "blankmender.exe"))
+    yield dict(
+        name="config.dat beside an exe in a folder named with outside characters, quoted",
+        mode="W",
+        files=["lower case.txt"],
+        renames={"lower case.txt": "LOWER_CASE.txt"},
+        command_line=lambda d: q(exe_outside) + " " + q(d + r"\lower case.txt"))
+    yield dict(
+        name="config.dat beside an exe in a folder named with outside characters, unquoted",
+        mode="W",
+        files=["small letters.txt"],
+        renames={"small letters.txt": "SMALL_LETTERS.txt"},
+        command_line=lambda d: exe_outside + " " + q(d + r"\small letters.txt"))
+
+    yield dict(
+        name="case-only changes beside outside characters",
+        mode="W",
+        exe="exe-upper",
+        # écap.txt: éCAP.txt is another file here, and must not be replaced.
+        files=["éabc.txt", "〜dir/in.txt", "ö/abc.txt", "x𠮷.txt", "écap.txt", "éCAP.txt"],
+        renames={"éabc.txt": "éABC.txt", "〜dir/": "〜DIR/", "ö/abc.txt": "ö/ABC.txt",
+                 "x𠮷.txt": "X𠮷.txt"},
+        tail=lambda d: quoted_paths(d, ["éabc.txt", "〜dir", "ö/abc.txt", "x𠮷.txt", "écap.txt"]))
+
+    yield dict(
+        name="a target already present beside outside characters is never replaced",
+        mode="W",
+        # ～_d.txt and e_g.txt only look like the targets: they are other names.
+        files=["é a.txt", "é_a.txt", "〜 b/in.txt", "〜_b/in.txt", "𠮷 c.txt", "𠮷_c.txt",
+               "〜 d.txt", "～_d.txt", "é g.txt", "e_g.txt"],
+        renames={"〜 d.txt": "〜_d.txt", "é g.txt": "é_g.txt"},
+        tail=lambda d: quoted_paths(d, ["é a.txt", "〜 b", "𠮷 c.txt", "〜 d.txt", "é g.txt"]))
+
+    # Thousands of distinct outside characters on one command line: 40 names
+    # of 80 Hangul syllables and 10 of 40 supplementary-plane ideographs,
+    # each under Linux's 255 bytes of UTF-8 for a name.
+    hangul = [chr(c) for c in range(0xAC00, 0xAC00 + 40 * 80)]
+    ideographs = [chr(c) for c in range(0x20000, 0x20000 + 10 * 40)]
+    runs = ["".join(hangul[i:i + 80]) for i in range(0, len(hangul), 80)]
+    runs += ["".join(ideographs[i:i + 40]) for i in range(0, len(ideographs), 40)]
+    assert outside_932("".join(runs)) and len(set("".join(runs))) == 3600
+    folder_length = length_932(winetest.win_path(os.path.join(root, "cases", "case00")) + "\\")
+    many = {}
+    for run in runs:
+        half = len(run) // 2
+        name = "a" + run[:half] + "b c" + run[half:] + ".txt"
+        assert len(name.encode("utf-8")) <= 255 and folder_length + length_932(name) <= 255
+        many[name] = "A" + run[:half] + "B_C" + run[half:] + ".txt"
+    yield dict(
+        name="3600 distinct outside characters on one command line",
+        mode="W",
+        exe="exe-capitalise",
+        files=list(many),
+        renames=many,
+        tail=lambda d: quoted_paths(d, many))
+
+
 GROUPS = {
     "tokens": lambda root: cases_tokens(),
     "names": lambda root: cases_names(),
@@ -262,6 +429,7 @@ GROUPS = {
     "limits": cases_limits,
     "case_and_bestfit": lambda root: cases_case_and_bestfit(),
     "program_name": cases_program_name,
+    "outside": cases_outside,
 }
 
 
@@ -270,8 +438,12 @@ def main():
     parser.add_argument("--group", required=True, choices=sorted(GROUPS))
     parser.add_argument("--exe", required=True)
     parser.add_argument("--launcher", required=True)
+    parser.add_argument("--codepage", type=int, default=932, choices=winetest.CODEPAGES,
+                        help="the ANSI code page to run under (65001: an exe with a manifest)")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder")
     args = parser.parse_args()
+    if winetest.has_utf8_manifest(args.exe) != (args.codepage == 65001):
+        parser.error("code page 65001 needs the exe with the UTF-8 manifest, and only it does")
 
     root = winetest.temp_root("bm-e2e-%s-" % args.group)
     failures = []
@@ -295,12 +467,14 @@ def main():
                 command_line = case["command_line"](d)
             else:
                 command_line = q(exe) + " " + case["tail"](d)
-            runs.append(("W" if case.get("mode") == "W" else "A", d if case.get("cwd") else "",
-                         "", command_line))
+            # The same command line under every code page; CreateProcessA
+            # takes 932 bytes only under 932.
+            mode = case.get("mode", "A") if args.codepage == 932 else "W"
+            runs.append((mode, d if case.get("cwd") else "", "", command_line))
             case["_folder"] = folder
             case["_before"] = before
 
-        results = winetest.run_launcher(args.launcher, root, runs)
+        results = winetest.run_launcher(args.launcher, root, runs, codepage=args.codepage)
 
         for case, (result, ms) in zip(cases, results):
             problems = []

@@ -1,15 +1,20 @@
 // The floor for the rename benchmark: a GUI program like blankmender.exe
-// that does nothing but one MoveFileA per line of a list file.
+// that does nothing but one MoveFileW per line of a list file.
 //
 //   floor_move.exe LIST
 //
-// LIST holds "old path<TAB>new path" lines in code page 932.
+// LIST holds "old path<TAB>new path" lines in UTF-8.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 
 static char list[4 << 20];
+
+static bool ToWide(const char* utf8, wchar_t* wide, int size)
+{
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, utf8, -1, wide, size) > 0;
+}
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
 {
@@ -20,6 +25,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
     fclose(in);
     list[size] = '\0';
 
+    static wchar_t from[32768];
+    static wchar_t to[32768];
     char* line = list;
     while (*line != '\0') {
         char* end = strchr(line, '\n');
@@ -28,7 +35,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int)
         char* tab = strchr(line, '\t');
         if (tab != nullptr) {
             *tab = '\0';
-            MoveFileA(line, tab + 1);
+            if (ToWide(line, from, 32768) && ToWide(tab + 1, to, 32768))
+                MoveFileW(from, to);
         }
         if (end == nullptr)
             break;

@@ -8,8 +8,10 @@
 // With A the fields are code page 932 bytes and go to CreateProcessA as they
 // are; with W they are UTF-8 and go to CreateProcessW (for characters code
 // page 932 lacks). An empty working folder or program is passed as null.
-// RESULTS gets one line per case: the exit code, or TIMEOUT (the program
-// is then ended) or START-FAILED, then a tab and the wall time in ms.
+// RESULTS starts with the launcher's own ANSI code page (GetACP), which the
+// locale chose, so a test can tell that it runs under the code page it
+// means; then one line per case: the exit code, or TIMEOUT (the program is
+// then ended) or START-FAILED, then a tab and the wall time in ms.
 #include <windows.h>
 
 #include <cstdio>
@@ -40,6 +42,8 @@ int main(int argc, char** argv)
     FILE* out = fopen(argv[2], "wb");
     if (out == nullptr)
         return 2;
+
+    fprintf(out, "%u\n", GetACP());
 
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);

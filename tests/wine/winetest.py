@@ -67,13 +67,31 @@ def install_exe(exe, folder, word):
     return target
 
 
-def run_launcher(launcher, work, cases, timeout_ms=20000):
+# The ANSI code pages the tests run under. Wine takes 932 and 1252 from the
+# locale (scripts/wine-env.sh reads BLANKMENDER_CODEPAGE); 65001 comes from a
+# manifest in the test copy of the exe, under the Japanese locale.
+CODEPAGES = (932, 1252, 65001)
+
+
+def locale_codepage(codepage):
+    """The ANSI code page of the locale under which codepage is tested."""
+    return 1252 if codepage == 1252 else 932
+
+
+def has_utf8_manifest(exe):
+    with open(exe, "rb") as f:
+        return b"activeCodePage" in f.read()
+
+
+def run_launcher(launcher, work, cases, timeout_ms=20000, codepage=932):
     """Runs cases [(mode, cwd, program, command line)] in one launcher
-    process; mode 'A' encodes the fields in code page 932, 'W' in UTF-8.
-    Returns [(result, ms)], result being the exit code as a string,
-    'TIMEOUT' or 'START-FAILED ...'."""
+    process under codepage's locale; mode 'A' encodes the fields in code
+    page 932, 'W' in UTF-8. Returns [(result, ms)], result being the exit
+    code as a string, 'TIMEOUT' or 'START-FAILED ...'."""
     lines = []
     for mode, cwd, program, command_line in cases:
+        # CreateProcessA reads the fields in the ANSI code page.
+        assert mode == "W" or locale_codepage(codepage) == 932, mode
         encoding = "cp932" if mode == "A" else "utf-8"
         fields = [mode, cwd, program, command_line]
         # The command line is the last field and may hold tabs.
@@ -86,18 +104,22 @@ def run_launcher(launcher, work, cases, timeout_ms=20000):
         f.write(b"\n".join(lines) + b"\n")
     if os.path.exists(results_file):
         os.remove(results_file)
+    env = dict(os.environ, BLANKMENDER_CODEPAGE=str(locale_codepage(codepage)))
     # Output goes to files, never pipes: a wineserver started here would
     # inherit a pipe and hold it open after the launcher ends.
     with open(os.path.join(work, "wine.out"), "wb") as out:
         completed = subprocess.run(
             [WINE_RUN, launcher, win_path(cases_file), win_path(results_file), str(timeout_ms)],
-            stdin=subprocess.DEVNULL, stdout=out, stderr=out,
+            stdin=subprocess.DEVNULL, stdout=out, stderr=out, env=env,
             timeout=60 + len(cases) * (timeout_ms / 1000 + 5))
     if completed.returncode != 0:
         with open(os.path.join(work, "wine.out"), "rb") as f:
             raise RuntimeError("launcher failed: %d\n%s" % (completed.returncode, f.read()[-2000:]))
     with open(results_file, "rb") as f:
-        rows = [line.split("\t") for line in f.read().decode("ascii").splitlines()]
+        acp, *rows = [line.split("\t") for line in f.read().decode("ascii").splitlines()]
+    if int(acp[0]) != locale_codepage(codepage):
+        raise RuntimeError("the launcher ran under code page %s, not %d"
+                           % (acp[0], locale_codepage(codepage)))
     assert len(rows) == len(cases), rows
     return [(row[0], float(row[1])) for row in rows]
 
