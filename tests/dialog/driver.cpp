@@ -70,20 +70,25 @@ std::string ShownBytes(const std::string& bytes)
     return shown;
 }
 
-// Printable form of a text for failure messages: UTF-8, whatever the ANSI
-// code page, with line ends, other controls and backslashes escaped.
+// A text as UTF-8 for the log, whatever the ANSI code page.
+std::string Utf8(const std::wstring& text)
+{
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], length, nullptr,
+                            nullptr);
+    return utf8;
+}
+
+// Printable form of a text for failure messages: UTF-8 with line ends, other
+// controls and backslashes escaped.
 std::string Shown(const std::wstring& text)
 {
     std::string shown;
-    for (wchar_t c : text) {
-        if (c >= 0x80) {
-            char utf8[4];
-            int length = WideCharToMultiByte(CP_UTF8, 0, &c, 1, utf8, sizeof(utf8), nullptr, nullptr);
-            shown.append(utf8, static_cast<size_t>(length > 0 ? length : 0));
-        } else {
-            shown += ShownBytes(std::string(1, static_cast<char>(c)));
-        }
-    }
+    for (wchar_t c : text)
+        shown += c >= 0x80 ? Utf8(std::wstring(1, c)) : ShownBytes(std::string(1, static_cast<char>(c)));
     return shown;
 }
 
@@ -338,7 +343,7 @@ bool Launch(App& app)
     std::wstring commandLine = L"\"" + app.exe + L"\"";
     if (!CreateProcessW(app.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, app.folder.c_str(),
                         &startup, &app.process)) {
-        Expect(false, "CreateProcess %s: error %lu", Shown(app.exe).c_str(), GetLastError());
+        Expect(false, "CreateProcess %s: error %lu", Utf8(app.exe).c_str(), GetLastError());
         return false;
     }
     app.dialog = nullptr;
@@ -806,7 +811,7 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     DWORD started = GetTickCount();
-    printf("driver: ANSI code page %u, program %s\n", GetACP(), Shown(argv[1]).c_str());
+    printf("driver: ANSI code page %u, program %s\n", GetACP(), Utf8(argv[1]).c_str());
     // A locale missing from the system would leave every run on one code page.
     wchar_t meant[16];
     if (GetEnvironmentVariableW(L"BLANKMENDER_DRIVER_ACP", meant, 16) != 0) {
@@ -832,7 +837,7 @@ int wmain(int argc, wchar_t** argv)
     CreateDirectoryW(root.c_str(), nullptr);
     CreateDirectoryW(app.folder.c_str(), nullptr);
     if (!CopyFileW(argv[1], app.exe.c_str(), FALSE)) {
-        printf("FAIL: cannot copy %s to %s (error %lu)\n", Shown(argv[1]).c_str(), Shown(app.exe).c_str(),
+        printf("FAIL: cannot copy %s to %s (error %lu)\n", Utf8(argv[1]).c_str(), Utf8(app.exe).c_str(),
                GetLastError());
         return 1;
     }
