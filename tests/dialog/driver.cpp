@@ -20,7 +20,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <cwchar>
 #include <initializer_list>
 #include <string>
 
