@@ -297,6 +297,15 @@ def cases_program_name(root):
         files=["lower case.txt"],
         renames={"lower case.txt": "LOWER_CASE.txt"},
         command_line=lambda d: q(exe_ru) + " " + q(d + r"\lower case.txt"))
+    # The settings are read once, when the batch starts: renaming the
+    # program's own folder first must not lose them for the paths after it.
+    yield dict(
+        name="one settings word for the whole batch, even after the program's folder moves",
+        own_exe=("exe up", SPACES_LETTERS_UPPER),
+        files=["x y.txt"],
+        renames={"exe up/": "EXE_UP/", "x y.txt": "X_Y.txt"},
+        command_line=lambda d: " ".join(q(d + "\\" + n) for n in [
+            r"exe up\blankmender.exe", "exe up", "x y.txt"]))
 
 
 def cases_outside(root):
@@ -457,6 +466,9 @@ def main():
             folder = os.path.join(root, "cases", case.get("folder", "case%02d" % index))
             os.makedirs(folder, exist_ok=True)
             winetest.make_tree(folder, case["files"])
+            if "own_exe" in case:
+                subfolder, word = case["own_exe"]
+                winetest.install_exe(args.exe, os.path.join(folder, subfolder), word)
             before = winetest.snapshot(folder)
             for rel in case["renames"]:
                 assert rel in before or rel + "/" in before, rel
