@@ -9,13 +9,20 @@
 // With the two files, the first launch stops once the dialog is checked,
 // writes the dialog's screen rectangle ("x y width height") to READY_FILE and
 // waits until SHOT_FILE exists, so that a screenshot can be taken.
-// Strings are compared as code page 932 bytes.
+//
+// The program must behave the same whatever the system's ANSI code page is,
+// and so must the driver: it reads every text through the wide API and
+// compares it in UTF-16 with the expected code page 932 bytes converted by
+// MultiByteToWideChar(932), and names every file in UTF-16. The program's
+// folder holds characters that code page 932 has no bytes for.
 #include <windows.h>
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
+#include <cstdlib>
+#include <cwchar>
 #include <initializer_list>
+#include <string>
 
 #include "resource.h"
 #include "settings/settings.h"
@@ -47,25 +54,85 @@ void Section(const char* name)
     fflush(stdout);
 }
 
-// Printable form of a CP932 string for failure messages.
-const char* Shown(const char* text)
+// Printable form of bytes (config.dat's content) for failure messages.
+std::string ShownBytes(const std::string& bytes)
 {
-    static char out[4][1024];
-    static int next = 0;
-    char* buffer = out[next];
-    next = (next + 1) % 4;
-    size_t at = 0;
-    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p && at + 5 < sizeof(out[0]); p++) {
-        if (*p >= 0x20 && *p < 0x7F && *p != '\\')
-            buffer[at++] = static_cast<char>(*p);
-        else
-            at += static_cast<size_t>(snprintf(buffer + at, sizeof(out[0]) - at, "\\x%02X", *p));
+    std::string shown;
+    for (unsigned char c : bytes) {
+        char escape[8];
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            shown += static_cast<char>(c);
+        } else {
+            snprintf(escape, sizeof(escape), "\\x%02X", c);
+            shown += escape;
+        }
     }
-    buffer[at] = '\0';
-    return buffer;
+    return shown;
+}
+
+// A text as UTF-8 for the log, whatever the ANSI code page.
+std::string Utf8(const std::wstring& text)
+{
+    int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
+                                     nullptr);
+    std::string utf8(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], length, nullptr,
+                            nullptr);
+    return utf8;
+}
+
+// Printable form of a text for failure messages: UTF-8 with line ends, other
+// controls and backslashes escaped.
+std::string Shown(const std::wstring& text)
+{
+    std::string shown;
+    for (wchar_t c : text)
+        shown += c >= 0x80 ? Utf8(std::wstring(1, c)) : ShownBytes(std::string(1, static_cast<char>(c)));
+    return shown;
+}
+
+// Compares a text read from the dialog. Look-alikes (U+301C and U+FF5E, say)
+// print the same, so a failure also names the first code unit that differs.
+void ExpectText(const std::string& what, const std::wstring& want, const std::wstring& got)
+{
+    if (got == want) {
+        passed++;
+        return;
+    }
+    size_t at = 0;
+    while (at < got.size() && at < want.size() && got[at] == want[at])
+        at++;
+    auto unit = [](const std::wstring& text, size_t i) {
+        char name[16];
+        if (i < text.size())
+            snprintf(name, sizeof(name), "U+%04X", static_cast<unsigned>(text[i]));
+        else
+            snprintf(name, sizeof(name), "the end");
+        return std::string(name);
+    };
+    Expect(false, "%s: \"%s\" (got \"%s\"; at character %zu: %s, want %s)", what.c_str(), Shown(want).c_str(),
+           Shown(got).c_str(), at, unit(got, at).c_str(), unit(want, at).c_str());
+}
+
+// An expected text, kept in the tables as code page 932 bytes, in UTF-16.
+// Conversion through code page 932 by name, never the ANSI code page.
+std::wstring FromCp932(const char* text)
+{
+    int length = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
+    if (length <= 0) {
+        Expect(false, "expected text %s is code page 932 (error %lu)", ShownBytes(text).c_str(), GetLastError());
+        return L"\uFFFD";
+    }
+    std::wstring wide(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, text, -1, &wide[0], length);
+    wide.resize(static_cast<size_t>(length - 1));
+    return wide;
 }
 
 const DWORD WAIT_MS = 15000;
+// A key is handled at once or never: no use waiting the full time for it.
+const DWORD KEY_WAIT_MS = 3000;
 
 // The sample and what the preview makes of it.
 const char SAMPLE[] = // Ｑｕｉｂ ver ２.004　製作.見本文字
@@ -161,33 +228,34 @@ const OptionButton OPTIONS[] = {
 
 // ---------------------------------------------------------------- helpers
 
-void GetText(HWND window, char* buffer, int size)
+std::wstring GetText(HWND window)
 {
-    buffer[0] = '\0';
-    SendMessageA(window, WM_GETTEXT, static_cast<WPARAM>(size), reinterpret_cast<LPARAM>(buffer));
+    wchar_t buffer[1024];
+    LRESULT length = SendMessageW(window, WM_GETTEXT, sizeof(buffer) / sizeof(buffer[0]), reinterpret_cast<LPARAM>(buffer));
+    if (length <= 0 || length >= static_cast<LRESULT>(sizeof(buffer) / sizeof(buffer[0])))
+        return std::wstring();
+    return std::wstring(buffer, static_cast<size_t>(length));
 }
 
-void GetItemText(HWND dialog, int id, char* buffer, int size)
+std::wstring GetItemText(HWND dialog, int id)
 {
-    buffer[0] = '\0';
     HWND item = GetDlgItem(dialog, id);
-    if (item != nullptr)
-        GetText(item, buffer, size);
+    return item != nullptr ? GetText(item) : std::wstring();
 }
 
-bool ClassIs(HWND window, const char* name)
+bool ClassIs(HWND window, const wchar_t* name)
 {
-    char className[64];
-    if (GetClassNameA(window, className, sizeof(className)) == 0)
+    wchar_t className[64];
+    if (GetClassNameW(window, className, sizeof(className) / sizeof(className[0])) == 0)
         return false;
-    return lstrcmpiA(className, name) == 0;
+    return lstrcmpiW(className, name) == 0;
 }
 
 // The dialog's control id as a 16-bit value: a plain template stores -1 as
 // 0xFFFF.
 int ControlId(HWND control)
 {
-    return static_cast<int>(GetWindowLongPtrA(control, GWLP_ID) & 0xFFFF);
+    return static_cast<int>(GetWindowLongPtrW(control, GWLP_ID) & 0xFFFF);
 }
 
 // Polls until pred() holds or the time is up.
@@ -204,39 +272,40 @@ bool WaitFor(Pred pred, DWORD milliseconds = WAIT_MS)
     }
 }
 
-bool ReadWholeFile(const char* path, char* buffer, size_t size)
+bool ReadWholeFile(const std::wstring& path, std::string& bytes)
 {
-    FILE* file = fopen(path, "rb");
+    FILE* file = _wfopen(path.c_str(), L"rb");
     if (file == nullptr)
         return false;
-    size_t count = fread(buffer, 1, size - 1, file);
+    char buffer[256];
+    size_t count = fread(buffer, 1, sizeof(buffer), file);
     fclose(file);
-    buffer[count] = '\0';
+    bytes.assign(buffer, count);
     return true;
 }
 
-bool WriteWholeFile(const char* path, const char* text)
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes)
 {
-    FILE* file = fopen(path, "wb");
+    FILE* file = _wfopen(path.c_str(), L"wb");
     if (file == nullptr)
         return false;
-    bool ok = fwrite(text, 1, strlen(text), file) == strlen(text);
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return fclose(file) == 0 && ok;
 }
 
-bool FileExists(const char* path)
+bool FileExists(const std::wstring& path)
 {
-    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // ---------------------------------------------------------------- launches
 
 struct App {
-    char folder[MAX_PATH];     // holds the copy of the program
-    char exe[MAX_PATH];
-    char config[MAX_PATH];
-    PROCESS_INFORMATION process;
-    HWND dialog;
+    std::wstring folder; // holds the copy of the program; ends in a backslash
+    std::wstring exe;
+    std::wstring config;
+    PROCESS_INFORMATION process = {};
+    HWND dialog = nullptr;
 };
 
 struct FindArgs {
@@ -250,7 +319,7 @@ BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM lParam)
     FindArgs* args = reinterpret_cast<FindArgs*>(lParam);
     DWORD processId = 0;
     GetWindowThreadProcessId(window, &processId);
-    if (processId != args->processId || !ClassIs(window, "#32770") || !IsWindowVisible(window))
+    if (processId != args->processId || !ClassIs(window, L"#32770") || !IsWindowVisible(window))
         return TRUE;
     if (args->owner != nullptr && GetWindow(window, GW_OWNER) != args->owner)
         return TRUE;
@@ -269,20 +338,18 @@ HWND FindOwnedBox(const App& app)
 // Starts the copy with no arguments and waits for its dialog.
 bool Launch(App& app)
 {
-    STARTUPINFOA startup;
-    ZeroMemory(&startup, sizeof(startup));
+    STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
-    char commandLine[MAX_PATH + 2];
-    snprintf(commandLine, sizeof(commandLine), "\"%s\"", app.exe);
-    if (!CreateProcessA(app.exe, commandLine, nullptr, nullptr, FALSE, 0, nullptr, app.folder, &startup,
-                        &app.process)) {
-        Expect(false, "CreateProcess %s: error %lu", app.exe, GetLastError());
+    std::wstring commandLine = L"\"" + app.exe + L"\"";
+    if (!CreateProcessW(app.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, app.folder.c_str(),
+                        &startup, &app.process)) {
+        Expect(false, "CreateProcess %s: error %lu", Utf8(app.exe).c_str(), GetLastError());
         return false;
     }
     app.dialog = nullptr;
     // The caption alone finds it; the process id makes sure it is this copy.
     bool found = WaitFor([&] {
-        HWND window = FindWindowA("#32770", "Blankmender");
+        HWND window = FindWindowW(L"#32770", L"Blankmender");
         DWORD processId = 0;
         if (window != nullptr)
             GetWindowThreadProcessId(window, &processId);
@@ -295,14 +362,14 @@ bool Launch(App& app)
     if (!found)
         return false;
     DWORD_PTR result;
-    SendMessageTimeoutA(app.dialog, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+    SendMessageTimeoutW(app.dialog, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
     return true;
 }
 
 // Waits for the process to end on its own and checks how.
-void ExpectExit(App& app, const char* how)
+void ExpectExit(App& app, const char* how, DWORD milliseconds = WAIT_MS)
 {
-    DWORD waited = WaitForSingleObject(app.process.hProcess, WAIT_MS);
+    DWORD waited = WaitForSingleObject(app.process.hProcess, milliseconds);
     Expect(waited == WAIT_OBJECT_0, "%s: the process ends", how);
     if (waited != WAIT_OBJECT_0)
         TerminateProcess(app.process.hProcess, 99);
@@ -320,10 +387,8 @@ void CheckTemplate(const App& app)
 {
     Section("template");
     HWND dialog = app.dialog;
-    char text[256];
-    GetText(dialog, text, sizeof(text));
-    Expect(strcmp(text, "Blankmender") == 0, "caption: %s", Shown(text));
-    DWORD style = static_cast<DWORD>(GetWindowLongPtrA(dialog, GWL_STYLE));
+    ExpectText("caption", L"Blankmender", GetText(dialog));
+    DWORD style = static_cast<DWORD>(GetWindowLongPtrW(dialog, GWL_STYLE));
     const DWORD frameBits = WS_POPUP | WS_CHILD | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX |
                             WS_MAXIMIZEBOX | WS_VISIBLE | WS_DISABLED;
     Expect((style & frameBits) == (WS_CAPTION | WS_SYSMENU | WS_VISIBLE),
@@ -345,19 +410,20 @@ void CheckTemplate(const App& app)
         HWND control = children[i];
         int id = ControlId(control);
         Expect(id == (want.id & 0xFFFF), "control #%d: id %d (got %d)", i + 1, want.id, id);
-        Expect(ClassIs(control, want.className), "control #%d (%d): class %s", i + 1, want.id, want.className);
+        Expect(ClassIs(control, FromCp932(want.className).c_str()), "control #%d (%d): class %s", i + 1, want.id,
+               want.className);
         if (want.text != nullptr) {
-            GetText(control, text, sizeof(text));
-            Expect(strcmp(text, want.text) == 0, "control #%d (%d): text %s (got %s)", i + 1, want.id,
-                   Shown(want.text), Shown(text));
+            char what[64];
+            snprintf(what, sizeof(what), "control #%d (%d): text", i + 1, want.id);
+            ExpectText(what, FromCp932(want.text), GetText(control));
         }
         // Enabled state is checked with the buttons; here everything else.
         // A radio button carries no tab mark in the template, but Windows
         // gives one to the checked button of each group.
         DWORD wantStyle = want.style;
-        if ((want.style & 0x0F) == BS_AUTORADIOBUTTON && SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED)
+        if ((want.style & 0x0F) == BS_AUTORADIOBUTTON && SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED)
             wantStyle |= WS_TABSTOP;
-        DWORD got = static_cast<DWORD>(GetWindowLongPtrA(control, GWL_STYLE)) & ~static_cast<DWORD>(WS_DISABLED);
+        DWORD got = static_cast<DWORD>(GetWindowLongPtrW(control, GWL_STYLE)) & ~static_cast<DWORD>(WS_DISABLED);
         Expect(got == wantStyle, "control #%d (%d): style %08lX (got %08lX)", i + 1, want.id, wantStyle, got);
         Expect(((got & WS_GROUP) != 0) == ((wantStyle & WS_GROUP) != 0), "control #%d (%d): group mark", i + 1,
                want.id);
@@ -366,7 +432,7 @@ void CheckTemplate(const App& app)
     }
 
     HWND banner = count > 0 ? children[0] : nullptr;
-    Expect(banner != nullptr && SendMessageA(banner, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0,
+    Expect(banner != nullptr && SendMessageW(banner, STM_GETIMAGE, IMAGE_BITMAP, 0) != 0,
            "the banner static holds a bitmap");
 
     // Positions: the dialog manager turns dialog units into pixels with one
@@ -414,7 +480,7 @@ void CheckTemplate(const App& app)
     // DS_CENTER: the window's centre is the work area's centre.
     RECT window, work;
     GetWindowRect(dialog, &window);
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     long dx = (window.left + window.right) - (work.left + work.right);
     long dy = (window.top + window.bottom) - (work.top + work.bottom);
     Expect(dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2, "dialog centred in the work area (off by %ld/2, %ld/2)", dx,
@@ -425,7 +491,7 @@ SettingsWord ReadButtons(HWND dialog)
 {
     SettingsWord word = 0;
     for (const OptionButton& option : OPTIONS) {
-        if (SendDlgItemMessageA(dialog, option.id, BM_GETCHECK, 0, 0) == BST_CHECKED)
+        if (SendDlgItemMessageW(dialog, option.id, BM_GETCHECK, 0, 0) == BST_CHECKED)
             word |= option.bit;
     }
     return word;
@@ -437,11 +503,8 @@ void CheckState(HWND dialog, const char* when, SettingsWord buttons, const char*
     SettingsWord got = ReadButtons(dialog);
     Expect(got == buttons, "%s: buttons show %d (got %d)", when, buttons, got);
 
-    char text[256];
-    GetItemText(dialog, IDC_PREVIEW_BEFORE, text, sizeof(text));
-    Expect(strcmp(text, SAMPLE) == 0, "%s: 1022 shows the sample (got %s)", when, Shown(text));
-    GetItemText(dialog, IDC_PREVIEW_AFTER, text, sizeof(text));
-    Expect(strcmp(text, preview) == 0, "%s: 1021 shows %s (got %s)", when, Shown(preview), Shown(text));
+    ExpectText(std::string(when) + ": 1022 shows the sample", FromCp932(SAMPLE), GetItemText(dialog, IDC_PREVIEW_BEFORE));
+    ExpectText(std::string(when) + ": 1021", FromCp932(preview), GetItemText(dialog, IDC_PREVIEW_AFTER));
 
     const SettingsWord digitChoices = OPT_DIGITS_TO_FULL | OPT_DIGITS_TO_HALF;
     for (const OptionButton& option : OPTIONS) {
@@ -469,8 +532,20 @@ void RunClicks(HWND dialog, const Click* clicks, size_t count)
         const Click& click = clicks[i];
         char when[64];
         snprintf(when, sizeof(when), "after click %zu on %d", i + 1, click.id);
+        // Under Wine a click on a disabled button can leave the program
+        // spinning and deaf to every later message; once an earlier check
+        // has failed, the rest of the launch is not worth that.
+        HWND button = GetDlgItem(dialog, click.id);
+        bool enabled = IsWindowEnabled(button) != 0;
+        Expect(enabled, "%s: button %d is enabled to be clicked", when, click.id);
+        if (!enabled)
+            return;
         // Sent, not posted: the preview is redrawn before SendMessage returns.
-        SendMessageA(GetDlgItem(dialog, click.id), BM_CLICK, 0, 0);
+        DWORD_PTR result;
+        bool answered = SendMessageTimeoutW(button, BM_CLICK, 0, 0, SMTO_NORMAL, WAIT_MS, &result) != 0;
+        Expect(answered, "%s: the program answers the click", when);
+        if (!answered)
+            return;
         CheckState(dialog, when, click.buttons, click.preview);
     }
 }
@@ -478,12 +553,12 @@ void RunClicks(HWND dialog, const Click* clicks, size_t count)
 // Posts a click (the handler may open a modal box) and returns at once.
 void PostClick(HWND dialog, int id)
 {
-    PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+    PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 // Waits for a message box owned by the dialog, checks its title and text,
 // and presses its OK button.
-void CheckMessageBox(const App& app, const char* what, const char* title, const char* text)
+void CheckMessageBox(const App& app, const char* what, const std::wstring& title, const std::wstring& text)
 {
     HWND box = nullptr;
     bool appeared = WaitFor([&] {
@@ -493,30 +568,44 @@ void CheckMessageBox(const App& app, const char* what, const char* title, const 
     Expect(appeared, "%s: a message box appears", what);
     if (!appeared)
         return;
-    char got[1024];
-    GetText(box, got, sizeof(got));
-    Expect(strcmp(got, title) == 0, "%s: title %s (got %s)", what, Shown(title), Shown(got));
+    ExpectText(std::string(what) + ": title", title, GetText(box));
     // The message box's text is a static with the id 0xFFFF.
-    got[0] = '\0';
+    std::wstring got;
     for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (ClassIs(child, "Static") && ControlId(child) == 0xFFFF)
-            GetText(child, got, sizeof(got));
+        if (ClassIs(child, L"Static") && ControlId(child) == 0xFFFF)
+            got = GetText(child);
     }
-    Expect(strcmp(got, text) == 0, "%s: text %s (got %s)", what, Shown(text), Shown(got));
+    ExpectText(std::string(what) + ": text", text, got);
     HWND ok = GetDlgItem(box, IDOK);
     Expect(ok != nullptr, "%s: the box has an OK button", what);
-    PostMessageA(ok != nullptr ? ok : box, ok != nullptr ? BM_CLICK : WM_CLOSE, 0, 0);
+    PostMessageW(ok != nullptr ? ok : box, ok != nullptr ? BM_CLICK : WM_CLOSE, 0, 0);
     Expect(WaitFor([&] { return !IsWindow(box); }), "%s: the box closes", what);
     DWORD_PTR result;
-    SendMessageTimeoutA(app.dialog, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+    SendMessageTimeoutW(app.dialog, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
 }
 
-void ExpectFileHolds(const App& app, const char* what, const char* want)
+void ExpectFileHolds(const App& app, const char* what, const std::string& want)
 {
-    char got[64];
-    bool read = ReadWholeFile(app.config, got, sizeof(got));
-    Expect(read && strcmp(got, want) == 0, "%s: config.dat holds \"%s\" (got \"%s\")", what, Shown(want),
-           read ? Shown(got) : "(no file)");
+    std::string got;
+    bool read = ReadWholeFile(app.config, got);
+    Expect(read && got == want, "%s: config.dat holds \"%s\" (got %s)", what, ShownBytes(want).c_str(),
+           read ? ("\"" + ShownBytes(got) + "\"").c_str() : "no file");
+}
+
+// A key pressed and released, posted as the keyboard would: to the control
+// that has the focus in the dialog's thread, or to the dialog if none has.
+void PressKey(const App& app, WPARAM key, const char* name)
+{
+    GUITHREADINFO thread = {};
+    thread.cbSize = sizeof(thread);
+    HWND target = app.dialog;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(app.dialog, nullptr), &thread) && thread.hwndFocus != nullptr)
+        target = thread.hwndFocus;
+    Expect(target == app.dialog || IsChild(app.dialog, target), "%s: the focus is in the dialog", name);
+    printf("   %s to control %d\n", name, target == app.dialog ? 0 : ControlId(target));
+    LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(target, WM_KEYDOWN, key, scan | 1);
+    PostMessageW(target, WM_KEYUP, key, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
 }
 
 // ---------------------------------------------------------------- scenarios
@@ -557,7 +646,7 @@ const Click MAIN_CLICKS[] = {
 
 // Saved 2085 (spaces, letters, keep width, capitalise): the template, every
 // radio group, Info, then OK saves what the buttons show.
-void MainLaunch(App& app, const char* readyFile, const char* shotFile)
+void MainLaunch(App& app, const wchar_t* readyFile, const wchar_t* shotFile)
 {
     Section("launch 1: config.dat \"2085\", clicks, Info, OK");
     WriteWholeFile(app.config, "2085");
@@ -582,7 +671,7 @@ void MainLaunch(App& app, const char* readyFile, const char* shotFile)
 
     Section("Info");
     PostClick(app.dialog, IDC_INFO);
-    CheckMessageBox(app, "Info", "QUIB", INFO_TEXT);
+    CheckMessageBox(app, "Info", L"QUIB", FromCp932(INFO_TEXT));
     CheckState(app.dialog, "after Info", last.buttons, last.preview);
 
     Section("OK");
@@ -626,7 +715,7 @@ void CloseLaunch(App& app)
          "\x82\x70\x82\x95\x82\x89\x82\x82 ver 2.004\x81\x40\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"},
     };
     RunClicks(app.dialog, clicks, 2);
-    PostMessageA(app.dialog, WM_CLOSE, 0, 0);
+    PostMessageW(app.dialog, WM_CLOSE, 0, 0);
     ExpectExit(app, "WM_CLOSE");
     ExpectFileHolds(app, "WM_CLOSE", "0");
 }
@@ -642,82 +731,114 @@ void SystemCloseLaunch(App& app)
         return;
     CheckState(app.dialog, "at start", 0xFFF, // Quib_Ver_2.004_製作.見本文字
                "Quib_Ver_2.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A");
-    PostMessageA(app.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+    PostMessageW(app.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     ExpectExit(app, "SC_CLOSE");
     ExpectFileHolds(app, "SC_CLOSE", "4095");
 }
 
 // config.dat is a folder: it reads as missing (the default word) and cannot
 // be written. OK says so in Japanese, naming the file, and the dialog stays.
+// Once the folder is gone, Enter (the default button, OK) saves.
 void SaveFailureLaunch(App& app)
 {
-    Section("launch 5: config.dat is a folder, OK fails");
-    DeleteFileA(app.config);
-    Expect(CreateDirectoryA(app.config, nullptr) != 0, "config.dat made a folder");
+    Section("launch 5: config.dat is a folder, OK fails; Enter");
+    DeleteFileW(app.config.c_str());
+    Expect(CreateDirectoryW(app.config.c_str(), nullptr) != 0, "config.dat made a folder");
     if (!Launch(app))
         return;
     CheckState(app.dialog, "at start", DEFAULT_SETTINGS, SAMPLE_UNDERBARS);
 
     PostClick(app.dialog, IDC_OK);
-    char text[MAX_PATH + 64];
-    snprintf(text, sizeof(text), "%s\n\n%s", SAVE_FAILED, app.config);
-    CheckMessageBox(app, "failed save", "Blankmender", text);
+    CheckMessageBox(app, "failed save", L"Blankmender", FromCp932(SAVE_FAILED) + L"\n\n" + app.config);
     Expect(WaitForSingleObject(app.process.hProcess, 0) == WAIT_TIMEOUT, "failed save: the process goes on");
     Expect(IsWindow(app.dialog) && IsWindowVisible(app.dialog), "failed save: the dialog stays open");
-    DWORD attributes = GetFileAttributesA(app.config);
+    DWORD attributes = GetFileAttributesW(app.config.c_str());
     Expect(attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY),
            "failed save: config.dat is still the folder");
     CheckState(app.dialog, "after the failed save", DEFAULT_SETTINGS, SAMPLE_UNDERBARS);
 
     // Nothing left behind beside the program.
-    char pattern[MAX_PATH];
-    snprintf(pattern, sizeof(pattern), "%s*", app.folder);
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((app.folder + L"*").c_str(), &found);
     int others = 0;
     if (search != INVALID_HANDLE_VALUE) {
         do {
-            const char* name = found.cFileName;
-            if (strcmp(name, ".") && strcmp(name, "..") && lstrcmpiA(name, "blankmender.exe") &&
-                lstrcmpiA(name, "config.dat")) {
-                printf("   left behind: %s\n", Shown(name));
+            const wchar_t* name = found.cFileName;
+            if (wcscmp(name, L".") && wcscmp(name, L"..") && lstrcmpiW(name, L"blankmender.exe") &&
+                lstrcmpiW(name, L"config.dat")) {
+                printf("   left behind: %s\n", Shown(name).c_str());
                 others++;
             }
-        } while (FindNextFileA(search, &found));
+        } while (FindNextFileW(search, &found));
         FindClose(search);
     }
     Expect(others == 0, "failed save: no other file in the program's folder");
 
-    PostClick(app.dialog, IDC_CANCEL);
-    ExpectExit(app, "CANCEL after the failed save");
-    RemoveDirectoryA(app.config);
+    Section("Enter");
+    Expect(RemoveDirectoryW(app.config.c_str()) != 0, "the config.dat folder removed");
+    const Click clicks[] = {{IDC_DIGITS, 0x133, // Ｑｕｉｂ_ver_2.004_製作.見本文字
+                             "\x82\x70\x82\x95\x82\x89\x82\x82_ver_2.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"}};
+    RunClicks(app.dialog, clicks, 1);
+    SettingsWord shown = ReadButtons(app.dialog);
+    PressKey(app, VK_RETURN, "Enter");
+    ExpectExit(app, "Enter", KEY_WAIT_MS);
+    ExpectFileHolds(app, "Enter saves the buttons", std::to_string(shown));
+}
+
+// Saved "516" with a line end the program never writes, so that any save
+// would show. Esc saves nothing, even after a click.
+void EscapeLaunch(App& app)
+{
+    Section("launch 6: config.dat \"516\\r\\n\", Esc");
+    const char saved[] = "516\r\n";
+    WriteWholeFile(app.config, saved);
+    if (!Launch(app))
+        return;
+    CheckState(app.dialog, "at start", 0x204, SAMPLE);
+    const Click clicks[] = {{IDC_LETTERS, 0x200, SAMPLE}};
+    RunClicks(app.dialog, clicks, 1);
+    PressKey(app, VK_ESCAPE, "Esc");
+    ExpectExit(app, "Esc", KEY_WAIT_MS);
+    ExpectFileHolds(app, "Esc", saved);
 }
 
 } // namespace
 
-int main(int argc, char** argv)
+int wmain(int argc, wchar_t** argv)
 {
     if (argc != 2 && argc != 4) {
         fprintf(stderr, "usage: driver BLANKMENDER_EXE [READY_FILE SHOT_FILE]\n");
         return 2;
     }
     DWORD started = GetTickCount();
+    printf("driver: ANSI code page %u, program %s\n", GetACP(), Utf8(argv[1]).c_str());
+    // A locale missing from the system would leave every run on one code page.
+    wchar_t meant[16];
+    if (GetEnvironmentVariableW(L"BLANKMENDER_DRIVER_ACP", meant, 16) != 0) {
+        unsigned long codePage = wcstoul(meant, nullptr, 10);
+        Expect(GetACP() == codePage, "the driver runs under ANSI code page %lu (got %u)", codePage, GetACP());
+    }
 
-    // A private folder, named in Japanese with a blank, so the path in the
-    // failed-save message is also read back as code page 932.
+    // A private folder whose name has Japanese, a blank and characters that
+    // code page 932 has no bytes for (U+301C is not its wave dash, U+FF5E),
+    // so the program must find config.dat, and name it when a save fails,
+    // through the wide API.
     App app;
-    ZeroMemory(&app, sizeof(app));
-    char temp[MAX_PATH];
-    GetTempPathA(sizeof(temp), temp);
-    char root[MAX_PATH];
-    snprintf(root, sizeof(root), "%sblankmender-dialog-%lu\\", temp, GetCurrentProcessId());
-    snprintf(app.folder, sizeof(app.folder), "%s\x90\xDD\x92\xE8 test\\", root); // 設定 test
-    snprintf(app.exe, sizeof(app.exe), "%sblankmender.exe", app.folder);
-    snprintf(app.config, sizeof(app.config), "%sconfig.dat", app.folder);
-    CreateDirectoryA(root, nullptr);
-    CreateDirectoryA(app.folder, nullptr);
-    if (!CopyFileA(argv[1], app.exe, FALSE)) {
-        printf("FAIL: cannot copy %s to %s (error %lu)\n", argv[1], Shown(app.exe), GetLastError());
+    wchar_t temp[MAX_PATH];
+    DWORD length = GetTempPathW(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH) {
+        printf("FAIL: no temporary folder (error %lu)\n", GetLastError());
+        return 1;
+    }
+    std::wstring root = temp + std::wstring(L"blankmender-dialog-") + std::to_wstring(GetCurrentProcessId()) + L"\\";
+    app.folder = root + L"\u8A2D\u5B9A test \u00E9\u301C\\"; // 設定 test é〜
+    app.exe = app.folder + L"blankmender.exe";
+    app.config = app.folder + L"config.dat";
+    CreateDirectoryW(root.c_str(), nullptr);
+    CreateDirectoryW(app.folder.c_str(), nullptr);
+    if (!CopyFileW(argv[1], app.exe.c_str(), FALSE)) {
+        printf("FAIL: cannot copy %s to %s (error %lu)\n", Utf8(argv[1]).c_str(), Utf8(app.exe).c_str(),
+               GetLastError());
         return 1;
     }
 
@@ -726,13 +847,17 @@ int main(int argc, char** argv)
     CloseLaunch(app);
     SystemCloseLaunch(app);
     SaveFailureLaunch(app);
+    EscapeLaunch(app);
 
-    DeleteFileA(app.config);
-    DeleteFileA(app.exe);
-    RemoveDirectoryA(app.folder);
-    RemoveDirectoryA(root);
+    DeleteFileW(app.config.c_str());
+    DeleteFileW(app.exe.c_str());
+    RemoveDirectoryW(app.folder.c_str());
+    RemoveDirectoryW(root.c_str());
 
-    printf("driver: %d checks in %.1f s\n", passed + failed, (GetTickCount() - started) / 1000.0);
+    printf("driver: %d checks in %.1f s under ANSI code page %u\n", passed + failed,
+           (GetTickCount() - started) / 1000.0, GetACP());
     printf("%d passed, %d failed\n", passed, failed);
+    if (failed != 0)
+        printf("FAILED: %d of %d checks; the lines starting with FAIL: say which\n", failed, passed + failed);
     return failed == 0 ? 0 : 1;
 }
