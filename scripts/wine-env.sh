@@ -36,5 +36,12 @@ wine_prepare() {
       >/dev/null 2>&1 </dev/null &&
     touch "$WINEPREFIX/.blankmender-fonts"
   fi
+  # The caption's buttons are glyphs of Marlett. Debian's fonts-wine ships
+  # it, but this Wine does not look there: without it the close box is drawn
+  # as the letter "r". A font in the prefix's Fonts folder is always found.
+  local marlett=/usr/share/wine/fonts/marlett.ttf fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -f "$marlett" ] && [ -d "$fonts" ] && [ ! -f "$fonts/marlett.ttf" ]; then
+    cp "$marlett" "$fonts/"
+  fi
   "$WINESERVER" -p >/dev/null 2>&1 </dev/null || true
 }
