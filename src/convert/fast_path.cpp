@@ -1,0 +1,316 @@
+// The fast path: the same conversions as the character walk in convert.cpp,
+// 16 bytes at a time with SSE2, for every map that widens nothing, and for
+// the blocks of a widening map that hold nothing to widen.
+//
+// Where characters start. In Shift-JIS a byte starts a character unless the
+// byte before it is a lead byte (81-9F, E0-FC) that itself starts one. A
+// trail byte can look like anything, a lead byte included, so no byte says
+// by itself whether it starts a character. But a block always begins at a
+// character start here, and so does every maximal run of lead-range bytes in
+// it: the byte before such a run is either a one-byte character or a trail,
+// and both are followed by a start. Within a run the starts alternate, so
+// the leads that start characters are the run's bytes at even distance from
+// its first byte. With a bit per byte, adding each run's first bit to the run
+// carries through it and clears it, which marks the runs that begin on an
+// even bit; those take their even bits, the others their odd bits. (JSON
+// scanners find the backslashes that escape in runs of backslashes the same
+// way.) A block whose last byte is a lead that starts a character ends one
+// byte early, so that no character straddles two blocks.
+//
+// With the starts known, every test of the walk becomes a compare on the
+// whole block, masked to the starts. Replacing a two-byte character with one
+// byte writes the new byte over its lead and drops its trail.
+#include "convert/charmap.h"
+
+#if BLANKMENDER_SSE2_WALK
+
+#include <emmintrin.h>
+
+#include <cstdint>
+#include <cstring>
+
+#ifdef _MSC_VER
+#include <intrin.h>
+#endif
+
+namespace {
+
+typedef unsigned char uchar;
+
+const unsigned EVEN_BITS = 0x5555;
+const unsigned ODD_BITS = 0xAAAA;
+
+inline __m128i Splat(int b) { return _mm_set1_epi8(static_cast<char>(b)); }
+
+// 0xFF in each byte lo <= b <= hi. SSE2 compares signed bytes only, so the
+// range is moved to start at -128 first.
+inline __m128i InRange(__m128i v, int lo, int hi)
+{
+    return _mm_cmplt_epi8(_mm_add_epi8(v, Splat(0x80 - lo)), Splat(hi - lo - 0x7F));
+}
+
+inline __m128i And(__m128i a, __m128i b) { return _mm_and_si128(a, b); }
+inline __m128i Or(__m128i a, __m128i b) { return _mm_or_si128(a, b); }
+
+// Bytes of a where mask is 0xFF, of b elsewhere.
+inline __m128i Select(__m128i mask, __m128i a, __m128i b)
+{
+    return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
+}
+
+inline unsigned Bits(__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
+
+// The inverse of Bits: byte i is 0xFF where bit i of bits is set.
+inline __m128i Bytes(unsigned bits)
+{
+    __m128i x = _mm_cvtsi32_si128(static_cast<int>(bits));
+    x = _mm_unpacklo_epi8(x, x);   // low byte twice, high byte twice
+    x = _mm_unpacklo_epi16(x, x);  // four times each
+    x = _mm_unpacklo_epi32(x, x);  // eight times each
+    const __m128i each = _mm_set_epi8(-128, 64, 32, 16, 8, 4, 2, 1, -128, 64, 32, 16, 8, 4, 2, 1);
+    return _mm_cmpeq_epi8(_mm_and_si128(x, each), each);
+}
+
+inline unsigned PopCount(unsigned m)
+{
+    m = m - ((m >> 1) & 0x55555555u);
+    m = (m & 0x33333333u) + ((m >> 2) & 0x33333333u);
+    return (((m + (m >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24;
+}
+
+inline unsigned LowestBit(unsigned m)
+{
+#ifdef _MSC_VER
+    unsigned long at;
+    _BitScanForward(&at, m);
+    return static_cast<unsigned>(at);
+#else
+    return static_cast<unsigned>(__builtin_ctz(m));
+#endif
+}
+
+// The lead bytes that start characters, from the lead-range bytes of a block
+// that begins at a character start (see the top of the file).
+inline unsigned LeadsAtStarts(unsigned leads)
+{
+    const unsigned runStarts = leads & ~(leads << 1);
+    const unsigned evenRuns = leads & ~(leads + (runStarts & EVEN_BITS));
+    return (evenRuns & EVEN_BITS) | (leads & ~evenRuns & ODD_BITS);
+}
+
+// One block, converted: the bytes at the positions of the characters they
+// replace, which of them the result keeps, and how many input bytes that is.
+struct Block {
+    __m128i bytes;
+    unsigned keep;
+    unsigned length;  // 16, or 15 when a double-byte character starts at byte 15
+};
+
+// Converts the block v. Returns false, changing nothing, when the block holds
+// a character that map widens.
+inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCounts* counts, Block* out)
+{
+    const __m128i next = _mm_srli_si128(v, 1);  // byte i + 1 at byte i
+    const unsigned leadStarts =
+        LeadsAtStarts(Bits(Or(InRange(v, 0x81, 0x9F), InRange(v, 0xE0, 0xFC))));
+    const unsigned starts = ~(leadStarts << 1) & 0xFFFF;
+    out->length = (leadStarts & 0x8000) != 0 ? 15 : 16;
+    out->keep = (1u << out->length) - 1;
+    out->bytes = v;
+
+    // Most blocks of most names hold nothing a map changes: a few compares
+    // that ignore where characters start find those.
+    const __m128i is82 = _mm_cmpeq_epi8(v, Splat(0x82));
+    const __m128i is81 = _mm_cmpeq_epi8(v, Splat(0x81));
+    __m128i touched = _mm_setzero_si128();
+    if (map.spaces)
+        touched = Or(_mm_cmpeq_epi8(v, Splat(0x20)), And(is81, _mm_cmpeq_epi8(next, Splat(0x40))));
+    if (map.digits == WIDTH_HALF)
+        touched = Or(touched, And(is82, InRange(next, 0x4F, 0x58)));
+    else if (map.digits == WIDTH_FULL)
+        touched = Or(touched, InRange(v, 0x30, 0x39));
+    if (map.letters != WIDTH_SAME || map.letterCase != CASE_SAME)
+        touched = Or(touched, Or(InRange(_mm_or_si128(v, Splat(0x20)), 0x61, 0x7A),
+                                 And(is82, InRange(next, 0x60, 0x9A))));
+    if (counts == nullptr && Bits(touched) == 0) {
+        *word = NO_WORD;  // no letter here
+        return true;
+    }
+
+    // Every character the conversions name, at its first byte. A double-byte
+    // character is found at its lead; byte 15's partner is not in next, so
+    // none is found there.
+    const __m128i atStart = Bytes(starts);
+    const __m128i halfUpper = And(atStart, InRange(v, 0x41, 0x5A));
+    const __m128i halfLower = And(atStart, InRange(v, 0x61, 0x7A));
+    const __m128i fullUpper = And(atStart, And(is82, InRange(next, 0x60, 0x79)));  // Ａ-Ｚ
+    const __m128i fullLower = And(atStart, And(is82, InRange(next, 0x81, 0x9A)));  // ａ-ｚ
+    const __m128i halfLetter = Or(halfUpper, halfLower);
+    const __m128i fullLetter = Or(fullUpper, fullLower);
+    const unsigned halfLetters = Bits(halfLetter);
+    const unsigned fullLetters = Bits(fullLetter);
+    const bool needDigits = counts != nullptr || map.digits == WIDTH_FULL;
+    const unsigned halfDigits = needDigits ? Bits(And(atStart, InRange(v, 0x30, 0x39))) : 0;
+    if ((map.digits == WIDTH_FULL && halfDigits != 0) ||
+        (map.letters == WIDTH_FULL && halfLetters != 0))
+        return false;
+
+    const __m128i fullDigit = And(atStart, And(is82, InRange(next, 0x4F, 0x58)));  // ０-９
+    const __m128i ideographicSpace =
+        And(atStart, And(is81, _mm_cmpeq_epi8(next, Splat(0x40))));
+    const unsigned fullDigits = Bits(fullDigit);
+    const unsigned ideographicSpaces = Bits(ideographicSpace);
+    if (counts != nullptr) {
+        counts->ideographicSpaces += PopCount(ideographicSpaces);
+        counts->halfDigits += PopCount(halfDigits);
+        counts->fullDigits += PopCount(fullDigits);
+        counts->halfLetters += PopCount(halfLetters);
+        counts->fullLetters += PopCount(fullLetters);
+    }
+
+    unsigned dropLeads = 0;  // double-byte characters that become one byte
+    if (map.spaces) {
+        const __m128i space = And(atStart, _mm_cmpeq_epi8(v, Splat(0x20)));
+        out->bytes = Select(Or(ideographicSpace, space), Splat(0x5F), out->bytes);
+        dropLeads |= ideographicSpaces;
+    }
+    if (map.digits == WIDTH_HALF) {
+        out->bytes = Select(fullDigit, _mm_sub_epi8(next, Splat(0x1F)), out->bytes);
+        dropLeads |= fullDigits;
+    }
+
+    if ((halfLetters | fullLetters) != 0 &&
+        (map.letters == WIDTH_HALF || map.letterCase != CASE_SAME)) {
+        // Letters by the width they end up with, and the byte each ends on.
+        const unsigned letters = halfLetters | fullLetters;
+        const unsigned toHalf = map.letters == WIDTH_HALF ? letters : halfLetters;
+        const unsigned toFull = letters & ~toHalf;
+        const unsigned halfEnds = (toHalf & halfLetters) | ((toHalf & fullLetters) << 1);
+        const unsigned fullEnds = (toFull & halfLetters) | ((toFull & fullLetters) << 1);
+
+        // 0xFF at the letters that end up small.
+        __m128i small = _mm_setzero_si128();
+        switch (map.letterCase) {
+        case CASE_SAME: small = Or(halfLower, fullLower); break;
+        case CASE_UPPER: break;
+        case CASE_LOWER: small = Or(halfLetter, fullLetter); break;
+        case CASE_CAPITALIZE: {
+            // A letter right after one of the same width continues a word.
+            const unsigned afterHalf = (halfEnds << 1) | (*word == HALF_WORD ? 1u : 0u);
+            const unsigned afterFull = (fullEnds << 1) | (*word == FULL_WORD ? 1u : 0u);
+            small = Bytes((toHalf & afterHalf) | (toFull & afterFull));
+            break;
+        }
+        }
+        const unsigned last = 1u << (out->length - 1);
+        *word = (halfEnds & last) != 0 ? HALF_WORD : (fullEnds & last) != 0 ? FULL_WORD : NO_WORD;
+
+        const __m128i smallBit = And(small, Splat(0x20));
+        out->bytes = Select(halfLetter, Or(And(v, Splat(0xDF)), smallBit), out->bytes);
+        if (map.letters == WIDTH_HALF) {
+            // 82 60-79 and 82 81-9A to 41-5A, then the case bit.
+            const __m128i capital = _mm_sub_epi8(next, Select(fullLower, Splat(0x40), Splat(0x1F)));
+            out->bytes = Select(fullLetter, Or(capital, smallBit), out->bytes);
+            dropLeads |= fullLetters;
+        } else {
+            // The trail byte carries the case: capitals 60-79, small 81-9A.
+            const __m128i capitalTrail = _mm_sub_epi8(next, And(fullLower, Splat(0x21)));
+            const __m128i trail = _mm_add_epi8(capitalTrail, And(small, Splat(0x21)));
+            out->bytes =
+                Select(_mm_slli_si128(fullLetter, 1), _mm_slli_si128(trail, 1), out->bytes);
+        }
+    } else {
+        *word = NO_WORD;  // what it was matters only to capitalising, and no letter is here
+    }
+    out->keep &= ~(dropLeads << 1);
+    return true;
+}
+
+// Removes from the eight bytes of x (little-endian) those whose bits are set
+// in drop, moving the rest down.
+inline uint64_t Compact(uint64_t x, unsigned drop)
+{
+    for (unsigned removed = 0; drop != 0; drop &= drop - 1, ++removed) {
+        const unsigned at = 8 * (LowestBit(drop) - removed);
+        const uint64_t below = (uint64_t{1} << at) - 1;
+        x = (x & below) | ((x >> 8) & ~below);
+    }
+    return x;
+}
+
+// Writes the kept bytes of block to write, as eight-byte stores that may
+// write up to 16 bytes; returns how many were kept.
+inline unsigned StoreBlock(const Block& block, uchar* write)
+{
+    if (block.keep == 0xFFFF || block.keep == 0x7FFF) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(write), block.bytes);
+        return PopCount(block.keep);
+    }
+    uchar bytes[16];
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes), block.bytes);
+    uint64_t low, high;
+    std::memcpy(&low, bytes, 8);
+    std::memcpy(&high, bytes + 8, 8);
+    const unsigned lowKept = PopCount(block.keep & 0xFF);
+    low = Compact(low, ~block.keep & 0xFF);
+    high = Compact(high, (~block.keep >> 8) & 0xFF);
+    std::memcpy(write, &low, 8);
+    std::memcpy(write + lowKept, &high, 8);
+    return lowKept + PopCount(block.keep >> 8);
+}
+
+// Leaves the rest of the name to the character walk, from read.
+bool HandOver(uchar** readAt, uchar* read, uchar** writeAt, uchar* write, CharCounts* counts)
+{
+    if (counts != nullptr)
+        counts->length += static_cast<size_t>(read - *readAt);
+    *readAt = read;
+    *writeAt = write;
+    return false;
+}
+
+}  // namespace
+
+bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& map,
+              CharCounts* counts)
+{
+    uchar* read = *readAt;
+    uchar* write = *writeAt;
+    uchar* const end = read + std::strlen(reinterpret_cast<const char*>(read));
+    Block block;
+    // Whole blocks first. The stores reach at most 16 bytes past write, never
+    // past the block just read, except byte 15 of a block that ends early:
+    // that byte is put back, as the next block begins there.
+    while (end - read >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
+        if (!ConvertBlock(v, map, word, counts, &block))
+            return HandOver(readAt, read, writeAt, write, counts);
+        write += StoreBlock(block, write);
+        if (block.length == 15)
+            read[15] = static_cast<uchar>(_mm_cvtsi128_si32(_mm_srli_si128(v, 15)));
+        read += block.length;
+    }
+
+    // The last bytes, in a block padded with zeros: a zero matches nothing,
+    // and a lead byte before it stays a character of its own, as in the walk.
+    const size_t rest = static_cast<size_t>(end - read);
+    alignas(16) uchar tail[32] = {};
+    std::memcpy(tail, read, rest);
+    if (rest > 0) {
+        if (!ConvertBlock(_mm_load_si128(reinterpret_cast<const __m128i*>(tail)), map, word,
+                          counts, &block))
+            return HandOver(readAt, read, writeAt, write, counts);
+        block.keep &= (1u << rest) - 1;
+        const unsigned kept = StoreBlock(block, tail + 16);
+        std::memcpy(write, tail + 16, kept);
+        write += kept;
+    }
+    if (counts != nullptr)
+        counts->length += static_cast<size_t>(end - *readAt);
+    // Clear what the name no longer occupies, from the new terminator up to
+    // the old one, as shifting would.
+    std::memset(write, 0, static_cast<size_t>(end - write) + 1);
+    return true;
+}
+
+#endif
