@@ -66,7 +66,7 @@ bool ApplyCharMap(char* name, size_t capacity, const CharMap& map);
 #ifndef BLANKMENDER_FAST_PATH
 #define BLANKMENDER_FAST_PATH 1
 #endif
-#if BLANKMENDER_FAST_PATH && (defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64))
+#if BLANKMENDER_FAST_PATH && (defined(__x86_64__) || defined(_M_X64))
 #define BLANKMENDER_SSE2_WALK 1
 
 // Carries out map from *read (a character start) to the terminator, writing

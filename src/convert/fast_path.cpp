@@ -108,58 +108,66 @@ struct Block {
 
 // Converts the block v. Returns false, changing nothing, when the block holds
 // a character that map widens.
-inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCounts* counts, Block* out)
+inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCounts* counts,
+                         Block* out)
 {
     const __m128i next = _mm_srli_si128(v, 1);  // byte i + 1 at byte i
     const unsigned leadStarts =
         LeadsAtStarts(Bits(Or(InRange(v, 0x81, 0x9F), InRange(v, 0xE0, 0xFC))));
-    const unsigned starts = ~(leadStarts << 1) & 0xFFFF;
     out->length = (leadStarts & 0x8000) != 0 ? 15 : 16;
     out->keep = (1u << out->length) - 1;
     out->bytes = v;
 
     // Most blocks of most names hold nothing a map changes: a few compares
     // that ignore where characters start find those.
+    const bool letterWork = map.letters != WIDTH_SAME || map.letterCase != CASE_SAME;
     const __m128i is82 = _mm_cmpeq_epi8(v, Splat(0x82));
-    const __m128i is81 = _mm_cmpeq_epi8(v, Splat(0x81));
-    __m128i touched = _mm_setzero_si128();
-    if (map.spaces)
-        touched = Or(_mm_cmpeq_epi8(v, Splat(0x20)), And(is81, _mm_cmpeq_epi8(next, Splat(0x40))));
-    if (map.digits == WIDTH_HALF)
-        touched = Or(touched, And(is82, InRange(next, 0x4F, 0x58)));
-    else if (map.digits == WIDTH_FULL)
-        touched = Or(touched, InRange(v, 0x30, 0x39));
-    if (map.letters != WIDTH_SAME || map.letterCase != CASE_SAME)
-        touched = Or(touched, Or(InRange(_mm_or_si128(v, Splat(0x20)), 0x61, 0x7A),
-                                 And(is82, InRange(next, 0x60, 0x9A))));
-    if (counts == nullptr && Bits(touched) == 0) {
-        *word = NO_WORD;  // no letter here
-        return true;
+    const __m128i ideographicSpace =
+        And(_mm_cmpeq_epi8(v, Splat(0x81)), _mm_cmpeq_epi8(next, Splat(0x40)));
+    if (counts == nullptr) {
+        __m128i touched = _mm_setzero_si128();
+        if (map.spaces)
+            touched = Or(_mm_cmpeq_epi8(v, Splat(0x20)), ideographicSpace);
+        if (map.digits == WIDTH_HALF)
+            touched = Or(touched, And(is82, InRange(next, 0x4F, 0x58)));
+        else if (map.digits == WIDTH_FULL)
+            touched = Or(touched, InRange(v, 0x30, 0x39));
+        if (letterWork)
+            touched = Or(touched, Or(InRange(Or(v, Splat(0x20)), 0x61, 0x7A),
+                                     And(is82, InRange(next, 0x60, 0x9A))));
+        if (Bits(touched) == 0) {
+            *word = NO_WORD;  // no letter here
+            return true;
+        }
     }
 
-    // Every character the conversions name, at its first byte. A double-byte
-    // character is found at its lead; byte 15's partner is not in next, so
-    // none is found there.
-    const __m128i atStart = Bytes(starts);
-    const __m128i halfUpper = And(atStart, InRange(v, 0x41, 0x5A));
-    const __m128i halfLower = And(atStart, InRange(v, 0x61, 0x7A));
-    const __m128i fullUpper = And(atStart, And(is82, InRange(next, 0x60, 0x79)));  // Ａ-Ｚ
-    const __m128i fullLower = And(atStart, And(is82, InRange(next, 0x81, 0x9A)));  // ａ-ｚ
-    const __m128i halfLetter = Or(halfUpper, halfLower);
-    const __m128i fullLetter = Or(fullUpper, fullLower);
-    const unsigned halfLetters = Bits(halfLetter);
-    const unsigned fullLetters = Bits(fullLetter);
-    const bool needDigits = counts != nullptr || map.digits == WIDTH_FULL;
-    const unsigned halfDigits = needDigits ? Bits(And(atStart, InRange(v, 0x30, 0x39))) : 0;
-    if ((map.digits == WIDTH_FULL && halfDigits != 0) ||
-        (map.letters == WIDTH_FULL && halfLetters != 0))
-        return false;
-
+    // Every character the conversions name, at its first byte: a double-byte
+    // one at its lead. Byte 15's partner is not in next, so none is found
+    // there.
+    const __m128i atStart = _mm_andnot_si128(_mm_slli_si128(Bytes(leadStarts), 1), Splat(0xFF));
     const __m128i fullDigit = And(atStart, And(is82, InRange(next, 0x4F, 0x58)));  // ０-９
-    const __m128i ideographicSpace =
-        And(atStart, And(is81, _mm_cmpeq_epi8(next, Splat(0x40))));
     const unsigned fullDigits = Bits(fullDigit);
-    const unsigned ideographicSpaces = Bits(ideographicSpace);
+    const __m128i ideographicSpaceAtStart = And(atStart, ideographicSpace);
+    const unsigned ideographicSpaces = Bits(ideographicSpaceAtStart);
+    unsigned halfDigits = 0;
+    if (counts != nullptr || map.digits == WIDTH_FULL) {
+        halfDigits = Bits(And(atStart, InRange(v, 0x30, 0x39)));
+        if (map.digits == WIDTH_FULL && halfDigits != 0)
+            return false;
+    }
+    __m128i halfLower = _mm_setzero_si128(), halfLetter = halfLower;
+    __m128i fullLower = halfLower, fullLetter = halfLower;
+    unsigned halfLetters = 0, fullLetters = 0;
+    if (counts != nullptr || letterWork) {
+        halfLower = And(atStart, InRange(v, 0x61, 0x7A));
+        halfLetter = Or(halfLower, And(atStart, InRange(v, 0x41, 0x5A)));
+        fullLower = And(atStart, And(is82, InRange(next, 0x81, 0x9A)));  // ａ-ｚ
+        fullLetter = Or(fullLower, And(atStart, And(is82, InRange(next, 0x60, 0x79))));  // Ａ-Ｚ
+        halfLetters = Bits(halfLetter);
+        fullLetters = Bits(fullLetter);
+        if (map.letters == WIDTH_FULL && halfLetters != 0)
+            return false;
+    }
     if (counts != nullptr) {
         counts->ideographicSpaces += PopCount(ideographicSpaces);
         counts->halfDigits += PopCount(halfDigits);
@@ -171,7 +179,7 @@ inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCou
     unsigned dropLeads = 0;  // double-byte characters that become one byte
     if (map.spaces) {
         const __m128i space = And(atStart, _mm_cmpeq_epi8(v, Splat(0x20)));
-        out->bytes = Select(Or(ideographicSpace, space), Splat(0x5F), out->bytes);
+        out->bytes = Select(Or(ideographicSpaceAtStart, space), Splat(0x5F), out->bytes);
         dropLeads |= ideographicSpaces;
     }
     if (map.digits == WIDTH_HALF) {
@@ -179,8 +187,9 @@ inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCou
         dropLeads |= fullDigits;
     }
 
-    if ((halfLetters | fullLetters) != 0 &&
-        (map.letters == WIDTH_HALF || map.letterCase != CASE_SAME)) {
+    const WordState before = *word;
+    *word = NO_WORD;
+    if ((halfLetters | fullLetters) != 0 && letterWork) {
         // Letters by the width they end up with, and the byte each ends on.
         const unsigned letters = halfLetters | fullLetters;
         const unsigned toHalf = map.letters == WIDTH_HALF ? letters : halfLetters;
@@ -196,14 +205,17 @@ inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCou
         case CASE_LOWER: small = Or(halfLetter, fullLetter); break;
         case CASE_CAPITALIZE: {
             // A letter right after one of the same width continues a word.
-            const unsigned afterHalf = (halfEnds << 1) | (*word == HALF_WORD ? 1u : 0u);
-            const unsigned afterFull = (fullEnds << 1) | (*word == FULL_WORD ? 1u : 0u);
+            const unsigned afterHalf = (halfEnds << 1) | (before == HALF_WORD ? 1u : 0u);
+            const unsigned afterFull = (fullEnds << 1) | (before == FULL_WORD ? 1u : 0u);
             small = Bytes((toHalf & afterHalf) | (toFull & afterFull));
             break;
         }
         }
         const unsigned last = 1u << (out->length - 1);
-        *word = (halfEnds & last) != 0 ? HALF_WORD : (fullEnds & last) != 0 ? FULL_WORD : NO_WORD;
+        if ((halfEnds & last) != 0)
+            *word = HALF_WORD;
+        else if ((fullEnds & last) != 0)
+            *word = FULL_WORD;
 
         const __m128i smallBit = And(small, Splat(0x20));
         out->bytes = Select(halfLetter, Or(And(v, Splat(0xDF)), smallBit), out->bytes);
@@ -219,54 +231,88 @@ inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCou
             out->bytes =
                 Select(_mm_slli_si128(fullLetter, 1), _mm_slli_si128(trail, 1), out->bytes);
         }
-    } else {
-        *word = NO_WORD;  // what it was matters only to capitalising, and no letter is here
     }
     out->keep &= ~(dropLeads << 1);
     return true;
 }
 
-// Removes from the eight bytes of x (little-endian) those whose bits are set
-// in drop, moving the rest down.
-inline uint64_t Compact(uint64_t x, unsigned drop)
+// One step of Compact: the bytes whose shift has the bit k move down by k.
+template <int k>
+inline void MoveDown(__m128i* v, __m128i* shift)
 {
-    for (unsigned removed = 0; drop != 0; drop &= drop - 1, ++removed) {
-        const unsigned at = 8 * (LowestBit(drop) - removed);
-        const uint64_t below = (uint64_t{1} << at) - 1;
-        x = (x & below) | ((x >> 8) & ~below);
-    }
-    return x;
+    const __m128i moves = _mm_cmpeq_epi8(And(*shift, Splat(k)), Splat(k));
+    const __m128i arrives = _mm_srli_si128(moves, k);
+    *v = Select(arrives, _mm_srli_si128(*v, k), *v);
+    *shift = Select(arrives, _mm_srli_si128(*shift, k), _mm_andnot_si128(moves, *shift));
 }
 
-// Writes the kept bytes of block to write, as eight-byte stores that may
-// write up to 16 bytes; returns how many were kept.
-inline unsigned StoreBlock(const Block& block, uchar* write)
+// The bytes of v whose bits are clear in drop, in order, at the start; what
+// follows them is undefined. A dropped byte is always a trail, so none is
+// byte 0, no two are next to each other, and no kept byte moves by more
+// than 7. Each kept byte moves down by the number of dropped ones before it,
+// in steps of 1, 2 and 4; since those numbers never grow faster than the
+// positions, no byte lands on one that has yet to move.
+inline __m128i Compact(__m128i v, unsigned drop)
 {
-    if (block.keep == 0xFFFF || block.keep == 0x7FFF) {
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(write), block.bytes);
-        return PopCount(block.keep);
-    }
-    uchar bytes[16];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(bytes), block.bytes);
-    uint64_t low, high;
-    std::memcpy(&low, bytes, 8);
-    std::memcpy(&high, bytes + 8, 8);
-    const unsigned lowKept = PopCount(block.keep & 0xFF);
-    low = Compact(low, ~block.keep & 0xFF);
-    high = Compact(high, (~block.keep >> 8) & 0xFF);
-    std::memcpy(write, &low, 8);
-    std::memcpy(write + lowKept, &high, 8);
-    return lowKept + PopCount(block.keep >> 8);
+    if (drop == 0)
+        return v;
+    const __m128i dropped = Bytes(drop);
+    __m128i shift = And(dropped, Splat(1));
+    shift = _mm_add_epi8(shift, _mm_slli_si128(shift, 1));
+    shift = _mm_add_epi8(shift, _mm_slli_si128(shift, 2));
+    shift = _mm_add_epi8(shift, _mm_slli_si128(shift, 4));
+    shift = _mm_add_epi8(shift, _mm_slli_si128(shift, 8));
+    shift = _mm_andnot_si128(dropped, shift);
+    MoveDown<1>(&v, &shift);
+    MoveDown<2>(&v, &shift);
+    MoveDown<4>(&v, &shift);
+    return v;
 }
 
-// Leaves the rest of the name to the character walk, from read.
-bool HandOver(uchar** readAt, uchar* read, uchar** writeAt, uchar* write, CharCounts* counts)
+// The n bytes at p, 0 < n < 16, and zeros after them. Loaded in at most two
+// moves of a fixed size each, without reading past p + n.
+inline __m128i LoadShort(const uchar* p, size_t n)
 {
-    if (counts != nullptr)
-        counts->length += static_cast<size_t>(read - *readAt);
-    *readAt = read;
-    *writeAt = write;
-    return false;
+    uint64_t low = 0, high = 0;
+    if (n >= 8) {
+        std::memcpy(&low, p, 8);
+        if (n > 8) {
+            std::memcpy(&high, p + n - 8, 8);
+            high >>= 8 * (16 - n);
+        }
+    } else if (n >= 4) {
+        uint32_t a, b;
+        std::memcpy(&a, p, 4);
+        std::memcpy(&b, p + n - 4, 4);
+        low = a | (uint64_t{b} << 8 * (n - 4));
+    } else {
+        low = p[0] | (uint64_t{p[n / 2]} << 8 * (n / 2)) | (uint64_t{p[n - 1]} << 8 * (n - 1));
+    }
+    return _mm_unpacklo_epi64(_mm_cvtsi64_si128(static_cast<long long>(low)),
+                              _mm_cvtsi64_si128(static_cast<long long>(high)));
+}
+
+// Copies n bytes, 1 <= n <= 16, in at most two moves of a fixed size.
+inline void CopyShort(uchar* to, const uchar* from, size_t n)
+{
+    uint64_t a, b;
+    if (n >= 8) {
+        std::memcpy(&a, from, 8);
+        std::memcpy(&b, from + n - 8, 8);
+        std::memcpy(to, &a, 8);
+        std::memcpy(to + n - 8, &b, 8);
+    } else if (n >= 4) {
+        uint32_t c, d;
+        std::memcpy(&c, from, 4);
+        std::memcpy(&d, from + n - 4, 4);
+        std::memcpy(to, &c, 4);
+        std::memcpy(to + n - 4, &d, 4);
+    } else {
+        const uchar first = from[0], middle = from[n / 2], last = from[n - 1];
+        to[0] = first;
+        to[n / 2] = middle;
+        to[n - 1] = last;
+    }
 }
 
 }  // namespace
@@ -277,38 +323,52 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
     uchar* read = *readAt;
     uchar* write = *writeAt;
     uchar* const end = read + std::strlen(reinterpret_cast<const char*>(read));
-    Block block;
-    // Whole blocks first. The stores reach at most 16 bytes past write, never
-    // past the block just read, except byte 15 of a block that ends early:
-    // that byte is put back, as the next block begins there.
-    while (end - read >= 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
-        if (!ConvertBlock(v, map, word, counts, &block))
-            return HandOver(readAt, read, writeAt, write, counts);
-        write += StoreBlock(block, write);
-        if (block.length == 15)
-            read[15] = static_cast<uchar>(_mm_cvtsi128_si32(_mm_srli_si128(v, 15)));
-        read += block.length;
-    }
-
-    // The last bytes, in a block padded with zeros: a zero matches nothing,
-    // and a lead byte before it stays a character of its own, as in the walk.
-    const size_t rest = static_cast<size_t>(end - read);
-    alignas(16) uchar tail[32] = {};
-    std::memcpy(tail, read, rest);
-    if (rest > 0) {
-        if (!ConvertBlock(_mm_load_si128(reinterpret_cast<const __m128i*>(tail)), map, word,
-                          counts, &block))
-            return HandOver(readAt, read, writeAt, write, counts);
-        block.keep &= (1u << rest) - 1;
-        const unsigned kept = StoreBlock(block, tail + 16);
-        std::memcpy(write, tail + 16, kept);
-        write += kept;
-    }
     if (counts != nullptr)
-        counts->length += static_cast<size_t>(end - *readAt);
-    // Clear what the name no longer occupies, from the new terminator up to
-    // the old one, as shifting would.
+        counts->length += static_cast<size_t>(end - read);
+    // The last bytes of the name come in a block padded with zeros: a zero
+    // matches nothing, and a lead byte before it stays a character of its
+    // own, as in the walk.
+    size_t rest = static_cast<size_t>(end - read);
+    __m128i v = rest >= 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read))
+                : rest > 0 ? LoadShort(read, rest)
+                           : _mm_setzero_si128();
+    Block block;
+    while (rest > 0) {
+        if (!ConvertBlock(v, map, word, counts, &block)) {
+            if (counts != nullptr)
+                counts->length -= rest;
+            *readAt = read;
+            *writeAt = write;
+            return false;
+        }
+        const __m128i result = Compact(block.bytes, ~block.keep & 0xFFFF);
+        if (rest < 16) {
+            // The result, then zeros up to the old terminator, as shifting
+            // would leave them.
+            const unsigned kept = PopCount(block.keep & ((1u << rest) - 1));
+            alignas(16) uchar bytes[16];
+            _mm_store_si128(reinterpret_cast<__m128i*>(bytes), And(result, Bytes((1u << kept) - 1)));
+            const size_t span = static_cast<size_t>(end - write) + 1;
+            if (span <= 16) {
+                CopyShort(write, bytes, span);
+            } else {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(write), result);
+                std::memset(write + kept, 0, span - kept);
+            }
+            return true;
+        }
+        // The next block is read before this one is stored: the store
+        // reaches 16 bytes past write, which is no further than the block
+        // just read, but that may end a byte early.
+        read += block.length;
+        rest = static_cast<size_t>(end - read);
+        const __m128i following = rest >= 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read))
+                                  : rest > 0 ? LoadShort(read, rest)
+                                             : _mm_setzero_si128();
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(write), result);
+        write += PopCount(block.keep);
+        v = following;
+    }
     std::memset(write, 0, static_cast<size_t>(end - write) + 1);
     return true;
 }
