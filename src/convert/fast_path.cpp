@@ -5,21 +5,22 @@
 // Where characters start. In Shift-JIS a byte starts a character unless the
 // byte before it is a lead byte (81-9F, E0-FC) that itself starts one. A
 // trail byte can look like anything, a lead byte included, so no byte says
-// by itself whether it starts a character. But a block always begins at a
-// character start here, and so does every maximal run of lead-range bytes in
-// it: the byte before such a run is either a one-byte character or a trail,
-// and both are followed by a start. Within a run the starts alternate, so
-// the leads that start characters are the run's bytes at even distance from
-// its first byte. With a bit per byte, adding each run's first bit to the run
-// carries through it and clears it, which marks the runs that begin on an
-// even bit; those take their even bits, the others their odd bits. (JSON
-// scanners find the backslashes that escape in runs of backslashes the same
-// way.) A block whose last byte is a lead that starts a character ends one
-// byte early, so that no character straddles two blocks.
+// by itself whether it starts a character; but runs of lead-range bytes
+// do. Every maximal run of them begins at a character start, since the byte
+// before it is a one-byte character or a trail, and inside a run the starts
+// alternate: the leads that start characters are the run's bytes at an even
+// distance from its first one. With a bit per byte, adding each run's first
+// bit to the run carries through the whole run and clears it, which marks
+// the runs that begin on an even bit: those take their even bits, the others
+// their odd bits. (JSON scanners find the backslashes that escape in runs of
+// backslashes the same way.) The only thing a block takes from the one
+// before is one bit: whether its byte 0 is the trail of a lead at byte 15.
 //
-// With the starts known, every test of the walk becomes a compare on the
-// whole block, masked to the starts. Replacing a two-byte character with one
-// byte writes the new byte over its lead and drops its trail.
+// With the starts known, every test of the walk is a compare on the whole
+// block, kept where characters start; a double-byte character is found at
+// its lead, with the byte after it. A character that becomes one byte is
+// written over its lead, and its trail is dropped. A character whose trail
+// lies in the next block leaves that block what to do with its byte 0.
 #include "convert/charmap.h"
 
 #if BLANKMENDER_SSE2_WALK
@@ -28,10 +29,6 @@
 
 #include <cstdint>
 #include <cstring>
-
-#ifdef _MSC_VER
-#include <intrin.h>
-#endif
 
 namespace {
 
@@ -78,19 +75,8 @@ inline unsigned PopCount(unsigned m)
     return (((m + (m >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24;
 }
 
-inline unsigned LowestBit(unsigned m)
-{
-#ifdef _MSC_VER
-    unsigned long at;
-    _BitScanForward(&at, m);
-    return static_cast<unsigned>(at);
-#else
-    return static_cast<unsigned>(__builtin_ctz(m));
-#endif
-}
-
 // The lead bytes that start characters, from the lead-range bytes of a block
-// that begins at a character start (see the top of the file).
+// in which each run of them begins at a character start (see the top).
 inline unsigned LeadsAtStarts(unsigned leads)
 {
     const unsigned runStarts = leads & ~(leads << 1);
@@ -98,32 +84,60 @@ inline unsigned LeadsAtStarts(unsigned leads)
     return (evenRuns & EVEN_BITS) | (leads & ~evenRuns & ODD_BITS);
 }
 
+// What one block hands the next.
+struct Carry {
+    unsigned trail;         // 1: byte 0 is the trail of a character begun at byte 15 before
+    unsigned dropTrail;     // 1: ... and the result drops it
+    unsigned replaceTrail;  // 1: ... or puts newTrail in its place
+    unsigned newTrail;
+    // Bits 0 and 1: a letter that ends up half (full) width ends at byte -1
+    // (byte 0). Capitalising needs them, and so does the character walk when
+    // it takes over.
+    unsigned halfEnds;
+    unsigned fullEnds;
+};
+
 // One block, converted: the bytes at the positions of the characters they
-// replace, which of them the result keeps, and how many input bytes that is.
+// replace, and which of them the result keeps.
 struct Block {
     __m128i bytes;
     unsigned keep;
-    unsigned length;  // 16, or 15 when a double-byte character starts at byte 15
 };
 
-// Converts the block v. Returns false, changing nothing, when the block holds
-// a character that map widens.
-inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCounts* counts,
-                         Block* out)
+// Converts the block v, whose byte i + 1 is byte i of next. Returns false,
+// changing nothing, when the block holds a character that map widens.
+inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* carry,
+                         CharCounts* counts, Block* out)
 {
-    const __m128i next = _mm_srli_si128(v, 1);  // byte i + 1 at byte i
+    // Both ways, so that the next block need not wait for one of them.
+    const unsigned leads = Bits(Or(InRange(v, 0x81, 0x9F), InRange(v, 0xE0, 0xFC)));
+    const unsigned leadStartsAfterLead = LeadsAtStarts(leads & ~1u);
+    const unsigned leadStartsAfterChar = LeadsAtStarts(leads);
+    const unsigned trailIn = carry->trail;
     const unsigned leadStarts =
-        LeadsAtStarts(Bits(Or(InRange(v, 0x81, 0x9F), InRange(v, 0xE0, 0xFC))));
-    out->length = (leadStarts & 0x8000) != 0 ? 15 : 16;
-    out->keep = (1u << out->length) - 1;
-    out->bytes = v;
+        leadStartsAfterChar ^ ((leadStartsAfterChar ^ leadStartsAfterLead) & (0u - trailIn));
+    const unsigned starts = ~((leadStarts << 1) | trailIn) & 0xFFFF;
 
-    // Most blocks of most names hold nothing a map changes: a few compares
-    // that ignore where characters start find those.
-    const bool letterWork = map.letters != WIDTH_SAME || map.letterCase != CASE_SAME;
+    out->bytes = v;
+    if (carry->replaceTrail != 0) {
+        const int first = _mm_extract_epi16(v, 0);
+        out->bytes = _mm_insert_epi16(v, (first & 0xFF00) | carry->newTrail, 0);
+    }
+    out->keep = 0xFFFF & ~carry->dropTrail;
+    const Carry in = *carry;
+    carry->trail = leadStarts >> 15;
+    carry->dropTrail = 0;
+    carry->replaceTrail = 0;
+    carry->halfEnds = 0;
+    carry->fullEnds = 0;
+
+    // Most blocks of most names hold nothing a map changes: a few compares,
+    // kept where characters start, find those.
     const __m128i is82 = _mm_cmpeq_epi8(v, Splat(0x82));
     const __m128i ideographicSpace =
         And(_mm_cmpeq_epi8(v, Splat(0x81)), _mm_cmpeq_epi8(next, Splat(0x40)));
+    const bool caseWork = map.letterCase != CASE_SAME;
+    const bool letterWork = map.letters != WIDTH_SAME || caseWork;
     if (counts == nullptr) {
         __m128i touched = _mm_setzero_si128();
         if (map.spaces)
@@ -133,27 +147,21 @@ inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCou
         else if (map.digits == WIDTH_FULL)
             touched = Or(touched, InRange(v, 0x30, 0x39));
         if (letterWork)
-            touched = Or(touched, Or(InRange(Or(v, Splat(0x20)), 0x61, 0x7A),
-                                     And(is82, InRange(next, 0x60, 0x9A))));
-        if (Bits(touched) == 0) {
-            *word = NO_WORD;  // no letter here
+            touched = Or(touched, And(is82, InRange(next, 0x60, 0x9A)));
+        if (caseWork || map.letters == WIDTH_FULL)
+            touched = Or(touched, InRange(Or(v, Splat(0x20)), 0x61, 0x7A));
+        if ((Bits(touched) & starts) == 0)
             return true;
-        }
     }
 
-    // Every character the conversions name, at its first byte: a double-byte
-    // one at its lead. Byte 15's partner is not in next, so none is found
-    // there.
-    const __m128i atStart = _mm_andnot_si128(_mm_slli_si128(Bytes(leadStarts), 1), Splat(0xFF));
-    const __m128i fullDigit = And(atStart, And(is82, InRange(next, 0x4F, 0x58)));  // ０-９
-    const unsigned fullDigits = Bits(fullDigit);
-    const __m128i ideographicSpaceAtStart = And(atStart, ideographicSpace);
-    const unsigned ideographicSpaces = Bits(ideographicSpaceAtStart);
+    const __m128i atStart = Bytes(starts);
     unsigned halfDigits = 0;
     if (counts != nullptr || map.digits == WIDTH_FULL) {
         halfDigits = Bits(And(atStart, InRange(v, 0x30, 0x39)));
-        if (map.digits == WIDTH_FULL && halfDigits != 0)
+        if (map.digits == WIDTH_FULL && halfDigits != 0) {
+            *carry = in;
             return false;
+        }
     }
     __m128i halfLower = _mm_setzero_si128(), halfLetter = halfLower;
     __m128i fullLower = halfLower, fullLetter = halfLower;
@@ -165,13 +173,17 @@ inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCou
         fullLetter = Or(fullLower, And(atStart, And(is82, InRange(next, 0x60, 0x79))));  // Ａ-Ｚ
         halfLetters = Bits(halfLetter);
         fullLetters = Bits(fullLetter);
-        if (map.letters == WIDTH_FULL && halfLetters != 0)
+        if (map.letters == WIDTH_FULL && halfLetters != 0) {
+            *carry = in;
             return false;
+        }
     }
+    const __m128i fullDigit = And(atStart, And(is82, InRange(next, 0x4F, 0x58)));  // ０-９
+    const __m128i ideographicSpaceAtStart = And(atStart, ideographicSpace);
     if (counts != nullptr) {
-        counts->ideographicSpaces += PopCount(ideographicSpaces);
+        counts->ideographicSpaces += PopCount(Bits(ideographicSpaceAtStart));
         counts->halfDigits += PopCount(halfDigits);
-        counts->fullDigits += PopCount(fullDigits);
+        counts->fullDigits += PopCount(Bits(fullDigit));
         counts->halfLetters += PopCount(halfLetters);
         counts->fullLetters += PopCount(fullLetters);
     }
@@ -180,22 +192,25 @@ inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCou
     if (map.spaces) {
         const __m128i space = And(atStart, _mm_cmpeq_epi8(v, Splat(0x20)));
         out->bytes = Select(Or(ideographicSpaceAtStart, space), Splat(0x5F), out->bytes);
-        dropLeads |= ideographicSpaces;
+        dropLeads |= Bits(ideographicSpaceAtStart);
     }
     if (map.digits == WIDTH_HALF) {
         out->bytes = Select(fullDigit, _mm_sub_epi8(next, Splat(0x1F)), out->bytes);
-        dropLeads |= fullDigits;
+        dropLeads |= Bits(fullDigit);
     }
 
-    const WordState before = *word;
-    *word = NO_WORD;
     if ((halfLetters | fullLetters) != 0 && letterWork) {
-        // Letters by the width they end up with, and the byte each ends on.
+        // Letters by the width they end up with, and the byte each ends on;
+        // bit 0 may be a letter begun in the block before.
         const unsigned letters = halfLetters | fullLetters;
         const unsigned toHalf = map.letters == WIDTH_HALF ? letters : halfLetters;
         const unsigned toFull = letters & ~toHalf;
-        const unsigned halfEnds = (toHalf & halfLetters) | ((toHalf & fullLetters) << 1);
-        const unsigned fullEnds = (toFull & halfLetters) | ((toFull & fullLetters) << 1);
+        const unsigned halfEnds =
+            (toHalf & halfLetters) | ((toHalf & fullLetters) << 1) | (in.halfEnds >> 1);
+        const unsigned fullEnds =
+            (toFull & halfLetters) | ((toFull & fullLetters) << 1) | (in.fullEnds >> 1);
+        carry->halfEnds = (halfEnds >> 15) & 3;
+        carry->fullEnds = (fullEnds >> 15) & 3;
 
         // 0xFF at the letters that end up small.
         __m128i small = _mm_setzero_si128();
@@ -205,17 +220,12 @@ inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCou
         case CASE_LOWER: small = Or(halfLetter, fullLetter); break;
         case CASE_CAPITALIZE: {
             // A letter right after one of the same width continues a word.
-            const unsigned afterHalf = (halfEnds << 1) | (before == HALF_WORD ? 1u : 0u);
-            const unsigned afterFull = (fullEnds << 1) | (before == FULL_WORD ? 1u : 0u);
+            const unsigned afterHalf = (halfEnds << 1) | (in.halfEnds & 1);
+            const unsigned afterFull = (fullEnds << 1) | (in.fullEnds & 1);
             small = Bytes((toHalf & afterHalf) | (toFull & afterFull));
             break;
         }
         }
-        const unsigned last = 1u << (out->length - 1);
-        if ((halfEnds & last) != 0)
-            *word = HALF_WORD;
-        else if ((fullEnds & last) != 0)
-            *word = FULL_WORD;
 
         const __m128i smallBit = And(small, Splat(0x20));
         out->bytes = Select(halfLetter, Or(And(v, Splat(0xDF)), smallBit), out->bytes);
@@ -224,15 +234,20 @@ inline bool ConvertBlock(__m128i v, const CharMap& map, WordState* word, CharCou
             const __m128i capital = _mm_sub_epi8(next, Select(fullLower, Splat(0x40), Splat(0x1F)));
             out->bytes = Select(fullLetter, Or(capital, smallBit), out->bytes);
             dropLeads |= fullLetters;
-        } else {
+        } else if (caseWork) {
             // The trail byte carries the case: capitals 60-79, small 81-9A.
             const __m128i capitalTrail = _mm_sub_epi8(next, And(fullLower, Splat(0x21)));
             const __m128i trail = _mm_add_epi8(capitalTrail, And(small, Splat(0x21)));
             out->bytes =
                 Select(_mm_slli_si128(fullLetter, 1), _mm_slli_si128(trail, 1), out->bytes);
+            if ((fullLetters & 0x8000) != 0) {
+                carry->replaceTrail = 1;
+                carry->newTrail = static_cast<unsigned>(_mm_extract_epi16(trail, 7)) >> 8;
+            }
         }
     }
     out->keep &= ~(dropLeads << 1);
+    carry->dropTrail = (dropLeads >> 15) & 1;
     return true;
 }
 
@@ -247,11 +262,10 @@ inline void MoveDown(__m128i* v, __m128i* shift)
 }
 
 // The bytes of v whose bits are clear in drop, in order, at the start; what
-// follows them is undefined. A dropped byte is always a trail, so none is
-// byte 0, no two are next to each other, and no kept byte moves by more
-// than 7. Each kept byte moves down by the number of dropped ones before it,
-// in steps of 1, 2 and 4; since those numbers never grow faster than the
-// positions, no byte lands on one that has yet to move.
+// follows them is undefined. Each kept byte moves down by the number of
+// dropped bytes before it, at most 8 (no two dropped bytes are next to each
+// other, being trails), in steps of 1, 2, 4 and 8. Those numbers never grow
+// faster than the positions, so no byte lands on one that has yet to move.
 inline __m128i Compact(__m128i v, unsigned drop)
 {
     if (drop == 0)
@@ -266,11 +280,12 @@ inline __m128i Compact(__m128i v, unsigned drop)
     MoveDown<1>(&v, &shift);
     MoveDown<2>(&v, &shift);
     MoveDown<4>(&v, &shift);
+    MoveDown<8>(&v, &shift);
     return v;
 }
 
-// The n bytes at p, 0 < n < 16, and zeros after them. Loaded in at most two
-// moves of a fixed size each, without reading past p + n.
+// The n bytes at p, 0 < n < 16, and zeros after them, read in at most two
+// moves of a fixed size each and never past p + n.
 inline __m128i LoadShort(const uchar* p, size_t n)
 {
     uint64_t low = 0, high = 0;
@@ -292,27 +307,32 @@ inline __m128i LoadShort(const uchar* p, size_t n)
                               _mm_cvtsi64_si128(static_cast<long long>(high)));
 }
 
-// Copies n bytes, 1 <= n <= 16, in at most two moves of a fixed size.
+// Copies n bytes, 0 < n <= 16, in at most two moves of a fixed size each.
 inline void CopyShort(uchar* to, const uchar* from, size_t n)
 {
-    uint64_t a, b;
     if (n >= 8) {
+        uint64_t a, b;
         std::memcpy(&a, from, 8);
         std::memcpy(&b, from + n - 8, 8);
         std::memcpy(to, &a, 8);
         std::memcpy(to + n - 8, &b, 8);
     } else if (n >= 4) {
-        uint32_t c, d;
-        std::memcpy(&c, from, 4);
-        std::memcpy(&d, from + n - 4, 4);
-        std::memcpy(to, &c, 4);
-        std::memcpy(to + n - 4, &d, 4);
+        uint32_t a, b;
+        std::memcpy(&a, from, 4);
+        std::memcpy(&b, from + n - 4, 4);
+        std::memcpy(to, &a, 4);
+        std::memcpy(to + n - 4, &b, 4);
     } else {
         const uchar first = from[0], middle = from[n / 2], last = from[n - 1];
         to[0] = first;
         to[n / 2] = middle;
         to[n - 1] = last;
     }
+}
+
+inline WordState WordBefore(unsigned halfEnd, unsigned fullEnd)
+{
+    return halfEnd != 0 ? HALF_WORD : fullEnd != 0 ? FULL_WORD : NO_WORD;
 }
 
 }  // namespace
@@ -325,49 +345,64 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
     uchar* const end = read + std::strlen(reinterpret_cast<const char*>(read));
     if (counts != nullptr)
         counts->length += static_cast<size_t>(end - read);
-    // The last bytes of the name come in a block padded with zeros: a zero
-    // matches nothing, and a lead byte before it stays a character of its
-    // own, as in the walk.
-    size_t rest = static_cast<size_t>(end - read);
-    __m128i v = rest >= 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read))
-                : rest > 0 ? LoadShort(read, rest)
-                           : _mm_setzero_si128();
+    Carry carry = {0, 0, 0, 0, *word == HALF_WORD ? 1u : 0u,
+                   *word == FULL_WORD ? 1u : 0u};
+    // A copy: a store through write could alias map's fields and make
+    // the compiler load them again for every block.
+    const CharMap local = map;
     Block block;
-    while (rest > 0) {
-        if (!ConvertBlock(v, map, word, counts, &block)) {
+    for (;;) {
+        const size_t rest = static_cast<size_t>(end - read);
+        if (rest == 0)
+            break;
+        // The last bytes of the name come in a block padded with zeros: a
+        // zero matches nothing, and a lead byte before it stays a character
+        // of its own, as in the walk.
+        const bool whole = rest >= 16;
+        const __m128i v =
+            whole ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read)) : LoadShort(read, rest);
+        const __m128i next =
+            whole ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read + 1)) : _mm_srli_si128(v, 1);
+        if (!ConvertBlock(v, next, local, &carry, counts, &block)) {
+            // Finish the character begun in the block before, and leave the
+            // rest to the character walk.
+            if (carry.trail != 0) {
+                if (carry.replaceTrail != 0)
+                    *write++ = static_cast<uchar>(carry.newTrail);
+                else if (carry.dropTrail == 0)
+                    *write++ = *read;
+                ++read;
+            }
+            const unsigned at = carry.trail != 0 ? 2 : 1;
+            *word = WordBefore(carry.halfEnds & at, carry.fullEnds & at);
             if (counts != nullptr)
-                counts->length -= rest;
+                counts->length -= static_cast<size_t>(end - read);
             *readAt = read;
             *writeAt = write;
             return false;
         }
         const __m128i result = Compact(block.bytes, ~block.keep & 0xFFFF);
-        if (rest < 16) {
-            // The result, then zeros up to the old terminator, as shifting
-            // would leave them.
-            const unsigned kept = PopCount(block.keep & ((1u << rest) - 1));
-            alignas(16) uchar bytes[16];
-            _mm_store_si128(reinterpret_cast<__m128i*>(bytes), And(result, Bytes((1u << kept) - 1)));
-            const size_t span = static_cast<size_t>(end - write) + 1;
-            if (span <= 16) {
-                CopyShort(write, bytes, span);
-            } else {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(write), result);
-                std::memset(write + kept, 0, span - kept);
-            }
-            return true;
+        if (whole) {
+            // The store reaches 16 bytes past write, no further than the
+            // block just read.
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(write), result);
+            write += PopCount(block.keep);
+            read += 16;
+            continue;
         }
-        // The next block is read before this one is stored: the store
-        // reaches 16 bytes past write, which is no further than the block
-        // just read, but that may end a byte early.
-        read += block.length;
-        rest = static_cast<size_t>(end - read);
-        const __m128i following = rest >= 16 ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read))
-                                  : rest > 0 ? LoadShort(read, rest)
-                                             : _mm_setzero_si128();
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(write), result);
-        write += PopCount(block.keep);
-        v = following;
+        // The result, then zeros up to the old terminator, as shifting
+        // would leave them.
+        const unsigned kept = PopCount(block.keep & ((1u << rest) - 1));
+        alignas(16) uchar bytes[16];
+        _mm_store_si128(reinterpret_cast<__m128i*>(bytes), And(result, Bytes((1u << kept) - 1)));
+        const size_t span = static_cast<size_t>(end - write) + 1;
+        if (span <= 16) {
+            CopyShort(write, bytes, span);
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(write), result);
+            std::memset(write + kept, 0, span - kept);
+        }
+        return true;
     }
     std::memset(write, 0, static_cast<size_t>(end - write) + 1);
     return true;
