@@ -132,13 +132,14 @@ inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* car
     carry->fullEnds = 0;
 
     // Most blocks of most names hold nothing a map changes: a few compares,
-    // kept where characters start, find those.
+    // kept where characters start, find those. Blanks alone are so common,
+    // and so cheap to convert, that a test for them costs more than it saves.
     const __m128i is82 = _mm_cmpeq_epi8(v, Splat(0x82));
     const __m128i ideographicSpace =
         And(_mm_cmpeq_epi8(v, Splat(0x81)), _mm_cmpeq_epi8(next, Splat(0x40)));
     const bool caseWork = map.letterCase != CASE_SAME;
     const bool letterWork = map.letters != WIDTH_SAME || caseWork;
-    if (counts == nullptr) {
+    if (counts == nullptr && (letterWork || map.digits != WIDTH_SAME)) {
         __m128i touched = _mm_setzero_si128();
         if (map.spaces)
             touched = Or(_mm_cmpeq_epi8(v, Splat(0x20)), ideographicSpace);
