@@ -121,7 +121,8 @@ inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* car
     out->bytes = v;
     if (carry->replaceTrail != 0) {
         const int first = _mm_extract_epi16(v, 0);
-        out->bytes = _mm_insert_epi16(v, (first & 0xFF00) | carry->newTrail, 0);
+        const unsigned replaced = (static_cast<unsigned>(first) & 0xFF00) | carry->newTrail;
+        out->bytes = _mm_insert_epi16(v, static_cast<short>(replaced), 0);
     }
     out->keep = 0xFFFF & ~carry->dropTrail;
     const Carry in = *carry;
