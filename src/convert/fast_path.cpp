@@ -68,11 +68,25 @@ inline __m128i Bytes(unsigned bits)
     return _mm_cmpeq_epi8(_mm_and_si128(x, each), each);
 }
 
+// Set bits of a 16-bit mask, from a table: the POPCNT instruction is not
+// part of SSE2.
+struct BitCounts {
+    uchar of[256];
+};
+
+constexpr BitCounts CountBits()
+{
+    BitCounts counts = {};
+    for (int i = 1; i < 256; ++i)
+        counts.of[i] = static_cast<uchar>(counts.of[i / 2] + (i & 1));
+    return counts;
+}
+
+constexpr BitCounts BIT_COUNTS = CountBits();
+
 inline unsigned PopCount(unsigned m)
 {
-    m = m - ((m >> 1) & 0x55555555u);
-    m = (m & 0x33333333u) + ((m >> 2) & 0x33333333u);
-    return (((m + (m >> 4)) & 0x0F0F0F0Fu) * 0x01010101u) >> 24;
+    return static_cast<unsigned>(BIT_COUNTS.of[m & 0xFF]) + BIT_COUNTS.of[(m >> 8) & 0xFF];
 }
 
 // The lead bytes that start characters, from the lead-range bytes of a block
@@ -109,13 +123,13 @@ struct Block {
 inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* carry,
                          CharCounts* counts, Block* out)
 {
-    // Both ways, so that the next block need not wait for one of them.
+    // As if byte 0 started a character; if it is a trail instead, the starts
+    // in a run of leads from byte 0 are the other ones. The carried bit
+    // comes in only at the end, so that the next block need not wait long.
     const unsigned leads = Bits(Or(InRange(v, 0x81, 0x9F), InRange(v, 0xE0, 0xFC)));
-    const unsigned leadStartsAfterLead = LeadsAtStarts(leads & ~1u);
-    const unsigned leadStartsAfterChar = LeadsAtStarts(leads);
+    const unsigned runAtZero = leads & ~(leads + 1);
     const unsigned trailIn = carry->trail;
-    const unsigned leadStarts =
-        leadStartsAfterChar ^ ((leadStartsAfterChar ^ leadStartsAfterLead) & (0u - trailIn));
+    const unsigned leadStarts = LeadsAtStarts(leads) ^ (runAtZero & (0u - trailIn));
     const unsigned starts = ~((leadStarts << 1) | trailIn) & 0xFFFF;
 
     out->bytes = v;
