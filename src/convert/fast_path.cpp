@@ -105,8 +105,8 @@ struct Carry {
     unsigned replaceTrail;  // 1: ... or puts newTrail in its place
     unsigned newTrail;
     // Bits 0 and 1: a letter that ends up half (full) width ends at byte -1
-    // (byte 0). Capitalising needs them, and so does the character walk when
-    // it takes over.
+    // (byte 0). Kept only when capitalising, the one conversion that looks
+    // back, here and in the character walk when it takes over.
     unsigned halfEnds;
     unsigned fullEnds;
 };
@@ -182,12 +182,14 @@ inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* car
     __m128i halfLower = _mm_setzero_si128(), halfLetter = halfLower;
     __m128i fullLower = halfLower, fullLetter = halfLower;
     unsigned halfLetters = 0, fullLetters = 0;
-    if (counts != nullptr || letterWork) {
+    if (counts != nullptr || caseWork || map.letters == WIDTH_FULL) {
         halfLower = And(atStart, InRange(v, 0x61, 0x7A));
         halfLetter = Or(halfLower, And(atStart, InRange(v, 0x41, 0x5A)));
+        halfLetters = Bits(halfLetter);
+    }
+    if (counts != nullptr || letterWork) {
         fullLower = And(atStart, And(is82, InRange(next, 0x81, 0x9A)));  // ａ-ｚ
         fullLetter = Or(fullLower, And(atStart, And(is82, InRange(next, 0x60, 0x79))));  // Ａ-Ｚ
-        halfLetters = Bits(halfLetter);
         fullLetters = Bits(fullLetter);
         if (map.letters == WIDTH_FULL && halfLetters != 0) {
             *carry = in;
@@ -216,26 +218,26 @@ inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* car
     }
 
     if ((halfLetters | fullLetters) != 0 && letterWork) {
-        // Letters by the width they end up with, and the byte each ends on;
-        // bit 0 may be a letter begun in the block before.
-        const unsigned letters = halfLetters | fullLetters;
-        const unsigned toHalf = map.letters == WIDTH_HALF ? letters : halfLetters;
-        const unsigned toFull = letters & ~toHalf;
-        const unsigned halfEnds =
-            (toHalf & halfLetters) | ((toHalf & fullLetters) << 1) | (in.halfEnds >> 1);
-        const unsigned fullEnds =
-            (toFull & halfLetters) | ((toFull & fullLetters) << 1) | (in.fullEnds >> 1);
-        carry->halfEnds = (halfEnds >> 15) & 3;
-        carry->fullEnds = (fullEnds >> 15) & 3;
-
-        // 0xFF at the letters that end up small.
+        // 0xFF at the letters that end up small. (Half-width letters are
+        // left out above when neither their case nor their width changes.)
         __m128i small = _mm_setzero_si128();
         switch (map.letterCase) {
         case CASE_SAME: small = Or(halfLower, fullLower); break;
         case CASE_UPPER: break;
         case CASE_LOWER: small = Or(halfLetter, fullLetter); break;
         case CASE_CAPITALIZE: {
-            // A letter right after one of the same width continues a word.
+            // Letters by the width they end up with, and the byte each ends
+            // on; bit 0 may be a letter begun in the block before. A letter
+            // right after one of the same width continues a word.
+            const unsigned letters = halfLetters | fullLetters;
+            const unsigned toHalf = map.letters == WIDTH_HALF ? letters : halfLetters;
+            const unsigned toFull = letters & ~toHalf;
+            const unsigned halfEnds =
+                (toHalf & halfLetters) | ((toHalf & fullLetters) << 1) | (in.halfEnds >> 1);
+            const unsigned fullEnds =
+                (toFull & halfLetters) | ((toFull & fullLetters) << 1) | (in.fullEnds >> 1);
+            carry->halfEnds = (halfEnds >> 15) & 3;
+            carry->fullEnds = (fullEnds >> 15) & 3;
             const unsigned afterHalf = (halfEnds << 1) | (in.halfEnds & 1);
             const unsigned afterFull = (fullEnds << 1) | (in.fullEnds & 1);
             small = Bytes((toHalf & afterHalf) | (toFull & afterFull));
@@ -244,7 +246,8 @@ inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* car
         }
 
         const __m128i smallBit = And(small, Splat(0x20));
-        out->bytes = Select(halfLetter, Or(And(v, Splat(0xDF)), smallBit), out->bytes);
+        if (caseWork)
+            out->bytes = Select(halfLetter, Or(And(v, Splat(0xDF)), smallBit), out->bytes);
         if (map.letters == WIDTH_HALF) {
             // 82 60-79 and 82 81-9A to 41-5A, then the case bit.
             const __m128i capital = _mm_sub_epi8(next, Select(fullLower, Splat(0x40), Splat(0x1F)));
