@@ -118,11 +118,60 @@ struct Block {
     unsigned keep;
 };
 
+// What a block must look at, fixed for a whole name, so that the compiler
+// leaves the rest out of the loop: letters and digits (or blanks alone),
+// capitalising, counting.
+const unsigned LOOK_LETTERS = 1, LOOK_CAPITALIZE = 2, LOOK_COUNT = 4;
+
+// The map, as masks to combine with rather than choices to branch on.
+struct Plan {
+    __m128i spaces;         // 0xFF: blanks become '_'
+    __m128i digitsToHalf;   // 0xFF: ０-９ become 0-9
+    __m128i lettersToHalf;  // 0xFF: Ａ-ｚ become A-z
+    __m128i keepCase;       // 0xFF: each letter keeps its case
+    __m128i toLower;        // 0xFF: every letter becomes small
+    unsigned spacesBits, digitsToHalfBits, lettersToHalfBits;  // the same, 16 bits wide
+    __m128i fullLettersChange;  // 0xFF: full-width letters change width or case
+    __m128i halfDigitsChange;   // 0xFF: half-width digits widen
+    __m128i halfLettersChange;  // 0xFF: half-width letters widen or change case
+    bool widens;                // a block with what widens is left to the character walk
+    bool digitsToFull, lettersToFull;
+    bool caseOfFullLetters;  // the case of full-width letters that stay full-width changes
+};
+
+inline __m128i All(bool on) { return on ? _mm_set1_epi8(-1) : _mm_setzero_si128(); }
+
+Plan MakePlan(const CharMap& map)
+{
+    Plan plan;
+    plan.spaces = All(map.spaces);
+    plan.digitsToHalf = All(map.digits == WIDTH_HALF);
+    plan.lettersToHalf = All(map.letters == WIDTH_HALF);
+    plan.keepCase = All(map.letterCase == CASE_SAME);
+    plan.toLower = All(map.letterCase == CASE_LOWER);
+    plan.fullLettersChange = All(map.letters == WIDTH_HALF || map.letterCase != CASE_SAME);
+    plan.halfDigitsChange = All(map.digits == WIDTH_FULL);
+    plan.halfLettersChange = All(map.letters == WIDTH_FULL || map.letterCase != CASE_SAME);
+    plan.spacesBits = map.spaces ? 0xFFFF : 0;
+    plan.digitsToHalfBits = map.digits == WIDTH_HALF ? 0xFFFF : 0;
+    plan.lettersToHalfBits = map.letters == WIDTH_HALF ? 0xFFFF : 0;
+    plan.digitsToFull = map.digits == WIDTH_FULL;
+    plan.lettersToFull = map.letters == WIDTH_FULL;
+    plan.widens = plan.digitsToFull || plan.lettersToFull;
+    plan.caseOfFullLetters = map.letters != WIDTH_HALF && map.letterCase != CASE_SAME;
+    return plan;
+}
+
 // Converts the block v, whose byte i + 1 is byte i of next. Returns false,
 // changing nothing, when the block holds a character that map widens.
-inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* carry,
+template <unsigned kLook>
+inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry,
                          CharCounts* counts, Block* out)
 {
+    const bool kLetters = (kLook & LOOK_LETTERS) != 0;
+    const bool kCapitalize = (kLook & LOOK_CAPITALIZE) != 0;
+    const bool kCount = (kLook & LOOK_COUNT) != 0;
+
     // As if byte 0 started a character; if it is a trail instead, the starts
     // in a run of leads from byte 0 are the other ones. The carried bit
     // comes in only at the end, so that the next block need not wait long.
@@ -143,94 +192,79 @@ inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* car
     carry->trail = leadStarts >> 15;
     carry->dropTrail = 0;
     carry->replaceTrail = 0;
-    carry->halfEnds = 0;
-    carry->fullEnds = 0;
 
+    const __m128i is82 = _mm_cmpeq_epi8(v, Splat(0x82));
+    const __m128i space = _mm_cmpeq_epi8(v, Splat(0x20));
+    const __m128i ideographicSpace =
+        And(_mm_cmpeq_epi8(v, Splat(0x81)), _mm_cmpeq_epi8(next, Splat(0x40)));
+    __m128i fullDigit = And(is82, InRange(next, 0x4F, 0x58));  // ０-９
+    __m128i fullLetter = And(is82, InRange(next, 0x60, 0x9A));  // Ａ-Ｚ, ａ-ｚ and 7A-80 between
+    __m128i halfLetter = InRange(Or(v, Splat(0x20)), 0x61, 0x7A);
     // Most blocks of most names hold nothing a map changes: a few compares,
     // kept where characters start, find those. Blanks alone are so common,
     // and so cheap to convert, that a test for them costs more than it saves.
-    const __m128i is82 = _mm_cmpeq_epi8(v, Splat(0x82));
-    const __m128i ideographicSpace =
-        And(_mm_cmpeq_epi8(v, Splat(0x81)), _mm_cmpeq_epi8(next, Splat(0x40)));
-    const bool caseWork = map.letterCase != CASE_SAME;
-    const bool letterWork = map.letters != WIDTH_SAME || caseWork;
-    if (counts == nullptr && (letterWork || map.digits != WIDTH_SAME)) {
-        __m128i touched = _mm_setzero_si128();
-        if (map.spaces)
-            touched = Or(_mm_cmpeq_epi8(v, Splat(0x20)), ideographicSpace);
-        if (map.digits == WIDTH_HALF)
-            touched = Or(touched, And(is82, InRange(next, 0x4F, 0x58)));
-        else if (map.digits == WIDTH_FULL)
-            touched = Or(touched, InRange(v, 0x30, 0x39));
-        if (letterWork)
-            touched = Or(touched, And(is82, InRange(next, 0x60, 0x9A)));
-        if (caseWork || map.letters == WIDTH_FULL)
-            touched = Or(touched, InRange(Or(v, Splat(0x20)), 0x61, 0x7A));
-        if ((Bits(touched) & starts) == 0)
+    if (kLetters && !kCount) {
+        const __m128i touched =
+            Or(Or(And(plan.spaces, Or(space, ideographicSpace)), And(plan.digitsToHalf, fullDigit)),
+               Or(And(plan.fullLettersChange, fullLetter),
+                  Or(And(plan.halfLettersChange, halfLetter),
+                     And(plan.halfDigitsChange, InRange(v, 0x30, 0x39)))));
+        if ((Bits(touched) & starts) == 0) {
+            carry->halfEnds = 0;
+            carry->fullEnds = 0;
             return true;
+        }
     }
 
     const __m128i atStart = Bytes(starts);
-    unsigned halfDigits = 0;
-    if (counts != nullptr || map.digits == WIDTH_FULL) {
-        halfDigits = Bits(And(atStart, InRange(v, 0x30, 0x39)));
-        if (map.digits == WIDTH_FULL && halfDigits != 0) {
-            *carry = in;
-            return false;
-        }
-    }
-    __m128i halfLower = _mm_setzero_si128(), halfLetter = halfLower;
-    __m128i fullLower = halfLower, fullLetter = halfLower;
     unsigned halfLetters = 0, fullLetters = 0;
-    if (counts != nullptr || caseWork || map.letters == WIDTH_FULL) {
-        halfLower = And(atStart, InRange(v, 0x61, 0x7A));
-        halfLetter = Or(halfLower, And(atStart, InRange(v, 0x41, 0x5A)));
-        halfLetters = Bits(halfLetter);
-    }
-    if (counts != nullptr || letterWork) {
-        fullLower = And(atStart, And(is82, InRange(next, 0x81, 0x9A)));  // ａ-ｚ
-        fullLetter = Or(fullLower, And(atStart, And(is82, InRange(next, 0x60, 0x79))));  // Ａ-Ｚ
-        fullLetters = Bits(fullLetter);
-        if (map.letters == WIDTH_FULL && halfLetters != 0) {
-            *carry = in;
-            return false;
+    __m128i fullLower = _mm_setzero_si128(), halfLower = fullLower;
+    if (kLetters || kCount) {
+        if (plan.widens) {
+            const unsigned halfDigits = Bits(And(atStart, InRange(v, 0x30, 0x39)));
+            halfLetter = And(atStart, halfLetter);
+            if ((plan.digitsToFull && halfDigits != 0) || (plan.lettersToFull && Bits(halfLetter) != 0)) {
+                *carry = in;
+                return false;
+            }
         }
+        fullDigit = And(atStart, fullDigit);
+        fullLower = And(fullLetter, InRange(next, 0x81, 0x9A));
+        fullLetter = And(atStart, Or(fullLower, And(fullLetter, InRange(next, 0x60, 0x79))));
+        fullLower = And(atStart, fullLower);
+        halfLetter = And(atStart, halfLetter);
+        halfLower = And(halfLetter, InRange(v, 0x61, 0x7A));
+        halfLetters = Bits(halfLetter);
+        fullLetters = Bits(fullLetter);
     }
-    const __m128i fullDigit = And(atStart, And(is82, InRange(next, 0x4F, 0x58)));  // ０-９
     const __m128i ideographicSpaceAtStart = And(atStart, ideographicSpace);
-    if (counts != nullptr) {
+    if (kCount) {
         counts->ideographicSpaces += PopCount(Bits(ideographicSpaceAtStart));
-        counts->halfDigits += PopCount(halfDigits);
+        counts->halfDigits += PopCount(Bits(And(atStart, InRange(v, 0x30, 0x39))));
         counts->fullDigits += PopCount(Bits(fullDigit));
         counts->halfLetters += PopCount(halfLetters);
         counts->fullLetters += PopCount(fullLetters);
     }
 
-    unsigned dropLeads = 0;  // double-byte characters that become one byte
-    if (map.spaces) {
-        const __m128i space = And(atStart, _mm_cmpeq_epi8(v, Splat(0x20)));
-        out->bytes = Select(Or(ideographicSpaceAtStart, space), Splat(0x5F), out->bytes);
-        dropLeads |= Bits(ideographicSpaceAtStart);
-    }
-    if (map.digits == WIDTH_HALF) {
-        out->bytes = Select(fullDigit, _mm_sub_epi8(next, Splat(0x1F)), out->bytes);
-        dropLeads |= Bits(fullDigit);
-    }
+    // Blanks, then the double-byte characters that become one byte, written
+    // over their leads.
+    out->bytes = Select(And(plan.spaces, Or(ideographicSpaceAtStart, And(atStart, space))),
+                        Splat(0x5F), out->bytes);
+    unsigned dropLeads = Bits(ideographicSpaceAtStart) & plan.spacesBits;
+    if (kLetters) {
+        const __m128i halfDigit = And(plan.digitsToHalf, fullDigit);
+        out->bytes = Select(halfDigit, _mm_sub_epi8(next, Splat(0x1F)), out->bytes);
+        dropLeads |= Bits(halfDigit);
 
-    if ((halfLetters | fullLetters) != 0 && letterWork) {
-        // 0xFF at the letters that end up small. (Half-width letters are
-        // left out above when neither their case nor their width changes.)
-        __m128i small = _mm_setzero_si128();
-        switch (map.letterCase) {
-        case CASE_SAME: small = Or(halfLower, fullLower); break;
-        case CASE_UPPER: break;
-        case CASE_LOWER: small = Or(halfLetter, fullLetter); break;
-        case CASE_CAPITALIZE: {
+        // 0xFF at the letters that end up small.
+        __m128i small = Or(And(plan.keepCase, Or(halfLower, fullLower)),
+                           And(plan.toLower, Or(halfLetter, fullLetter)));
+        if (kCapitalize) {
             // Letters by the width they end up with, and the byte each ends
             // on; bit 0 may be a letter begun in the block before. A letter
             // right after one of the same width continues a word.
             const unsigned letters = halfLetters | fullLetters;
-            const unsigned toHalf = map.letters == WIDTH_HALF ? letters : halfLetters;
+            const unsigned toHalf = halfLetters | (fullLetters & plan.lettersToHalfBits);
             const unsigned toFull = letters & ~toHalf;
             const unsigned halfEnds =
                 (toHalf & halfLetters) | ((toHalf & fullLetters) << 1) | (in.halfEnds >> 1);
@@ -241,19 +275,17 @@ inline bool ConvertBlock(__m128i v, __m128i next, const CharMap& map, Carry* car
             const unsigned afterHalf = (halfEnds << 1) | (in.halfEnds & 1);
             const unsigned afterFull = (fullEnds << 1) | (in.fullEnds & 1);
             small = Bytes((toHalf & afterHalf) | (toFull & afterFull));
-            break;
         }
-        }
-
         const __m128i smallBit = And(small, Splat(0x20));
-        if (caseWork)
-            out->bytes = Select(halfLetter, Or(And(v, Splat(0xDF)), smallBit), out->bytes);
-        if (map.letters == WIDTH_HALF) {
-            // 82 60-79 and 82 81-9A to 41-5A, then the case bit.
-            const __m128i capital = _mm_sub_epi8(next, Select(fullLower, Splat(0x40), Splat(0x1F)));
-            out->bytes = Select(fullLetter, Or(capital, smallBit), out->bytes);
-            dropLeads |= fullLetters;
-        } else if (caseWork) {
+        out->bytes = Select(halfLetter, Or(And(v, Splat(0xDF)), smallBit), out->bytes);
+
+        // 82 60-79 and 82 81-9A to 41-5A, then the case bit.
+        const __m128i toHalf = And(plan.lettersToHalf, fullLetter);
+        const __m128i capital = _mm_sub_epi8(next, Select(fullLower, Splat(0x40), Splat(0x1F)));
+        out->bytes = Select(toHalf, Or(capital, smallBit), out->bytes);
+        dropLeads |= fullLetters & plan.lettersToHalfBits;
+
+        if (plan.caseOfFullLetters && fullLetters != 0) {
             // The trail byte carries the case: capitals 60-79, small 81-9A.
             const __m128i capitalTrail = _mm_sub_epi8(next, And(fullLower, Splat(0x21)));
             const __m128i trail = _mm_add_epi8(capitalTrail, And(small, Splat(0x21)));
@@ -285,10 +317,10 @@ inline void MoveDown(__m128i* v, __m128i* shift)
 // dropped bytes before it, at most 8 (no two dropped bytes are next to each
 // other, being trails), in steps of 1, 2, 4 and 8. Those numbers never grow
 // faster than the positions, so no byte lands on one that has yet to move.
-inline __m128i Compact(__m128i v, unsigned drop)
+__m128i Compact(__m128i v, unsigned drop)
 {
-    if (drop == 0)
-        return v;
+    if ((drop & (drop - 1)) == 0)  // one byte, as most often
+        return Select(Bytes(drop - 1), v, _mm_srli_si128(v, 1));
     const __m128i dropped = Bytes(drop);
     __m128i shift = And(dropped, Splat(1));
     shift = _mm_add_epi8(shift, _mm_slli_si128(shift, 1));
@@ -354,21 +386,17 @@ inline WordState WordBefore(unsigned halfEnd, unsigned fullEnd)
     return halfEnd != 0 ? HALF_WORD : fullEnd != 0 ? FULL_WORD : NO_WORD;
 }
 
-}  // namespace
-
-bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& map,
-              CharCounts* counts)
+// FastWalk for one set of things to look at.
+template <unsigned kLook>
+bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& plan,
+                CharCounts* counts)
 {
     uchar* read = *readAt;
     uchar* write = *writeAt;
     uchar* const end = read + std::strlen(reinterpret_cast<const char*>(read));
-    if (counts != nullptr)
+    if (kLook & LOOK_COUNT)
         counts->length += static_cast<size_t>(end - read);
-    Carry carry = {0, 0, 0, 0, *word == HALF_WORD ? 1u : 0u,
-                   *word == FULL_WORD ? 1u : 0u};
-    // A copy: a store through write could alias map's fields and make
-    // the compiler load them again for every block.
-    const CharMap local = map;
+    Carry carry = {0, 0, 0, 0, *word == HALF_WORD ? 1u : 0u, *word == FULL_WORD ? 1u : 0u};
     Block block;
     for (;;) {
         const size_t rest = static_cast<size_t>(end - read);
@@ -382,7 +410,7 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
             whole ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read)) : LoadShort(read, rest);
         const __m128i next =
             whole ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read + 1)) : _mm_srli_si128(v, 1);
-        if (!ConvertBlock(v, next, local, &carry, counts, &block)) {
+        if (!ConvertBlock<kLook>(v, next, plan, &carry, counts, &block)) {
             // Finish the character begun in the block before, and leave the
             // rest to the character walk.
             if (carry.trail != 0) {
@@ -394,13 +422,14 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
             }
             const unsigned at = carry.trail != 0 ? 2 : 1;
             *word = WordBefore(carry.halfEnds & at, carry.fullEnds & at);
-            if (counts != nullptr)
+            if (kLook & LOOK_COUNT)
                 counts->length -= static_cast<size_t>(end - read);
             *readAt = read;
             *writeAt = write;
             return false;
         }
-        const __m128i result = Compact(block.bytes, ~block.keep & 0xFFFF);
+        const __m128i result =
+            block.keep == 0xFFFF ? block.bytes : Compact(block.bytes, ~block.keep & 0xFFFF);
         if (whole) {
             // The store reaches 16 bytes past write, no further than the
             // block just read.
@@ -425,6 +454,31 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
     }
     std::memset(write, 0, static_cast<size_t>(end - write) + 1);
     return true;
+}
+
+}  // namespace
+
+bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& map,
+              CharCounts* counts)
+{
+    const Plan plan = MakePlan(map);
+    const bool letters =
+        map.digits != WIDTH_SAME || map.letters != WIDTH_SAME || map.letterCase != CASE_SAME;
+    const unsigned look = (letters ? LOOK_LETTERS : 0u) |
+                          (map.letterCase == CASE_CAPITALIZE ? LOOK_CAPITALIZE : 0u) |
+                          (counts != nullptr ? LOOK_COUNT : 0u);
+    switch (look) {
+    case 0: return WalkBlocks<0>(readAt, writeAt, word, plan, counts);
+    case LOOK_LETTERS: return WalkBlocks<LOOK_LETTERS>(readAt, writeAt, word, plan, counts);
+    case LOOK_LETTERS | LOOK_CAPITALIZE:
+        return WalkBlocks<LOOK_LETTERS | LOOK_CAPITALIZE>(readAt, writeAt, word, plan, counts);
+    case LOOK_COUNT: return WalkBlocks<LOOK_COUNT>(readAt, writeAt, word, plan, counts);
+    case LOOK_LETTERS | LOOK_COUNT:
+        return WalkBlocks<LOOK_LETTERS | LOOK_COUNT>(readAt, writeAt, word, plan, counts);
+    default:
+        return WalkBlocks<LOOK_LETTERS | LOOK_CAPITALIZE | LOOK_COUNT>(readAt, writeAt, word, plan,
+                                                                      counts);
+    }
 }
 
 #endif
