@@ -331,7 +331,8 @@ __m128i Compact(__m128i v, unsigned drop)
     MoveDown<1>(&v, &shift);
     MoveDown<2>(&v, &shift);
     MoveDown<4>(&v, &shift);
-    MoveDown<8>(&v, &shift);
+    if (PopCount(drop) >= 8)  // no byte moves further than the bytes dropped
+        MoveDown<8>(&v, &shift);
     return v;
 }
 
