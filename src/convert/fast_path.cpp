@@ -359,6 +359,19 @@ inline __m128i LoadShort(const uchar* p, size_t n)
                               _mm_cvtsi64_si128(static_cast<long long>(high)));
 }
 
+// x moved down by 1 to 15 bytes, with zeros shifted in. SSE2 shifts whole
+// registers by a constant only, so this goes through the 64-bit halves,
+// whose shifts take a count from a register and give zero for a count of
+// 64 or more (a negative count, taken as unsigned, is one).
+inline __m128i ShiftDown(__m128i x, unsigned bytes)
+{
+    const int bits = static_cast<int>(8 * bytes);
+    const __m128i high = _mm_srli_si128(x, 8);
+    return Or(_mm_srl_epi64(x, _mm_cvtsi32_si128(bits)),
+              Or(_mm_srl_epi64(high, _mm_cvtsi32_si128(bits - 64)),
+                 _mm_sll_epi64(high, _mm_cvtsi32_si128(64 - bits))));
+}
+
 // Copies n bytes, 0 < n <= 16, in at most two moves of a fixed size each.
 inline void CopyShort(uchar* to, const uchar* from, size_t n)
 {
@@ -398,6 +411,11 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& pl
     if (kLook & LOOK_COUNT)
         counts->length += static_cast<size_t>(end - read);
     Carry carry = {0, 0, 0, 0, *word == HALF_WORD ? 1u : 0u, *word == FULL_WORD ? 1u : 0u};
+    // The name's last 16 bytes, read before any store can reach them: the
+    // last block is cut from them, without branching on its length.
+    const bool longName = end - read >= 16;
+    const __m128i last16 =
+        longName ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16)) : _mm_setzero_si128();
     Block block;
     for (;;) {
         const size_t rest = static_cast<size_t>(end - read);
@@ -407,8 +425,9 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& pl
         // zero matches nothing, and a lead byte before it stays a character
         // of its own, as in the walk.
         const bool whole = rest >= 16;
-        const __m128i v =
-            whole ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read)) : LoadShort(read, rest);
+        const __m128i v = whole      ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read))
+                          : longName ? ShiftDown(last16, static_cast<unsigned>(16 - rest))
+                                     : LoadShort(read, rest);
         const __m128i next =
             whole ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read + 1)) : _mm_srli_si128(v, 1);
         if (!ConvertBlock<kLook>(v, next, plan, &carry, counts, &block)) {
