@@ -1,6 +1,7 @@
 // The fast path: the same conversions as the character walk in convert.cpp,
-// 16 bytes at a time with SSE2, for every map that widens nothing, and for
-// the blocks of a widening map that hold nothing to widen.
+// 16 bytes at a time with SSE2: the whole name for a map that widens
+// nothing, and for one that widens, the blocks before the first that holds
+// something to widen.
 //
 // Where characters start. In Shift-JIS a byte starts a character unless the
 // byte before it is a lead byte (81-9F, E0-FC) that itself starts one. A
@@ -13,8 +14,8 @@
 // bit to the run carries through the whole run and clears it, which marks
 // the runs that begin on an even bit: those take their even bits, the others
 // their odd bits. (JSON scanners find the backslashes that escape in runs of
-// backslashes the same way.) The only thing a block takes from the one
-// before is one bit: whether its byte 0 is the trail of a lead at byte 15.
+// backslashes the same way.) All a block needs from the one before for this
+// is one bit: whether its byte 0 is the trail of a lead at byte 15.
 //
 // With the starts known, every test of the walk is a compare on the whole
 // block, kept where characters start; a double-byte character is found at
@@ -54,6 +55,9 @@ inline __m128i Select(__m128i mask, __m128i a, __m128i b)
 {
     return _mm_or_si128(_mm_and_si128(mask, a), _mm_andnot_si128(mask, b));
 }
+
+inline __m128i Load(const uchar* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); }
+inline void Store(uchar* p, __m128i v) { _mm_storeu_si128(reinterpret_cast<__m128i*>(p), v); }
 
 inline unsigned Bits(__m128i v) { return static_cast<unsigned>(_mm_movemask_epi8(v)); }
 
@@ -125,18 +129,20 @@ const unsigned LOOK_LETTERS = 1, LOOK_CAPITALIZE = 2, LOOK_COUNT = 4;
 
 // The map, as masks to combine with rather than choices to branch on.
 struct Plan {
-    __m128i spaces;         // 0xFF: blanks become '_'
-    __m128i digitsToHalf;   // 0xFF: ０-９ become 0-9
-    __m128i lettersToHalf;  // 0xFF: Ａ-ｚ become A-z
-    __m128i keepCase;       // 0xFF: each letter keeps its case
-    __m128i toLower;        // 0xFF: every letter becomes small
-    unsigned spacesBits, digitsToHalfBits, lettersToHalfBits;  // the same, 16 bits wide
-    __m128i fullLettersChange;  // 0xFF: full-width letters change width or case
-    __m128i halfDigitsChange;   // 0xFF: half-width digits widen
-    __m128i halfLettersChange;  // 0xFF: half-width letters widen or change case
-    bool widens;                // a block with what widens is left to the character walk
-    bool digitsToFull, lettersToFull;
-    bool caseOfFullLetters;  // the case of full-width letters that stay full-width changes
+    // 0xFF in every byte, or 0:
+    __m128i spaces;             // blanks become '_'
+    __m128i digitsToHalf;       // ０-９ become 0-9
+    __m128i lettersToHalf;      // Ａ-ｚ become A-z
+    __m128i keepCase;           // each letter keeps its case
+    __m128i toLower;            // every letter becomes small
+    __m128i fullLettersChange;  // full-width letters change width or case
+    __m128i halfLettersChange;  // half-width letters widen or change case
+    __m128i halfDigitsChange;   // half-width digits widen
+    // The same, 16 bits wide.
+    unsigned spacesBits, digitsToHalfBits, lettersToHalfBits;
+    bool digitsToFull, lettersToFull;  // a block with one to widen goes to the character walk
+    bool widens;                       // either of them
+    bool caseOfFullLetters;            // full-width letters change case and stay full-width
 };
 
 inline __m128i All(bool on) { return on ? _mm_set1_epi8(-1) : _mm_setzero_si128(); }
@@ -223,7 +229,8 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
         if (plan.widens) {
             const unsigned halfDigits = Bits(And(atStart, InRange(v, 0x30, 0x39)));
             halfLetter = And(atStart, halfLetter);
-            if ((plan.digitsToFull && halfDigits != 0) || (plan.lettersToFull && Bits(halfLetter) != 0)) {
+            if ((plan.digitsToFull && halfDigits != 0) ||
+                (plan.lettersToFull && Bits(halfLetter) != 0)) {
                 *carry = in;
                 return false;
             }
@@ -414,8 +421,7 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& pl
     // The name's last 16 bytes, read before any store can reach them: the
     // last block is cut from them, without branching on its length.
     const bool longName = end - read >= 16;
-    const __m128i last16 =
-        longName ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 16)) : _mm_setzero_si128();
+    const __m128i last16 = longName ? Load(end - 16) : _mm_setzero_si128();
     Block block;
     for (;;) {
         const size_t rest = static_cast<size_t>(end - read);
@@ -425,11 +431,10 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& pl
         // zero matches nothing, and a lead byte before it stays a character
         // of its own, as in the walk.
         const bool whole = rest >= 16;
-        const __m128i v = whole      ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read))
+        const __m128i v = whole      ? Load(read)
                           : longName ? ShiftDown(last16, static_cast<unsigned>(16 - rest))
                                      : LoadShort(read, rest);
-        const __m128i next =
-            whole ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(read + 1)) : _mm_srli_si128(v, 1);
+        const __m128i next = whole ? Load(read + 1) : _mm_srli_si128(v, 1);
         if (!ConvertBlock<kLook>(v, next, plan, &carry, counts, &block)) {
             // Finish the character begun in the block before, and leave the
             // rest to the character walk.
@@ -453,7 +458,7 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& pl
         if (whole) {
             // The store reaches 16 bytes past write, no further than the
             // block just read.
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(write), result);
+            Store(write, result);
             write += PopCount(block.keep);
             read += 16;
             continue;
@@ -467,7 +472,7 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& pl
         if (span <= 16) {
             CopyShort(write, bytes, span);
         } else {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(write), result);
+            Store(write, result);
             std::memset(write + kept, 0, span - kept);
         }
         return true;
