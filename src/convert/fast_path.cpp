@@ -135,15 +135,32 @@ struct Plan {
     __m128i lettersToHalf;      // Ａ-ｚ become A-z
     __m128i keepCase;           // each letter keeps its case
     __m128i toLower;            // every letter becomes small
-    __m128i fullLettersChange;  // full-width letters change width or case
-    __m128i halfLettersChange;  // half-width letters widen or change case
-    __m128i halfDigitsChange;   // half-width digits widen
     // The same, 16 bits wide.
     unsigned spacesBits, digitsToHalfBits, lettersToHalfBits;
     bool digitsToFull, lettersToFull;  // a block with one to widen goes to the character walk
     bool widens;                       // either of them
     bool caseOfFullLetters;            // full-width letters change case and stay full-width
+    // A range of bytes as InRange takes it, for the quick test of a block:
+    // trail bytes after 82 that the map changes (0-9, A-z of full width),
+    // and single bytes that it changes (half-width digits that widen, half-
+    // width letters that widen or change case). The ranges may hold a few
+    // bytes more, which only sends a block on to the full test.
+    __m128i trailsOf82Bias, trailsOf82Below;
+    __m128i singlesBias, singlesBelow;
 };
+
+// The arguments of InRange(v, lo, hi), worked out once: an empty range when
+// lo > hi.
+void SetRange(__m128i* bias, __m128i* below, int lo, int hi)
+{
+    *bias = Splat(0x80 - lo);
+    *below = lo <= hi ? Splat(hi - lo - 0x7F) : Splat(-0x80);
+}
+
+inline __m128i InRange(__m128i v, __m128i bias, __m128i below)
+{
+    return _mm_cmplt_epi8(_mm_add_epi8(v, bias), below);
+}
 
 inline __m128i All(bool on) { return on ? _mm_set1_epi8(-1) : _mm_setzero_si128(); }
 
@@ -155,9 +172,6 @@ Plan MakePlan(const CharMap& map)
     plan.lettersToHalf = All(map.letters == WIDTH_HALF);
     plan.keepCase = All(map.letterCase == CASE_SAME);
     plan.toLower = All(map.letterCase == CASE_LOWER);
-    plan.fullLettersChange = All(map.letters == WIDTH_HALF || map.letterCase != CASE_SAME);
-    plan.halfDigitsChange = All(map.digits == WIDTH_FULL);
-    plan.halfLettersChange = All(map.letters == WIDTH_FULL || map.letterCase != CASE_SAME);
     plan.spacesBits = map.spaces ? 0xFFFF : 0;
     plan.digitsToHalfBits = map.digits == WIDTH_HALF ? 0xFFFF : 0;
     plan.lettersToHalfBits = map.letters == WIDTH_HALF ? 0xFFFF : 0;
@@ -165,6 +179,14 @@ Plan MakePlan(const CharMap& map)
     plan.lettersToFull = map.letters == WIDTH_FULL;
     plan.widens = plan.digitsToFull || plan.lettersToFull;
     plan.caseOfFullLetters = map.letters != WIDTH_HALF && map.letterCase != CASE_SAME;
+    const bool fullLettersChange = map.letters == WIDTH_HALF || map.letterCase != CASE_SAME;
+    const bool halfLettersChange = map.letters == WIDTH_FULL || map.letterCase != CASE_SAME;
+    SetRange(&plan.trailsOf82Bias, &plan.trailsOf82Below,
+             map.digits == WIDTH_HALF ? 0x4F : fullLettersChange ? 0x60 : 1,
+             fullLettersChange ? 0x9A : map.digits == WIDTH_HALF ? 0x58 : 0);
+    SetRange(&plan.singlesBias, &plan.singlesBelow,
+             plan.digitsToFull ? 0x30 : halfLettersChange ? 0x41 : 1,
+             halfLettersChange ? 0x7A : plan.digitsToFull ? 0x39 : 0);
     return plan;
 }
 
@@ -211,10 +233,9 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
     // and so cheap to convert, that a test for them costs more than it saves.
     if (kLetters && !kCount) {
         const __m128i touched =
-            Or(Or(And(plan.spaces, Or(space, ideographicSpace)), And(plan.digitsToHalf, fullDigit)),
-               Or(And(plan.fullLettersChange, fullLetter),
-                  Or(And(plan.halfLettersChange, halfLetter),
-                     And(plan.halfDigitsChange, InRange(v, 0x30, 0x39)))));
+            Or(And(plan.spaces, Or(space, ideographicSpace)),
+               Or(And(is82, InRange(next, plan.trailsOf82Bias, plan.trailsOf82Below)),
+                  InRange(v, plan.singlesBias, plan.singlesBelow)));
         if ((Bits(touched) & starts) == 0) {
             carry->halfEnds = 0;
             carry->fullEnds = 0;
