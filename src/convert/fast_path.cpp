@@ -243,6 +243,24 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
         }
     }
 
+    if (kLook == 0) {
+        // Blanks alone. A 20 or an 81 40 that is not at a character start
+        // is rare, so the starts are spread over the bytes only for it.
+        const __m128i blank = Or(space, ideographicSpace);
+        unsigned ideographicSpaces = Bits(ideographicSpace);
+        if (((Bits(space) | ideographicSpaces) & ~starts) == 0) {
+            out->bytes = Select(And(plan.spaces, blank), Splat(0x5F), out->bytes);
+        } else {
+            const __m128i atStart = Bytes(starts);
+            out->bytes = Select(And(plan.spaces, And(atStart, blank)), Splat(0x5F), out->bytes);
+            ideographicSpaces &= starts;
+        }
+        const unsigned dropLeads = ideographicSpaces & plan.spacesBits;
+        out->keep &= ~(dropLeads << 1);
+        carry->dropTrail = (dropLeads >> 15) & 1;
+        return true;
+    }
+
     const __m128i atStart = Bytes(starts);
     unsigned halfLetters = 0, fullLetters = 0;
     __m128i fullLower = _mm_setzero_si128(), halfLower = fullLower;
