@@ -124,7 +124,8 @@ struct Block {
 
 // What a block must look at, fixed for a whole name, so that the compiler
 // leaves the rest out of the loop: letters and digits (or blanks alone),
-// capitalising, counting.
+// capitalising, counting. Counting, needed for long names only, takes every
+// map in one loop that looks at everything.
 const unsigned LOOK_LETTERS = 1, LOOK_CAPITALIZE = 2, LOOK_COUNT = 4;
 
 // The map, as masks to combine with rather than choices to branch on.
@@ -140,6 +141,7 @@ struct Plan {
     bool digitsToFull, lettersToFull;  // a block with one to widen goes to the character walk
     bool widens;                       // either of them
     bool caseOfFullLetters;            // full-width letters change case and stay full-width
+    bool capitalize;
     // A range of bytes as InRange takes it, for the quick test of a block:
     // trail bytes after 82 that the map changes (0-9, A-z of full width),
     // and single bytes that it changes (half-width digits that widen, half-
@@ -179,6 +181,7 @@ Plan MakePlan(const CharMap& map)
     plan.lettersToFull = map.letters == WIDTH_FULL;
     plan.widens = plan.digitsToFull || plan.lettersToFull;
     plan.caseOfFullLetters = map.letters != WIDTH_HALF && map.letterCase != CASE_SAME;
+    plan.capitalize = map.letterCase == CASE_CAPITALIZE;
     const bool fullLettersChange = map.letters == WIDTH_HALF || map.letterCase != CASE_SAME;
     const bool halfLettersChange = map.letters == WIDTH_FULL || map.letterCase != CASE_SAME;
     SetRange(&plan.trailsOf82Bias, &plan.trailsOf82Below,
@@ -305,7 +308,7 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
         // 0xFF at the letters that end up small.
         __m128i small = Or(And(plan.keepCase, Or(halfLower, fullLower)),
                            And(plan.toLower, Or(halfLetter, fullLetter)));
-        if (kCapitalize) {
+        if (kCapitalize && plan.capitalize) {
             // Letters by the width they end up with, and the byte each ends
             // on; bit 0 may be a letter begun in the block before. A letter
             // right after one of the same width continues a word.
@@ -536,9 +539,6 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
     case LOOK_LETTERS: return WalkBlocks<LOOK_LETTERS>(readAt, writeAt, word, plan, counts);
     case LOOK_LETTERS | LOOK_CAPITALIZE:
         return WalkBlocks<LOOK_LETTERS | LOOK_CAPITALIZE>(readAt, writeAt, word, plan, counts);
-    case LOOK_COUNT: return WalkBlocks<LOOK_COUNT>(readAt, writeAt, word, plan, counts);
-    case LOOK_LETTERS | LOOK_COUNT:
-        return WalkBlocks<LOOK_LETTERS | LOOK_COUNT>(readAt, writeAt, word, plan, counts);
     default:
         return WalkBlocks<LOOK_LETTERS | LOOK_CAPITALIZE | LOOK_COUNT>(readAt, writeAt, word, plan,
                                                                       counts);
