@@ -59,10 +59,10 @@ CharCounts ApplyNarrowingCharMap(char* name, const CharMap& map);
 // the result would not fit in capacity bytes (terminator included).
 bool ApplyCharMap(char* name, size_t capacity, const CharMap& map);
 
-// The fast path over blocks of 16 bytes (fast_path.cpp). It is built where
-// SSE2 is part of the target (every x86-64 compiler) unless
-// BLANKMENDER_FAST_PATH is 0; everywhere else the character walk in
-// convert.cpp does all the work. Both give the same bytes.
+// The fast path over blocks of 16 bytes (fast_path.cpp). It is built for
+// x86-64, where SSE2 is always there, unless BLANKMENDER_FAST_PATH is 0;
+// everywhere else the character walk in convert.cpp does all the work. Both
+// give the same bytes.
 #ifndef BLANKMENDER_FAST_PATH
 #define BLANKMENDER_FAST_PATH 1
 #endif
@@ -74,8 +74,9 @@ bool ApplyCharMap(char* name, size_t capacity, const CharMap& map);
 // the bytes added so far), and adding to *counts unless it is null; *word is
 // the character just before *read. Returns true when the name is done, the
 // tail from the new terminator to the old one cleared. Returns false at the
-// first block it leaves to the character walk (one that would widen), with
-// *read, *write and *word moved to that block's first character.
+// first block it leaves to the character walk (one with a digit to widen,
+// or the first of all when map widens letters), with *read, *write and
+// *word moved to that block's first character.
 bool FastWalk(unsigned char** read, unsigned char** write, WordState* word, const CharMap& map,
               CharCounts* counts);
 #else

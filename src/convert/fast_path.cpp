@@ -1,7 +1,8 @@
 // The fast path: the same conversions as the character walk in convert.cpp,
 // 16 bytes at a time with SSE2: the whole name for a map that widens
-// nothing, and for one that widens, the blocks before the first that holds
-// something to widen.
+// nothing; for one that widens digits, the blocks before the first that
+// holds a digit. A map that widens letters is left to the walk at once:
+// nearly every name has a letter in its first block.
 //
 // Where characters start. In Shift-JIS a byte starts a character unless the
 // byte before it is a lead byte (81-9F, E0-FC) that itself starts one. A
@@ -138,14 +139,13 @@ struct Plan {
     __m128i toLower;            // every letter becomes small
     // The same, 16 bits wide.
     unsigned spacesBits, digitsToHalfBits, lettersToHalfBits;
-    bool digitsToFull, lettersToFull;  // a block with one to widen goes to the character walk
-    bool widens;                       // either of them
+    bool digitsToFull;                 // a block with a digit goes to the character walk
     bool caseOfFullLetters;            // full-width letters change case and stay full-width
     bool capitalize;
     // A range of bytes as InRange takes it, for the quick test of a block:
     // trail bytes after 82 that the map changes (0-9, A-z of full width),
     // and single bytes that it changes (half-width digits that widen, half-
-    // width letters that widen or change case). The ranges may hold a few
+    // width letters that change case). The ranges may hold a few
     // bytes more, which only sends a block on to the full test.
     __m128i trailsOf82Bias, trailsOf82Below;
     __m128i singlesBias, singlesBelow;
@@ -178,12 +178,10 @@ Plan MakePlan(const CharMap& map)
     plan.digitsToHalfBits = map.digits == WIDTH_HALF ? 0xFFFF : 0;
     plan.lettersToHalfBits = map.letters == WIDTH_HALF ? 0xFFFF : 0;
     plan.digitsToFull = map.digits == WIDTH_FULL;
-    plan.lettersToFull = map.letters == WIDTH_FULL;
-    plan.widens = plan.digitsToFull || plan.lettersToFull;
     plan.caseOfFullLetters = map.letters != WIDTH_HALF && map.letterCase != CASE_SAME;
     plan.capitalize = map.letterCase == CASE_CAPITALIZE;
     const bool fullLettersChange = map.letters == WIDTH_HALF || map.letterCase != CASE_SAME;
-    const bool halfLettersChange = map.letters == WIDTH_FULL || map.letterCase != CASE_SAME;
+    const bool halfLettersChange = map.letterCase != CASE_SAME;
     SetRange(&plan.trailsOf82Bias, &plan.trailsOf82Below,
              map.digits == WIDTH_HALF ? 0x4F : fullLettersChange ? 0x60 : 1,
              fullLettersChange ? 0x9A : map.digits == WIDTH_HALF ? 0x58 : 0);
@@ -194,7 +192,7 @@ Plan MakePlan(const CharMap& map)
 }
 
 // Converts the block v, whose byte i + 1 is byte i of next. Returns false,
-// changing nothing, when the block holds a character that map widens.
+// changing nothing, when the block holds a digit that map widens.
 template <unsigned kLook>
 inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry,
                          CharCounts* counts, Block* out)
@@ -268,14 +266,9 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
     unsigned halfLetters = 0, fullLetters = 0;
     __m128i fullLower = _mm_setzero_si128(), halfLower = fullLower;
     if (kLetters || kCount) {
-        if (plan.widens) {
-            const unsigned halfDigits = Bits(And(atStart, InRange(v, 0x30, 0x39)));
-            halfLetter = And(atStart, halfLetter);
-            if ((plan.digitsToFull && halfDigits != 0) ||
-                (plan.lettersToFull && Bits(halfLetter) != 0)) {
-                *carry = in;
-                return false;
-            }
+        if (plan.digitsToFull && Bits(And(atStart, InRange(v, 0x30, 0x39))) != 0) {
+            *carry = in;
+            return false;
         }
         fullDigit = And(atStart, fullDigit);
         fullLower = And(fullLetter, InRange(next, 0x81, 0x9A));
@@ -528,6 +521,8 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& pl
 bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& map,
               CharCounts* counts)
 {
+    if (map.letters == WIDTH_FULL)
+        return false;
     const Plan plan = MakePlan(map);
     const bool letters =
         map.digits != WIDTH_SAME || map.letters != WIDTH_SAME || map.letterCase != CASE_SAME;
