@@ -142,6 +142,7 @@ struct Plan {
     bool digitsToFull;                 // a block with a digit goes to the character walk
     bool caseOfFullLetters;            // full-width letters change case and stay full-width
     bool capitalize;
+    bool caseSame;
     // A range of bytes as InRange takes it, for the quick test of a block:
     // trail bytes after 82 that the map changes (0-9, A-z of full width),
     // and single bytes that it changes (half-width digits that widen, half-
@@ -180,6 +181,7 @@ Plan MakePlan(const CharMap& map)
     plan.digitsToFull = map.digits == WIDTH_FULL;
     plan.caseOfFullLetters = map.letters != WIDTH_HALF && map.letterCase != CASE_SAME;
     plan.capitalize = map.letterCase == CASE_CAPITALIZE;
+    plan.caseSame = map.letterCase == CASE_SAME;
     const bool fullLettersChange = map.letters == WIDTH_HALF || map.letterCase != CASE_SAME;
     const bool halfLettersChange = map.letterCase != CASE_SAME;
     SetRange(&plan.trailsOf82Bias, &plan.trailsOf82Below,
@@ -262,7 +264,15 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
         return true;
     }
 
-    const __m128i atStart = Bytes(starts);
+    // The starts spread over the bytes, to keep what was found to the
+    // characters. They are often not needed when no case changes: a letter
+    // found in a trail byte then stays as it is anyway, and the rest is found
+    // at a lead or a one-byte character, except in rare names.
+    __m128i atStart = _mm_set1_epi8(-1);
+    if (kCount || !plan.caseSame || plan.digitsToFull ||
+        (Bits(Or(Or(fullDigit, fullLetter), And(plan.spaces, Or(space, ideographicSpace)))) &
+         ~starts) != 0)
+        atStart = Bytes(starts);
     unsigned halfLetters = 0, fullLetters = 0;
     __m128i fullLower = _mm_setzero_si128(), halfLower = fullLower;
     if (kLetters || kCount) {
