@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
 # Times the half-width job (full-width digits and letters to half width) of
 # `halfwidth` against `nkf -Z0` on the same generated file of names, side by
-# side in one run, and checks that both give the same bytes.
+# side in one run, on each corpus mix, and checks that both give the same
+# bytes. With the fast path built (the default), `halfwidth_scalar`, the same
+# program on the character walk alone, runs beside them and must give the
+# same bytes too.
 #
-#   bench/compare-nkf.sh [BUILD_DIR] [MEGABYTES] [RUNS]
+#   bench/compare-nkf.sh [BUILD_DIR] [MEGABYTES] [RUNS] [MIXES]
 #
 # BUILD_DIR defaults to build/native and must already hold bench/halfwidth
 # and bench/make_corpus (this script builds nothing). The file holds
 # MEGABYTES * 10^6 bytes of names (default 64); each program runs RUNS times
-# (default 3), alternating, and its fastest run counts.
+# (default 3), alternating, and its fastest run counts. MIXES is "1 2" by
+# default (make_corpus -x).
 #
 # nkf flags: -S Shift-JIS in, -s Shift-JIS out, -x keep half-width katakana
 # (nkf would otherwise widen them), -m0 no MIME decoding, -Z0 full-width
@@ -20,8 +24,10 @@ set -euo pipefail
 build=${1:-build/native}
 megabytes=${2:-64}
 runs=${3:-3}
+mixes=${4:-1 2}
 
 halfwidth=$build/bench/halfwidth
+scalar=$build/bench/halfwidth_scalar
 make_corpus=$build/bench/make_corpus
 for tool in "$halfwidth" "$make_corpus"; do
   if [ ! -x "$tool" ]; then
@@ -29,15 +35,11 @@ for tool in "$halfwidth" "$make_corpus"; do
     exit 2
   fi
 done
+[ -x "$scalar" ] || scalar=
 command -v nkf >/dev/null || { echo "nkf is not installed" >&2; exit 2; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-
-"$make_corpus" -m "$megabytes" -o "$work/names.txt"
-bytes=$(wc -c < "$work/names.txt")
-lines=$(wc -l < "$work/names.txt")
-cat "$work/names.txt" > /dev/null # into the page cache before any timing
 
 elapsed_ns() {
   local start end
@@ -47,33 +49,52 @@ elapsed_ns() {
   echo $((end - start))
 }
 
-best_ours=
-best_nkf=
-for ((i = 1; i <= runs; i++)); do
-  t=$(elapsed_ns sh -c '"$1" < "$2" > "$3"' halfwidth "$halfwidth" "$work/names.txt" "$work/ours.txt")
-  if [ -z "$best_ours" ] || [ "$t" -lt "$best_ours" ]; then best_ours=$t; fi
-  t=$(elapsed_ns sh -c 'nkf -Z0 -S -s -x -m0 < "$1" > "$2"' nkf "$work/names.txt" "$work/nkf.txt")
-  if [ -z "$best_nkf" ] || [ "$t" -lt "$best_nkf" ]; then best_nkf=$t; fi
+status=0
+for mix in $mixes; do
+  "$make_corpus" -m "$megabytes" -x "$mix" -o "$work/names.txt"
+  bytes=$(wc -c < "$work/names.txt")
+  lines=$(wc -l < "$work/names.txt")
+  cat "$work/names.txt" > /dev/null # into the page cache before any timing
+
+  best_ours= best_scalar= best_nkf=
+  for ((i = 1; i <= runs; i++)); do
+    t=$(elapsed_ns sh -c '"$1" < "$2" > "$3"' halfwidth "$halfwidth" "$work/names.txt" "$work/ours.txt")
+    if [ -z "$best_ours" ] || [ "$t" -lt "$best_ours" ]; then best_ours=$t; fi
+    if [ -n "$scalar" ]; then
+      t=$(elapsed_ns sh -c '"$1" < "$2" > "$3"' halfwidth "$scalar" "$work/names.txt" "$work/scalar.txt")
+      if [ -z "$best_scalar" ] || [ "$t" -lt "$best_scalar" ]; then best_scalar=$t; fi
+    fi
+    t=$(elapsed_ns sh -c 'nkf -Z0 -S -s -x -m0 < "$1" > "$2"' nkf "$work/names.txt" "$work/nkf.txt")
+    if [ -z "$best_nkf" ] || [ "$t" -lt "$best_nkf" ]; then best_nkf=$t; fi
+  done
+
+  line() {
+    printf '  %-28s %8.3f s  %8s MB/s  %6sx nkf\n' "$1" \
+      "$(awk -v n="$2" 'BEGIN { print n / 1e9 }')" \
+      "$(awk -v b="$bytes" -v ns="$2" 'BEGIN { printf "%.1f", b / 1e6 / (ns / 1e9) }')" \
+      "$(awk -v a="$best_nkf" -v b="$2" 'BEGIN { printf "%.2f", a / b }')"
+  }
+  echo "mix $mix: $lines names, $bytes bytes; best of $runs runs each, file in, file out"
+  line "halfwidth" "$best_ours"
+  [ -z "$scalar" ] || line "halfwidth_scalar" "$best_scalar"
+  line "nkf -Z0 -S -s -x -m0" "$best_nkf"
+  ratio=$(awk -v a="$best_nkf" -v b="$best_ours" 'BEGIN { printf "%.2f", a / b }')
+  verdict=$(awk -v r="$ratio" 'BEGIN { print (r >= 8 ? "met" : "MISSED") }')
+  echo "  ratio halfwidth / nkf: ${ratio}x (target >= 8x: $verdict)"
+
+  ours_bytes=$(wc -c < "$work/ours.txt")
+  echo "  bytes removed: halfwidth $((bytes - ours_bytes)), nkf $((bytes - $(wc -c < "$work/nkf.txt")))"
+  if [ -n "$scalar" ] && ! cmp -s "$work/ours.txt" "$work/scalar.txt"; then
+    echo "  outputs: halfwidth and halfwidth_scalar DIFFER"
+    status=1
+  fi
+  if cmp -s "$work/ours.txt" "$work/nkf.txt"; then
+    echo "  outputs: identical ($ours_bytes bytes)"
+  else
+    differing=$(diff "$work/ours.txt" "$work/nkf.txt" | grep -c '^<' || true)
+    echo "  outputs: DIFFER from nkf on $differing lines; first difference:"
+    diff "$work/ours.txt" "$work/nkf.txt" | head -4 | od -An -c | head -12
+    status=1
+  fi
 done
-
-mbs() { awk -v b="$bytes" -v ns="$1" 'BEGIN { printf "%.1f", b / 1e6 / (ns / 1e9) }'; }
-ours_mbs=$(mbs "$best_ours")
-nkf_mbs=$(mbs "$best_nkf")
-ratio=$(awk -v a="$best_nkf" -v b="$best_ours" 'BEGIN { printf "%.2f", a / b }')
-
-echo "input: $lines names, $bytes bytes; best of $runs runs each, file in, file out"
-printf '  %-28s %8.3f s  %8s MB/s\n' "halfwidth" "$(awk -v n="$best_ours" 'BEGIN { print n / 1e9 }')" "$ours_mbs"
-printf '  %-28s %8.3f s  %8s MB/s\n' "nkf -Z0 -S -s -x -m0" "$(awk -v n="$best_nkf" 'BEGIN { print n / 1e9 }')" "$nkf_mbs"
-verdict=$(awk -v r="$ratio" 'BEGIN { print (r >= 3 ? "met" : "MISSED") }')
-echo "  ratio halfwidth / nkf: ${ratio}x (target >= 3x: $verdict)"
-
-ours_bytes=$(wc -c < "$work/ours.txt")
-echo "  bytes removed: halfwidth $((bytes - ours_bytes)), nkf $((bytes - $(wc -c < "$work/nkf.txt")))"
-if cmp -s "$work/ours.txt" "$work/nkf.txt"; then
-  echo "outputs: identical ($ours_bytes bytes)"
-else
-  differing=$(diff "$work/ours.txt" "$work/nkf.txt" | grep -c '^<' || true)
-  echo "outputs: DIFFER on $differing lines; first difference:"
-  diff "$work/ours.txt" "$work/nkf.txt" | head -4 | od -An -c | head -12
-  exit 1
-fi
+exit $status

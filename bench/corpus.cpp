@@ -220,8 +220,15 @@ void PutEnglishWord(Scratch* s, CorpusRandom* random, bool fullWidth)
     }
 }
 
-void PutSeparator(Scratch* s, CorpusRandom* random)
+void PutSeparator(Scratch* s, CorpusRandom* random, CorpusMix mix)
 {
+    if (mix == MIX_ALNUM) {
+        if (Chance(random, 50))
+            PutByte(s, 0x20);
+        else
+            PutPair(s, 0x81, 0x40);
+        return;
+    }
     static const char ascii[] = "___---..()[]~#&+,!@='%$;{}^`";
     const unsigned r = Below(random, 100);
     if (r < 35) {
@@ -242,27 +249,36 @@ void PutSeparator(Scratch* s, CorpusRandom* random)
     }
 }
 
-void PutToken(Scratch* s, CorpusRandom* random)
+// Percent of tokens of each kind, as running totals: kanji, hiragana,
+// katakana, half-width katakana, digits, full-width digits, English words,
+// full-width English words; separators take the rest.
+const unsigned TOKEN_MIX[][8] = {
+    {20, 28, 40, 45, 54, 59, 70, 76},  // MIX_JAPANESE
+    {15, 22, 31, 35, 46, 50, 72, 78},  // MIX_ALNUM
+};
+
+void PutToken(Scratch* s, CorpusRandom* random, CorpusMix mix)
 {
+    const unsigned* const upTo = TOKEN_MIX[mix == MIX_ALNUM ? 1 : 0];
     const unsigned r = Below(random, 100);
-    if (r < 20)
+    if (r < upTo[0])
         PutKanjiWord(s, random);
-    else if (r < 28)
+    else if (r < upTo[1])
         PutHiragana(s, random);
-    else if (r < 40)
+    else if (r < upTo[2])
         PutKatakana(s, random);
-    else if (r < 45)
+    else if (r < upTo[3])
         PutHalfWidthKatakana(s, random);
-    else if (r < 54)
+    else if (r < upTo[4])
         PutDigits(s, random, false);
-    else if (r < 59)
+    else if (r < upTo[5])
         PutDigits(s, random, true);
-    else if (r < 70)
+    else if (r < upTo[6])
         PutEnglishWord(s, random, false);
-    else if (r < 76)
+    else if (r < upTo[7])
         PutEnglishWord(s, random, true);
     else
-        PutSeparator(s, random);
+        PutSeparator(s, random, mix);
 }
 
 bool IsGeneratedLead(unsigned char b)
@@ -277,7 +293,7 @@ void SeedCorpusRandom(CorpusRandom* random, uint64_t seed)
     random->state = seed;
 }
 
-size_t MakeNameOfLength(CorpusRandom* random, char* out, size_t length)
+size_t MakeNameOfLength(CorpusRandom* random, char* out, size_t length, CorpusMix mix)
 {
     if (length > CORPUS_MAX_LENGTH * 2)
         length = CORPUS_MAX_LENGTH * 2;
@@ -286,7 +302,7 @@ size_t MakeNameOfLength(CorpusRandom* random, char* out, size_t length)
     size_t done = 0;
     while (done < length) {
         // Tokens are whole characters: keep those that fit in length.
-        PutToken(&s, random);
+        PutToken(&s, random, mix);
         size_t end = done;
         while (end < s.used) {
             const size_t next = end + (IsGeneratedLead(s.bytes[end]) ? 2 : 1);
@@ -309,14 +325,14 @@ size_t MakeNameOfLength(CorpusRandom* random, char* out, size_t length)
     return length;
 }
 
-size_t MakeNextName(CorpusRandom* random, char* out)
+size_t MakeNextName(CorpusRandom* random, char* out, CorpusMix mix)
 {
     size_t length;
-    if (Chance(random, 70))
+    if (Chance(random, mix == MIX_ALNUM ? 76 : 70))
         length = CORPUS_MIN_LENGTH + Below(random, 71);
     else
         length = 80 + Below(random, CORPUS_MAX_LENGTH - 80 + 1);
-    return MakeNameOfLength(random, out, length);
+    return MakeNameOfLength(random, out, length, mix);
 }
 
 namespace {
@@ -331,7 +347,7 @@ void AddName(Corpus* corpus, const char* name, size_t length)
 
 } // namespace
 
-Corpus MakeCorpus(size_t count, uint64_t seed)
+Corpus MakeCorpus(size_t count, uint64_t seed, CorpusMix mix)
 {
     Corpus corpus;
     corpus.bytes = 0;
@@ -340,13 +356,13 @@ Corpus MakeCorpus(size_t count, uint64_t seed)
     SeedCorpusRandom(&random, seed);
     char name[CORPUS_MAX_LENGTH + 1];
     for (size_t i = 0; i < count; ++i) {
-        const size_t length = MakeNextName(&random, name);
+        const size_t length = MakeNextName(&random, name, mix);
         AddName(&corpus, name, length);
     }
     return corpus;
 }
 
-Corpus MakeFixedLengthCorpus(size_t count, size_t length, uint64_t seed)
+Corpus MakeFixedLengthCorpus(size_t count, size_t length, uint64_t seed, CorpusMix mix)
 {
     Corpus corpus;
     corpus.bytes = 0;
@@ -355,7 +371,7 @@ Corpus MakeFixedLengthCorpus(size_t count, size_t length, uint64_t seed)
     SeedCorpusRandom(&random, seed);
     char name[CORPUS_MAX_LENGTH * 2 + 1];
     for (size_t i = 0; i < count; ++i) {
-        AddName(&corpus, name, MakeNameOfLength(&random, name, length));
+        AddName(&corpus, name, MakeNameOfLength(&random, name, length, mix));
     }
     return corpus;
 }

@@ -18,6 +18,10 @@ struct CharMap {
     Case letterCase;  // applied after the width, to letters of both widths
 };
 
+// What capitalising needs to know of the character just before a position:
+// a word is a run of letters of one width (after the width conversion).
+enum WordState : unsigned char { NO_WORD, HALF_WORD, FULL_WORD };
+
 // Whether map makes any character longer.
 inline bool Widens(const CharMap& map)
 {
@@ -54,3 +58,27 @@ CharCounts ApplyNarrowingCharMap(char* name, const CharMap& map);
 // Applies map to name in place. Returns false, leaving name unchanged, when
 // the result would not fit in capacity bytes (terminator included).
 bool ApplyCharMap(char* name, size_t capacity, const CharMap& map);
+
+// The fast path over blocks of 16 bytes (fast_path.cpp). It is built for
+// x86-64, where SSE2 is always there, unless BLANKMENDER_FAST_PATH is 0;
+// everywhere else the character walk in convert.cpp does all the work. Both
+// give the same bytes.
+#ifndef BLANKMENDER_FAST_PATH
+#define BLANKMENDER_FAST_PATH 1
+#endif
+#if BLANKMENDER_FAST_PATH && (defined(__x86_64__) || defined(_M_X64))
+#define BLANKMENDER_SSE2_WALK 1
+
+// Carries out map from *read (a character start) to the terminator, writing
+// at *write as the character walk does (write at or before read, by at least
+// the bytes added so far), and adding to *counts unless it is null; *word is
+// the character just before *read. Returns true when the name is done, the
+// tail from the new terminator to the old one cleared. Returns false at the
+// first block it leaves to the character walk (one with a digit to widen,
+// or the first of all when map widens letters), with *read, *write and
+// *word moved to that block's first character.
+bool FastWalk(unsigned char** read, unsigned char** write, WordState* word, const CharMap& map,
+              CharCounts* counts);
+#else
+#define BLANKMENDER_SSE2_WALK 0
+#endif

@@ -17,13 +17,14 @@ typedef unsigned char uchar;
 // Trail bytes after lead byte 0x82.
 inline bool IsFullDigitTrail(uchar t) { return t >= 0x4F && t <= 0x58; }  // ０-９
 
-// The walk itself: reads the name at read and writes the result at write.
+// The character walk: reads the name at read and writes the result at write.
 // write may equal read, or lie before it by at least the bytes the map adds
 // up to any point, so no byte is overwritten before it is read. Every byte
 // from the new terminator up to the old one ends up zero. With kCount, the
-// characters read are counted into *counts, which must start at zero.
+// characters read are added to *counts. word is the character before read.
 template <bool kCount>
-void Walk(const uchar* read, uchar* write, const CharMap& map, CharCounts* counts)
+void CharWalk(const uchar* read, uchar* write, const CharMap& map, CharCounts* counts,
+              WordState word)
 {
     const uchar* const start = read;
     // Locals, not map's fields: a write through a byte pointer could alias
@@ -34,7 +35,6 @@ void Walk(const uchar* read, uchar* write, const CharMap& map, CharCounts* count
     const Case letterCase = map.letterCase;
     // Capitalising starts a word at a letter that does not follow a letter
     // of the same width.
-    enum { NO_WORD, HALF_WORD, FULL_WORD } word = NO_WORD;
     for (;;) {
         const uchar c = *read;
         int letter;  // 0-25 for A-Z
@@ -98,7 +98,7 @@ void Walk(const uchar* read, uchar* write, const CharMap& map, CharCounts* count
             } else {
                 if (c == 0) {
                     if (kCount)
-                        counts->length = static_cast<size_t>(read - start);
+                        counts->length += static_cast<size_t>(read - start);
                     // Clear what the name no longer occupies, from the new
                     // terminator up to the old one, as shifting would.
                     memset(write, 0, static_cast<size_t>(read - write) + 1);
@@ -144,6 +144,19 @@ void Walk(const uchar* read, uchar* write, const CharMap& map, CharCounts* count
             *write++ = static_cast<uchar>(letter + (upper ? 0x41 : 0x61));
         }
     }
+}
+
+// The walk: the fast path as far as it goes, then the character walk for
+// the rest. *counts, with kCount, must start at zero.
+template <bool kCount>
+void Walk(uchar* read, uchar* write, const CharMap& map, CharCounts* counts)
+{
+    WordState word = NO_WORD;
+#if BLANKMENDER_SSE2_WALK
+    if (FastWalk(&read, &write, &word, map, kCount ? counts : nullptr))
+        return;
+#endif
+    CharWalk<kCount>(read, write, map, counts, word);
 }
 
 // The map with its widening parts taken out (and no case change): what may

@@ -166,6 +166,13 @@ const char* const NAMES[] = {
     "\x82",
     "abc123DEF\x82\x60\x82\x9A\x82\x4F\x82\x58 _.",
     "\x81\x40\x81\x40 \x81\x81\x40\x40",
+    "1\x82\x81\x40" "2 \x81\x40",                                 // 1ａ@2 　: 81 40 as trail, as lead
+    // Longer than a block of 16 bytes: ａ across the first block's end, and
+    // the word it starts; eight ideographic spaces, the first across the
+    // end, before the last byte of the second block.
+    "012345678901234\x82\x81" "bc d\x82\x60\x82\x82 e",
+    ("0123456789ABCDE\x81\x40\x81\x40\x81\x40\x81\x40\x81\x40\x81\x40\x81\x40"
+     "\x81\x40z\x82\x60"),
 };
 
 TEST(Pipeline, EveryWordAgainstReference)

@@ -147,7 +147,7 @@ bool CapitalizeKeepsLetters(const uchar* in, const uchar* out)
     return out[std::strlen(reinterpret_cast<const char*>(in))] == 0;
 }
 
-const size_t ARENA = 64;
+const size_t ARENA = 128;
 
 bool Fail(const Conversion& conv, const char* in, const char* what, const char* got,
           const char* expected)
@@ -253,6 +253,61 @@ TEST(Sweep, TriplesOfTurningBytes)
                     if (!Check(conv, arena.get(), s) || !Check(conv, arena.get(), s + 1))
                         return;
                 }
+    }
+}
+
+// The conversions work on blocks of 16 bytes where they can, so the same
+// turning bytes again, at offsets 14-17 and 30-33 of a name: a double-byte
+// character (an ideographic space, a full-width digit or letter among them)
+// at every position across the ends of the first and second block, a lone
+// lead byte, and the terminator right after, one or two bytes later. What
+// comes before is whole characters that the conversions change and that
+// change the length (an ideographic space, a full-width digit and letter),
+// a kanji whose trail is a lead-range byte, and a letter of either width
+// just before the swept bytes.
+std::string Filler(size_t length)
+{
+    static const char pattern[] = "\x81\x40\x82\x51 \x8C\x82Z\x82\x60\x95\x5C" "1";
+    std::string filler;
+    for (size_t i = 0; filler.size() < length; i = (i + 1) % (sizeof pattern - 1)) {
+        const unsigned char c = static_cast<unsigned char>(pattern[i]);
+        const size_t charLength = Ref::IsLeadByte(c) ? 2 : 1;
+        if (filler.size() + charLength > length)
+            break;
+        filler.append(pattern + i, charLength);
+        i += charLength - 1;
+    }
+    filler.resize(length, 'x');
+    return filler;
+}
+
+TEST(Sweep, AcrossBlockBoundaries)
+{
+    const uchar turning[] = {0x00, 0x20, 0x30, 0x39, 0x40, 0x41, 0x4F, 0x58, 0x5A, 0x5C,
+                             0x5F, 0x60, 0x61, 0x79, 0x7A, 0x7F, 0x80, 0x81, 0x82, 0x9A,
+                             0x9B, 0x9F, 0xA0, 0xA1, 0xDF, 0xE0, 0xFC, 0xFD, 0xFF};
+    const char* const lastBefore[] = {"a", "\x82\x81"};
+    std::unique_ptr<char[]> arena(new char[ARENA]);
+    for (const Conversion& conv : CONVERSIONS) {
+        for (size_t offset : {14, 15, 16, 17, 30, 31, 32, 33}) {
+            for (const char* last : lastBefore) {
+                const std::string prefix = Filler(offset - std::strlen(last)) + last;
+                for (uchar x : turning) {
+                    if (x == 0)
+                        continue;
+                    for (uchar y : turning)
+                        for (const char* suffix : SUFFIXES) {
+                            std::string s = prefix;
+                            s += static_cast<char>(x);
+                            if (y != 0)
+                                s += static_cast<char>(y);
+                            s += suffix;
+                            if (!Check(conv, arena.get(), s.c_str()))
+                                return;
+                        }
+                }
+            }
+        }
     }
 }
 
