@@ -3,6 +3,7 @@
 // back for Windows with code page 932 itself, never the system's.
 #include <windows.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "app/command_line.h"
@@ -94,6 +95,71 @@ bool LongPathName(const wchar_t* path, wchar_t* longPath)
     return length != 0 && length < NAME_BUFFER_SIZE;
 }
 
+// The names in one folder, exactly as the file system spells them, listed
+// once when many paths of a batch lie in it. A path whose name is spelled
+// exactly like a listed one needs no lookup of its own: the lookup could
+// only give that name back. Anything else (another case, a short name, a
+// name an earlier move of the batch made) is looked up as before, and a
+// listed name that a move has taken away since fails at its own move, as
+// its lookup would have. Under Wine a lookup costs a good part of a move.
+const unsigned LIST_AFTER_PATHS = 8;
+const size_t LISTED_NAMES = 8192;
+const size_t LISTED_UNITS = 1 << 18;
+
+struct FolderListing {
+    size_t count; // 0: nothing listed
+    const wchar_t* names[LISTED_NAMES];
+    wchar_t text[LISTED_UNITS];
+};
+
+FolderListing listing;
+
+int CompareNames(const void* a, const void* b)
+{
+    return wcscmp(*static_cast<const wchar_t* const*>(a), *static_cast<const wchar_t* const*>(b));
+}
+
+// Lists folder (with its trailing separator). A folder too large for the
+// listing is not listed at all.
+void ListFolder(const wchar_t* folder)
+{
+    listing.count = 0;
+    wchar_t pattern[NAME_BUFFER_SIZE + 1];
+    const size_t length = wcslen(folder);
+    memcpy(pattern, folder, length * sizeof(wchar_t));
+    pattern[length] = L'*';
+    pattern[length + 1] = L'\0';
+
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(pattern, FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    size_t count = 0;
+    size_t used = 0;
+    bool complete = true;
+    do {
+        const size_t size = wcslen(found.cFileName) + 1;
+        if (count == LISTED_NAMES || used + size > LISTED_UNITS) {
+            complete = false;
+            break;
+        }
+        memcpy(listing.text + used, found.cFileName, size * sizeof(wchar_t));
+        listing.names[count++] = listing.text + used;
+        used += size;
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    if (!complete)
+        return;
+    qsort(listing.names, count, sizeof(listing.names[0]), CompareNames);
+    listing.count = count;
+}
+
+bool IsListed(const wchar_t* name)
+{
+    return listing.count != 0 &&
+           bsearch(&name, listing.names, listing.count, sizeof(listing.names[0]), CompareNames) != nullptr;
+}
+
 // The long form of path, as GetLongPathNameW gives it, but with the folder's
 // long form kept from the previous call when the folder is written the same.
 // Files dropped together share their folder, and resolving it costs one
@@ -104,6 +170,7 @@ bool ResolveLongPath(const wchar_t* path, wchar_t* longPath)
 {
     static WidePath lastFolder;
     static WidePath lastLongFolder;
+    static unsigned pathsInFolder;
 
     size_t separator = LastPathSeparator(path);
     const wchar_t* name = path + separator + 1;
@@ -114,6 +181,8 @@ bool ResolveLongPath(const wchar_t* path, wchar_t* longPath)
 
     if (separator + 1 != wcslen(lastFolder) || wcsncmp(path, lastFolder, separator + 1) != 0) {
         lastFolder[0] = L'\0';
+        listing.count = 0;
+        pathsInFolder = 0;
         WidePath folder;
         memcpy(folder, path, (separator + 1) * sizeof(wchar_t));
         folder[separator + 1] = L'\0';
@@ -129,17 +198,24 @@ bool ResolveLongPath(const wchar_t* path, wchar_t* longPath)
         wcscpy(lastFolder, folder);
     }
 
-    // The entry's long name, as the file system spells it; this also tells
-    // that it exists.
+    if (++pathsInFolder == LIST_AFTER_PATHS)
+        ListFolder(lastFolder);
+
+    // The entry's long name, as the file system spells it; the lookup also
+    // tells that it exists.
     WIN32_FIND_DATAW found;
-    if (!NameOnDisk(path, &found))
-        return false;
+    const wchar_t* longName = name;
+    if (!IsListed(name)) {
+        if (!NameOnDisk(path, &found))
+            return false;
+        longName = found.cFileName;
+    }
     size_t folderLength = wcslen(lastLongFolder);
-    size_t nameLength = wcslen(found.cFileName);
+    size_t nameLength = wcslen(longName);
     if (folderLength + nameLength >= NAME_BUFFER_SIZE)
         return false;
     memcpy(longPath, lastLongFolder, folderLength * sizeof(wchar_t));
-    memcpy(longPath + folderLength, found.cFileName, (nameLength + 1) * sizeof(wchar_t));
+    memcpy(longPath + folderLength, longName, (nameLength + 1) * sizeof(wchar_t));
     return true;
 }
 

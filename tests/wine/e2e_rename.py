@@ -261,6 +261,19 @@ def cases_case_and_bestfit():
         tail=lambda d: " ".join(q(d + "\\" + n) for n in [
             "abc.txt", "ｆｕｌｌ.txt", "mixed Case.dat", "lowdir", "dir one", "cap.txt",
             "DONE.txt"]))
+    # From the eighth path in one folder on, the folder's names are listed
+    # once and a name spelled exactly like a listed one is not looked up
+    # again. Other spellings, a name given twice and a name the batch made
+    # must still come out as they do with a lookup each.
+    many = ["f%d x.txt" % i for i in range(9)]
+    yield dict(
+        name="many paths in one folder: other spellings, a name given twice, a name the batch made",
+        exe="exe-upper",
+        files=many + ["Done.txt", "mixed Case.dat", "Other.txt", "OTHER.TXT"],
+        renames=dict({n: n.upper().replace(" ", "_").replace(".TXT", ".txt") for n in many},
+                     **{"Done.txt": "DONE.txt", "mixed Case.dat": "MIXED_CASE.dat"}),
+        tail=lambda d: " ".join(q(d + "\\" + n) for n in many + [
+            "DONE.txt", "MIXED CASE.DAT", "f0 x.txt", "F0_X.txt", "f1 x.txt", "other.txt"]))
     yield dict(
         name="a name with a character outside code page 932 is renamed, never its look-alike",
         mode="W",
