@@ -124,10 +124,10 @@ struct Block {
 };
 
 // What a block must look at, fixed for a whole name, so that the compiler
-// leaves the rest out of the loop: letters and digits (or blanks alone),
-// capitalising, counting. Counting, needed for long names only, takes every
-// map in one loop that looks at everything.
-const unsigned LOOK_LETTERS = 1, LOOK_CAPITALIZE = 2, LOOK_COUNT = 4;
+// leaves the rest out of the loop: letters and digits (or blanks alone), a
+// change of case, capitalising, counting. Counting, needed for long names
+// only, takes every map in one loop that looks at everything.
+const unsigned LOOK_LETTERS = 1, LOOK_CASE = 2, LOOK_CAPITALIZE = 4, LOOK_COUNT = 8;
 
 // The map, as masks to combine with rather than choices to branch on.
 struct Plan {
@@ -150,6 +150,11 @@ struct Plan {
     // bytes more, which only sends a block on to the full test.
     __m128i trailsOf82Bias, trailsOf82Below;
     __m128i singlesBias, singlesBelow;
+    // Trail bytes after 82 of the full-width characters that become half
+    // width, when no case changes: ０-９, Ａ-Ｚ, ａ-ｚ.
+    __m128i digitTrailsBias, digitTrailsBelow;
+    __m128i capitalTrailsBias, capitalTrailsBelow;
+    __m128i smallTrailsBias, smallTrailsBelow;
 };
 
 // The arguments of InRange(v, lo, hi), worked out once: an empty range when
@@ -190,6 +195,10 @@ Plan MakePlan(const CharMap& map)
     SetRange(&plan.singlesBias, &plan.singlesBelow,
              plan.digitsToFull ? 0x30 : halfLettersChange ? 0x41 : 1,
              halfLettersChange ? 0x7A : plan.digitsToFull ? 0x39 : 0);
+    const bool lettersNarrow = map.letters == WIDTH_HALF;
+    SetRange(&plan.digitTrailsBias, &plan.digitTrailsBelow, 0x4F, map.digits == WIDTH_HALF ? 0x58 : 0);
+    SetRange(&plan.capitalTrailsBias, &plan.capitalTrailsBelow, 0x60, lettersNarrow ? 0x79 : 0);
+    SetRange(&plan.smallTrailsBias, &plan.smallTrailsBelow, 0x81, lettersNarrow ? 0x9A : 0);
     return plan;
 }
 
@@ -231,6 +240,39 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
     __m128i fullDigit = And(is82, InRange(next, 0x4F, 0x58));  // ０-９
     __m128i fullLetter = And(is82, InRange(next, 0x60, 0x9A));  // Ａ-Ｚ, ａ-ｚ and 7A-80 between
     __m128i halfLetter = InRange(Or(v, Splat(0x20)), 0x61, 0x7A);
+
+    if (kLook == LOOK_LETTERS) {
+        // Widths alone, case kept: the full-width digits and letters that
+        // become half width, and blanks, each found once for the quick test
+        // and the conversion alike.
+        if (plan.digitsToFull && (Bits(InRange(v, 0x30, 0x39)) & starts) != 0) {
+            *carry = in;
+            return false;
+        }
+        const __m128i small = InRange(next, plan.smallTrailsBias, plan.smallTrailsBelow);
+        __m128i toHalf = And(is82, Or(Or(InRange(next, plan.digitTrailsBias, plan.digitTrailsBelow),
+                                         InRange(next, plan.capitalTrailsBias, plan.capitalTrailsBelow)),
+                                      small));
+        __m128i blank = And(plan.spaces, space);
+        __m128i wideBlank = And(plan.spaces, ideographicSpace);
+        const unsigned found = Bits(Or(toHalf, Or(blank, wideBlank)));
+        if ((found & starts) == 0)
+            return true;
+        if ((found & ~starts) != 0) {
+            const __m128i atStart = Bytes(starts);
+            toHalf = And(atStart, toHalf);
+            blank = And(atStart, blank);
+            wideBlank = And(atStart, wideBlank);
+        }
+        // 82 4F-58 to 30-39 and 82 60-79 to 41-5A; 82 81-9A to 61-7A, one
+        // less, by adding small (0xFF, that is -1, there).
+        out->bytes = Select(toHalf, _mm_add_epi8(_mm_sub_epi8(next, Splat(0x1F)), small), out->bytes);
+        out->bytes = Select(Or(blank, wideBlank), Splat(0x5F), out->bytes);
+        const unsigned dropLeads = Bits(Or(toHalf, wideBlank));
+        out->keep &= ~(dropLeads << 1);
+        carry->dropTrail = (dropLeads >> 15) & 1;
+        return true;
+    }
     // Most blocks of most names hold nothing a map changes: a few compares,
     // kept where characters start, find those. Blanks alone are so common,
     // and so cheap to convert, that a test for them costs more than it saves.
@@ -537,16 +579,17 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
     const bool letters =
         map.digits != WIDTH_SAME || map.letters != WIDTH_SAME || map.letterCase != CASE_SAME;
     const unsigned look = (letters ? LOOK_LETTERS : 0u) |
+                          (map.letterCase != CASE_SAME ? LOOK_CASE : 0u) |
                           (map.letterCase == CASE_CAPITALIZE ? LOOK_CAPITALIZE : 0u) |
                           (counts != nullptr ? LOOK_COUNT : 0u);
+    const unsigned all = LOOK_LETTERS | LOOK_CASE | LOOK_CAPITALIZE;
     switch (look) {
     case 0: return WalkBlocks<0>(readAt, writeAt, word, plan, counts);
     case LOOK_LETTERS: return WalkBlocks<LOOK_LETTERS>(readAt, writeAt, word, plan, counts);
-    case LOOK_LETTERS | LOOK_CAPITALIZE:
-        return WalkBlocks<LOOK_LETTERS | LOOK_CAPITALIZE>(readAt, writeAt, word, plan, counts);
-    default:
-        return WalkBlocks<LOOK_LETTERS | LOOK_CAPITALIZE | LOOK_COUNT>(readAt, writeAt, word, plan,
-                                                                      counts);
+    case LOOK_LETTERS | LOOK_CASE:
+        return WalkBlocks<LOOK_LETTERS | LOOK_CASE>(readAt, writeAt, word, plan, counts);
+    case all: return WalkBlocks<all>(readAt, writeAt, word, plan, counts);
+    default: return WalkBlocks<all | LOOK_COUNT>(readAt, writeAt, word, plan, counts);
     }
 }
 
