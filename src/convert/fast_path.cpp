@@ -172,7 +172,7 @@ inline __m128i InRange(__m128i v, __m128i bias, __m128i below)
 
 inline __m128i All(bool on) { return on ? _mm_set1_epi8(-1) : _mm_setzero_si128(); }
 
-Plan MakePlan(const CharMap& map)
+inline Plan MakePlan(const CharMap& map)
 {
     Plan plan;
     plan.spaces = All(map.spaces);
@@ -215,7 +215,8 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
     // As if byte 0 started a character; if it is a trail instead, the starts
     // in a run of leads from byte 0 are the other ones. The carried bit
     // comes in only at the end, so that the next block need not wait long.
-    const unsigned leads = Bits(Or(InRange(v, 0x81, 0x9F), InRange(v, 0xE0, 0xFC)));
+    // Flipping bit 5 brings the lead bytes 81-9F and E0-FC together, A1-DC.
+    const unsigned leads = Bits(InRange(_mm_xor_si128(v, Splat(0x20)), 0xA1, 0xDC));
     const unsigned runAtZero = leads & ~(leads + 1);
     const unsigned trailIn = carry->trail;
     const unsigned leadStarts = LeadsAtStarts(leads) ^ (runAtZero & (0u - trailIn));
@@ -422,10 +423,14 @@ __m128i Compact(__m128i v, unsigned drop)
     shift = _mm_add_epi8(shift, _mm_slli_si128(shift, 4));
     shift = _mm_add_epi8(shift, _mm_slli_si128(shift, 8));
     shift = _mm_andnot_si128(dropped, shift);
+    // No byte moves further than the bytes dropped, so the longer steps are
+    // often not needed.
+    const unsigned count = PopCount(drop);
     MoveDown<1>(&v, &shift);
     MoveDown<2>(&v, &shift);
-    MoveDown<4>(&v, &shift);
-    if (PopCount(drop) >= 8)  // no byte moves further than the bytes dropped
+    if (count >= 4)
+        MoveDown<4>(&v, &shift);
+    if (count >= 8)
         MoveDown<8>(&v, &shift);
     return v;
 }
@@ -496,9 +501,11 @@ inline WordState WordBefore(unsigned halfEnd, unsigned fullEnd)
 
 // FastWalk for one set of things to look at.
 template <unsigned kLook>
-bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& plan,
+bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& map,
                 CharCounts* counts)
 {
+    // Made here, where the compiler sees which parts the loop uses.
+    const Plan plan = MakePlan(map);
     uchar* read = *readAt;
     uchar* write = *writeAt;
     uchar* const end = read + std::strlen(reinterpret_cast<const char*>(read));
@@ -575,7 +582,6 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
 {
     if (map.letters == WIDTH_FULL)
         return false;
-    const Plan plan = MakePlan(map);
     const bool letters =
         map.digits != WIDTH_SAME || map.letters != WIDTH_SAME || map.letterCase != CASE_SAME;
     const unsigned look = (letters ? LOOK_LETTERS : 0u) |
@@ -584,12 +590,12 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
                           (counts != nullptr ? LOOK_COUNT : 0u);
     const unsigned all = LOOK_LETTERS | LOOK_CASE | LOOK_CAPITALIZE;
     switch (look) {
-    case 0: return WalkBlocks<0>(readAt, writeAt, word, plan, counts);
-    case LOOK_LETTERS: return WalkBlocks<LOOK_LETTERS>(readAt, writeAt, word, plan, counts);
+    case 0: return WalkBlocks<0>(readAt, writeAt, word, map, counts);
+    case LOOK_LETTERS: return WalkBlocks<LOOK_LETTERS>(readAt, writeAt, word, map, counts);
     case LOOK_LETTERS | LOOK_CASE:
-        return WalkBlocks<LOOK_LETTERS | LOOK_CASE>(readAt, writeAt, word, plan, counts);
-    case all: return WalkBlocks<all>(readAt, writeAt, word, plan, counts);
-    default: return WalkBlocks<all | LOOK_COUNT>(readAt, writeAt, word, plan, counts);
+        return WalkBlocks<LOOK_LETTERS | LOOK_CASE>(readAt, writeAt, word, map, counts);
+    case all: return WalkBlocks<all>(readAt, writeAt, word, map, counts);
+    default: return WalkBlocks<all | LOOK_COUNT>(readAt, writeAt, word, map, counts);
     }
 }
 
