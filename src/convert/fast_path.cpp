@@ -254,9 +254,13 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
         __m128i toHalf = And(is82, Or(Or(InRange(next, plan.digitTrailsBias, plan.digitTrailsBelow),
                                          InRange(next, plan.capitalTrailsBias, plan.capitalTrailsBelow)),
                                       small));
-        __m128i blank = And(plan.spaces, space);
-        __m128i wideBlank = And(plan.spaces, ideographicSpace);
-        const unsigned found = Bits(Or(toHalf, Or(blank, wideBlank)));
+        __m128i blank = _mm_setzero_si128(), wideBlank = blank;
+        unsigned found = Bits(toHalf);
+        if (plan.spacesBits != 0) {
+            blank = space;
+            wideBlank = ideographicSpace;
+            found |= Bits(Or(blank, wideBlank));
+        }
         if ((found & starts) == 0)
             return true;
         if ((found & ~starts) != 0) {
@@ -268,7 +272,8 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
         // 82 4F-58 to 30-39 and 82 60-79 to 41-5A; 82 81-9A to 61-7A, one
         // less, by adding small (0xFF, that is -1, there).
         out->bytes = Select(toHalf, _mm_add_epi8(_mm_sub_epi8(next, Splat(0x1F)), small), out->bytes);
-        out->bytes = Select(Or(blank, wideBlank), Splat(0x5F), out->bytes);
+        if (plan.spacesBits != 0)
+            out->bytes = Select(Or(blank, wideBlank), Splat(0x5F), out->bytes);
         const unsigned dropLeads = Bits(Or(toHalf, wideBlank));
         out->keep &= ~(dropLeads << 1);
         carry->dropTrail = (dropLeads >> 15) & 1;
@@ -547,13 +552,13 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const CharMap&
             *writeAt = write;
             return false;
         }
-        const __m128i result =
-            block.keep == 0xFFFF ? block.bytes : Compact(block.bytes, ~block.keep & 0xFFFF);
+        const bool keepAll = block.keep == 0xFFFF;
+        const __m128i result = keepAll ? block.bytes : Compact(block.bytes, ~block.keep & 0xFFFF);
         if (whole) {
             // The store reaches 16 bytes past write, no further than the
             // block just read.
             Store(write, result);
-            write += PopCount(block.keep);
+            write += keepAll ? 16 : PopCount(block.keep);
             read += 16;
             continue;
         }
