@@ -16,7 +16,9 @@
 // the runs that begin on an even bit: those take their even bits, the others
 // their odd bits. (JSON scanners find the backslashes that escape in runs of
 // backslashes the same way.) All a block needs from the one before for this
-// is one bit: whether its byte 0 is the trail of a lead at byte 15.
+// is one bit: whether its byte 0 is the trail of a lead at byte 15. That
+// lead goes in front of the block's bits, so that the run it begins starts
+// at a character start too.
 //
 // With the starts known, every test of the walk is a compare on the whole
 // block, kept where characters start; a double-byte character is found at
@@ -36,8 +38,8 @@ namespace {
 
 typedef unsigned char uchar;
 
-const unsigned EVEN_BITS = 0x5555;
-const unsigned ODD_BITS = 0xAAAA;
+const unsigned EVEN_BITS = 0x55555555;
+const unsigned ODD_BITS = 0xAAAAAAAA;
 
 inline __m128i Splat(int b) { return _mm_set1_epi8(static_cast<char>(b)); }
 
@@ -212,15 +214,12 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
     const bool kCapitalize = (kLook & LOOK_CAPITALIZE) != 0;
     const bool kCount = (kLook & LOOK_COUNT) != 0;
 
-    // As if byte 0 started a character; if it is a trail instead, the starts
-    // in a run of leads from byte 0 are the other ones. The carried bit
-    // comes in only at the end, so that the next block need not wait long.
     // Flipping bit 5 brings the lead bytes 81-9F and E0-FC together, A1-DC.
     const unsigned leads = Bits(InRange(_mm_xor_si128(v, Splat(0x20)), 0xA1, 0xDC));
-    const unsigned runAtZero = leads & ~(leads + 1);
-    const unsigned trailIn = carry->trail;
-    const unsigned leadStarts = LeadsAtStarts(leads) ^ (runAtZero & (0u - trailIn));
-    const unsigned starts = ~((leadStarts << 1) | trailIn) & 0xFFFF;
+    // Bit i + 1 for byte i, and bit 0 for the lead at byte 15 before when
+    // byte 0 is its trail. So bit i is set where byte i is a trail.
+    const unsigned leadStarts = LeadsAtStarts((leads << 1) | carry->trail);
+    const unsigned starts = ~leadStarts & 0xFFFF;
 
     out->bytes = v;
     if (carry->replaceTrail != 0) {
@@ -230,7 +229,7 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
     }
     out->keep = 0xFFFF & ~carry->dropTrail;
     const Carry in = *carry;
-    carry->trail = leadStarts >> 15;
+    carry->trail = leadStarts >> 16;
     carry->dropTrail = 0;
     carry->replaceTrail = 0;
 
