@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "convert/pipeline.h"
+#include "convert/strings.h"
 #include "corpus.h"
 
 namespace {
@@ -21,22 +22,44 @@ namespace {
 constexpr size_t CHUNK_SIZE = 1 << 20;
 char g_chunk[CHUNK_SIZE + 1];
 
-// Converts the len bytes at line (a NUL is written at line[len]) and puts
-// the result at out, which may overlap line but not lie after it. A NUL
-// inside the line splits it into names converted on their own and is kept.
-// Returns the length of the result.
-size_t ConvertLine(char* line, size_t len, char* out)
+// Converts a name of len bytes, none of them NUL, as the program converts
+// one: copied into a name buffer and converted there under the job's word.
+// The result goes to out, which may overlap name but not lie after it. A
+// name too long for the buffer, which the program would never hold, is
+// converted where it lies (name[len] becomes its terminator); the job only
+// shrinks names. Returns the length of the result.
+size_t ConvertName(char* name, size_t len, char* out)
 {
-    line[len] = '\0';
+    NameBuffer buffer;
+    char* at = buffer;
+    size_t capacity = sizeof buffer;
+    if (len < sizeof buffer) {
+        std::memcpy(buffer, name, len);
+        buffer[len] = '\0';
+    } else {
+        name[len] = '\0';
+        at = name;
+        capacity = len + 1;
+    }
+    ConvertNameWithWord(HALF_WIDTH_JOB_WORD, at, capacity);
+    const size_t converted = std::strlen(at);
+    std::memmove(out, at, converted);
+    return converted;
+}
+
+// The same for a line of len bytes, which may hold NULs when hasNul: each
+// NUL splits the line into names converted on their own, and is kept.
+size_t ConvertLine(char* line, size_t len, bool hasNul, char* out)
+{
+    if (!hasNul)
+        return ConvertName(line, len, out);
     char* const start = out;
     size_t at = 0;
     for (;;) {
-        char* name = line + at;
-        const size_t nameLength = std::strlen(name);
-        ConvertNameWithWord(HALF_WIDTH_JOB_WORD, name, nameLength + 1);
-        const size_t converted = std::strlen(name);
-        std::memmove(out, name, converted);
-        out += converted;
+        const void* nul = std::memchr(line + at, '\0', len - at);
+        const size_t nameLength =
+            nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - line) - at : len - at;
+        out += ConvertName(line + at, nameLength, out);
         at += nameLength;
         if (at >= len)
             break;
@@ -96,12 +119,20 @@ int main(int argc, char** argv)
         const size_t filled = kept + got;
         size_t read = 0;
         size_t written = 0;
+        // Where the next NUL is, found once for many lines: names hold none.
+        const void* nul = std::memchr(g_chunk, '\0', filled);
+        size_t nextNul = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - g_chunk) : filled;
         for (;;) {
             const void* lf = std::memchr(g_chunk + read, '\n', filled - read);
             if (lf == nullptr)
                 break;
             const size_t lineEnd = static_cast<size_t>(static_cast<const char*>(lf) - g_chunk);
-            written += ConvertLine(g_chunk + read, lineEnd - read, g_chunk + written);
+            const bool hasNul = nextNul < lineEnd;
+            written += ConvertLine(g_chunk + read, lineEnd - read, hasNul, g_chunk + written);
+            if (hasNul) {
+                nul = std::memchr(g_chunk + lineEnd, '\0', filled - lineEnd);
+                nextNul = nul != nullptr ? static_cast<size_t>(static_cast<const char*>(nul) - g_chunk) : filled;
+            }
             g_chunk[written++] = '\n';
             read = lineEnd + 1;
         }
@@ -111,7 +142,7 @@ int main(int argc, char** argv)
                 return 1;
             }
             if (read < filled)
-                written += ConvertLine(g_chunk + read, filled - read, g_chunk + written);
+                written += ConvertLine(g_chunk + read, filled - read, nextNul < filled, g_chunk + written);
             read = filled;
         }
         if (written > 0 && std::fwrite(g_chunk, 1, written, out) != written) {

@@ -49,7 +49,16 @@ size_t MappedLength(const CharCounts& counts, const CharMap& map);
 
 // The case step's three options as one choice: each of them decides every
 // letter's case by itself, so running them in turn comes to the last one set.
-Case CaseFromOptions(bool upper, bool lower, bool capitalize);
+inline Case CaseFromOptions(bool upper, bool lower, bool capitalize)
+{
+    if (capitalize)
+        return CASE_CAPITALIZE;
+    if (lower)
+        return CASE_LOWER;
+    if (upper)
+        return CASE_UPPER;
+    return CASE_SAME;
+}
 
 // Applies map, which must widen nothing, to name in place, and returns the
 // counts of name as it was.

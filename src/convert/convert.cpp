@@ -311,17 +311,6 @@ void CapitalizeWords(char* name)
     ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_CAPITALIZE});
 }
 
-Case CaseFromOptions(bool upper, bool lower, bool capitalize)
-{
-    if (capitalize)
-        return CASE_CAPITALIZE;
-    if (lower)
-        return CASE_LOWER;
-    if (upper)
-        return CASE_UPPER;
-    return CASE_SAME;
-}
-
 void ApplyCaseOptions(char* name, bool upper, bool lower, bool capitalize)
 {
     ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CaseFromOptions(upper, lower, capitalize)});

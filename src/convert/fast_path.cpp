@@ -16,7 +16,9 @@
 // the runs that begin on an even bit: those take their even bits, the others
 // their odd bits. (JSON scanners find the backslashes that escape in runs of
 // backslashes the same way.) All a block needs from the one before for this
-// is one bit: whether its byte 0 is the trail of a lead at byte 15.
+// is one bit: whether its byte 0 is the trail of a lead at byte 15. That
+// lead goes in front of the block's bits, so that the run it begins starts
+// at a character start too.
 //
 // With the starts known, every test of the walk is a compare on the whole
 // block, kept where characters start; a double-byte character is found at
@@ -36,8 +38,8 @@ namespace {
 
 typedef unsigned char uchar;
 
-const unsigned EVEN_BITS = 0x5555;
-const unsigned ODD_BITS = 0xAAAA;
+const unsigned EVEN_BITS = 0x55555555;
+const unsigned ODD_BITS = 0xAAAAAAAA;
 
 inline __m128i Splat(int b) { return _mm_set1_epi8(static_cast<char>(b)); }
 
@@ -124,10 +126,10 @@ struct Block {
 };
 
 // What a block must look at, fixed for a whole name, so that the compiler
-// leaves the rest out of the loop: letters and digits (or blanks alone),
-// capitalising, counting. Counting, needed for long names only, takes every
-// map in one loop that looks at everything.
-const unsigned LOOK_LETTERS = 1, LOOK_CAPITALIZE = 2, LOOK_COUNT = 4;
+// leaves the rest out of the loop: letters and digits (or blanks alone), a
+// change of case, capitalising, counting. Counting, needed for long names
+// only, takes every map in one loop that looks at everything.
+const unsigned LOOK_LETTERS = 1, LOOK_CASE = 2, LOOK_CAPITALIZE = 4, LOOK_COUNT = 8;
 
 // The map, as masks to combine with rather than choices to branch on.
 struct Plan {
@@ -150,6 +152,11 @@ struct Plan {
     // bytes more, which only sends a block on to the full test.
     __m128i trailsOf82Bias, trailsOf82Below;
     __m128i singlesBias, singlesBelow;
+    // Trail bytes after 82 of the full-width characters that become half
+    // width, when no case changes: ０-９, Ａ-Ｚ, ａ-ｚ.
+    __m128i digitTrailsBias, digitTrailsBelow;
+    __m128i capitalTrailsBias, capitalTrailsBelow;
+    __m128i smallTrailsBias, smallTrailsBelow;
 };
 
 // The arguments of InRange(v, lo, hi), worked out once: an empty range when
@@ -167,7 +174,7 @@ inline __m128i InRange(__m128i v, __m128i bias, __m128i below)
 
 inline __m128i All(bool on) { return on ? _mm_set1_epi8(-1) : _mm_setzero_si128(); }
 
-Plan MakePlan(const CharMap& map)
+inline Plan MakePlan(const CharMap& map)
 {
     Plan plan;
     plan.spaces = All(map.spaces);
@@ -190,6 +197,10 @@ Plan MakePlan(const CharMap& map)
     SetRange(&plan.singlesBias, &plan.singlesBelow,
              plan.digitsToFull ? 0x30 : halfLettersChange ? 0x41 : 1,
              halfLettersChange ? 0x7A : plan.digitsToFull ? 0x39 : 0);
+    const bool lettersNarrow = map.letters == WIDTH_HALF;
+    SetRange(&plan.digitTrailsBias, &plan.digitTrailsBelow, 0x4F, map.digits == WIDTH_HALF ? 0x58 : 0);
+    SetRange(&plan.capitalTrailsBias, &plan.capitalTrailsBelow, 0x60, lettersNarrow ? 0x79 : 0);
+    SetRange(&plan.smallTrailsBias, &plan.smallTrailsBelow, 0x81, lettersNarrow ? 0x9A : 0);
     return plan;
 }
 
@@ -203,14 +214,12 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
     const bool kCapitalize = (kLook & LOOK_CAPITALIZE) != 0;
     const bool kCount = (kLook & LOOK_COUNT) != 0;
 
-    // As if byte 0 started a character; if it is a trail instead, the starts
-    // in a run of leads from byte 0 are the other ones. The carried bit
-    // comes in only at the end, so that the next block need not wait long.
-    const unsigned leads = Bits(Or(InRange(v, 0x81, 0x9F), InRange(v, 0xE0, 0xFC)));
-    const unsigned runAtZero = leads & ~(leads + 1);
-    const unsigned trailIn = carry->trail;
-    const unsigned leadStarts = LeadsAtStarts(leads) ^ (runAtZero & (0u - trailIn));
-    const unsigned starts = ~((leadStarts << 1) | trailIn) & 0xFFFF;
+    // Flipping bit 5 brings the lead bytes 81-9F and E0-FC together, A1-DC.
+    const unsigned leads = Bits(InRange(_mm_xor_si128(v, Splat(0x20)), 0xA1, 0xDC));
+    // Bit i + 1 for byte i, and bit 0 for the lead at byte 15 before when
+    // byte 0 is its trail. So bit i is set where byte i is a trail.
+    const unsigned leadStarts = LeadsAtStarts((leads << 1) | carry->trail);
+    const unsigned starts = ~leadStarts & 0xFFFF;
 
     out->bytes = v;
     if (carry->replaceTrail != 0) {
@@ -220,7 +229,7 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
     }
     out->keep = 0xFFFF & ~carry->dropTrail;
     const Carry in = *carry;
-    carry->trail = leadStarts >> 15;
+    carry->trail = leadStarts >> 16;
     carry->dropTrail = 0;
     carry->replaceTrail = 0;
 
@@ -231,6 +240,44 @@ inline bool ConvertBlock(__m128i v, __m128i next, const Plan& plan, Carry* carry
     __m128i fullDigit = And(is82, InRange(next, 0x4F, 0x58));  // ０-９
     __m128i fullLetter = And(is82, InRange(next, 0x60, 0x9A));  // Ａ-Ｚ, ａ-ｚ and 7A-80 between
     __m128i halfLetter = InRange(Or(v, Splat(0x20)), 0x61, 0x7A);
+
+    if (kLook == LOOK_LETTERS) {
+        // Widths alone, case kept: the full-width digits and letters that
+        // become half width, and blanks, each found once for the quick test
+        // and the conversion alike.
+        if (plan.digitsToFull && (Bits(InRange(v, 0x30, 0x39)) & starts) != 0) {
+            *carry = in;
+            return false;
+        }
+        const __m128i small = InRange(next, plan.smallTrailsBias, plan.smallTrailsBelow);
+        __m128i toHalf = And(is82, Or(Or(InRange(next, plan.digitTrailsBias, plan.digitTrailsBelow),
+                                         InRange(next, plan.capitalTrailsBias, plan.capitalTrailsBelow)),
+                                      small));
+        __m128i blank = _mm_setzero_si128(), wideBlank = blank;
+        unsigned found = Bits(toHalf);
+        if (plan.spacesBits != 0) {
+            blank = space;
+            wideBlank = ideographicSpace;
+            found |= Bits(Or(blank, wideBlank));
+        }
+        if ((found & starts) == 0)
+            return true;
+        if ((found & ~starts) != 0) {
+            const __m128i atStart = Bytes(starts);
+            toHalf = And(atStart, toHalf);
+            blank = And(atStart, blank);
+            wideBlank = And(atStart, wideBlank);
+        }
+        // 82 4F-58 to 30-39 and 82 60-79 to 41-5A; 82 81-9A to 61-7A, one
+        // less, by adding small (0xFF, that is -1, there).
+        out->bytes = Select(toHalf, _mm_add_epi8(_mm_sub_epi8(next, Splat(0x1F)), small), out->bytes);
+        if (plan.spacesBits != 0)
+            out->bytes = Select(Or(blank, wideBlank), Splat(0x5F), out->bytes);
+        const unsigned dropLeads = Bits(Or(toHalf, wideBlank));
+        out->keep &= ~(dropLeads << 1);
+        carry->dropTrail = (dropLeads >> 15) & 1;
+        return true;
+    }
     // Most blocks of most names hold nothing a map changes: a few compares,
     // kept where characters start, find those. Blanks alone are so common,
     // and so cheap to convert, that a test for them costs more than it saves.
@@ -380,10 +427,14 @@ __m128i Compact(__m128i v, unsigned drop)
     shift = _mm_add_epi8(shift, _mm_slli_si128(shift, 4));
     shift = _mm_add_epi8(shift, _mm_slli_si128(shift, 8));
     shift = _mm_andnot_si128(dropped, shift);
+    // No byte moves further than the bytes dropped, so the longer steps are
+    // often not needed.
+    const unsigned count = PopCount(drop);
     MoveDown<1>(&v, &shift);
     MoveDown<2>(&v, &shift);
-    MoveDown<4>(&v, &shift);
-    if (PopCount(drop) >= 8)  // no byte moves further than the bytes dropped
+    if (count >= 4)
+        MoveDown<4>(&v, &shift);
+    if (count >= 8)
         MoveDown<8>(&v, &shift);
     return v;
 }
@@ -454,9 +505,11 @@ inline WordState WordBefore(unsigned halfEnd, unsigned fullEnd)
 
 // FastWalk for one set of things to look at.
 template <unsigned kLook>
-bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& plan,
+bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& map,
                 CharCounts* counts)
 {
+    // Made here, where the compiler sees which parts the loop uses.
+    const Plan plan = MakePlan(map);
     uchar* read = *readAt;
     uchar* write = *writeAt;
     uchar* const end = read + std::strlen(reinterpret_cast<const char*>(read));
@@ -498,13 +551,13 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const Plan& pl
             *writeAt = write;
             return false;
         }
-        const __m128i result =
-            block.keep == 0xFFFF ? block.bytes : Compact(block.bytes, ~block.keep & 0xFFFF);
+        const bool keepAll = block.keep == 0xFFFF;
+        const __m128i result = keepAll ? block.bytes : Compact(block.bytes, ~block.keep & 0xFFFF);
         if (whole) {
             // The store reaches 16 bytes past write, no further than the
             // block just read.
             Store(write, result);
-            write += PopCount(block.keep);
+            write += keepAll ? 16 : PopCount(block.keep);
             read += 16;
             continue;
         }
@@ -533,20 +586,20 @@ bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& m
 {
     if (map.letters == WIDTH_FULL)
         return false;
-    const Plan plan = MakePlan(map);
     const bool letters =
         map.digits != WIDTH_SAME || map.letters != WIDTH_SAME || map.letterCase != CASE_SAME;
     const unsigned look = (letters ? LOOK_LETTERS : 0u) |
+                          (map.letterCase != CASE_SAME ? LOOK_CASE : 0u) |
                           (map.letterCase == CASE_CAPITALIZE ? LOOK_CAPITALIZE : 0u) |
                           (counts != nullptr ? LOOK_COUNT : 0u);
+    const unsigned all = LOOK_LETTERS | LOOK_CASE | LOOK_CAPITALIZE;
     switch (look) {
-    case 0: return WalkBlocks<0>(readAt, writeAt, word, plan, counts);
-    case LOOK_LETTERS: return WalkBlocks<LOOK_LETTERS>(readAt, writeAt, word, plan, counts);
-    case LOOK_LETTERS | LOOK_CAPITALIZE:
-        return WalkBlocks<LOOK_LETTERS | LOOK_CAPITALIZE>(readAt, writeAt, word, plan, counts);
-    default:
-        return WalkBlocks<LOOK_LETTERS | LOOK_CAPITALIZE | LOOK_COUNT>(readAt, writeAt, word, plan,
-                                                                      counts);
+    case 0: return WalkBlocks<0>(readAt, writeAt, word, map, counts);
+    case LOOK_LETTERS: return WalkBlocks<LOOK_LETTERS>(readAt, writeAt, word, map, counts);
+    case LOOK_LETTERS | LOOK_CASE:
+        return WalkBlocks<LOOK_LETTERS | LOOK_CASE>(readAt, writeAt, word, map, counts);
+    case all: return WalkBlocks<all>(readAt, writeAt, word, map, counts);
+    default: return WalkBlocks<all | LOOK_COUNT>(readAt, writeAt, word, map, counts);
     }
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 
+#include "convert/pipeline.h"
 #include "reference.h"
 
 namespace {
@@ -90,6 +91,21 @@ size_t MapLettersHalf(const uchar* c, size_t len, uchar* out)
     return Copy(c, len, out);
 }
 
+// Blanks and both widths at once, as the half-width job with blanks does
+// them in one walk. The kinds of character are apart, so each map takes
+// its own.
+size_t MapBlanksAndHalfWidth(const uchar* c, size_t len, uchar* out)
+{
+    if (len == 2 && c[0] == 0x82 && InRange(c[1], 0x4F, 0x58))
+        return MapDigitsHalf(c, len, out);
+    if (len == 2 && c[0] == 0x82)
+        return MapLettersHalf(c, len, out);
+    return MapSpaces(c, len, out);
+}
+
+const SettingsWord BLANKS_AND_HALF_WIDTH = OPT_SPACES | OPT_DIGITS | OPT_DIGITS_TO_HALF |
+                                           OPT_LETTERS | OPT_LETTERS_TO_HALF | OPT_CASE_KEEP;
+
 size_t MapUpper(const uchar* c, size_t len, uchar* out)
 {
     if (len == 1 && InRange(c[0], 0x61, 0x7A))
@@ -123,6 +139,14 @@ const Conversion CONVERSIONS[] = {
      Ref::LettersToLower, MapLower},
     {"CapitalizeWords", [](char* s, size_t) { CapitalizeWords(s); return true; },
      Ref::CapitalizeWords, nullptr},
+    {"BlanksAndHalfWidth",
+     [](char* s, size_t capacity) { return ConvertNameWithWord(BLANKS_AND_HALF_WIDTH, s, capacity); },
+     [](char* s) {
+         Ref::SpacesToUnderbar(s);
+         Ref::DigitsToHalfWidth(s);
+         Ref::LettersToHalfWidth(s);
+     },
+     MapBlanksAndHalfWidth},
 };
 
 // Capitalising may change only the case of letters, never their width or
@@ -232,6 +256,7 @@ TEST(Sweep, LettersToHalfWidth) { Sweep(CONVERSIONS[4]); }
 TEST(Sweep, LettersToUpper) { Sweep(CONVERSIONS[5]); }
 TEST(Sweep, LettersToLower) { Sweep(CONVERSIONS[6]); }
 TEST(Sweep, CapitalizeWords) { Sweep(CONVERSIONS[7]); }
+TEST(Sweep, BlanksAndHalfWidth) { Sweep(CONVERSIONS[8]); }
 
 // Strings of three bytes drawn from the values where the character model
 // turns: a lead byte, 0x82, the bytes that are letters, digits or spaces
