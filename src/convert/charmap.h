@@ -60,14 +60,6 @@ inline Case CaseFromOptions(bool upper, bool lower, bool capitalize)
     return CASE_SAME;
 }
 
-// Applies map, which must widen nothing, to name in place, and returns the
-// counts of name as it was.
-CharCounts ApplyNarrowingCharMap(char* name, const CharMap& map);
-
-// Applies map to name in place. Returns false, leaving name unchanged, when
-// the result would not fit in capacity bytes (terminator included).
-bool ApplyCharMap(char* name, size_t capacity, const CharMap& map);
-
 // The fast path over blocks of 16 bytes (fast_path.cpp). It is built for
 // x86-64, where SSE2 is always there, unless BLANKMENDER_FAST_PATH is 0;
 // everywhere else the character walk in convert.cpp does all the work. Both
@@ -77,17 +69,60 @@ bool ApplyCharMap(char* name, size_t capacity, const CharMap& map);
 #endif
 #if BLANKMENDER_FAST_PATH && (defined(__x86_64__) || defined(_M_X64))
 #define BLANKMENDER_SSE2_WALK 1
-
-// Carries out map from *read (a character start) to the terminator, writing
-// at *write as the character walk does (write at or before read, by at least
-// the bytes added so far), and adding to *counts unless it is null; *word is
-// the character just before *read. Returns true when the name is done, the
-// tail from the new terminator to the old one cleared. Returns false at the
-// first block it leaves to the character walk (one with a digit to widen,
-// or the first of all when map widens letters), with *read, *write and
-// *word moved to that block's first character.
-bool FastWalk(unsigned char** read, unsigned char** write, WordState* word, const CharMap& map,
-              CharCounts* counts);
 #else
 #define BLANKMENDER_SSE2_WALK 0
 #endif
+
+// A walk over a name: carries out map from read (a character start) to end,
+// the terminator, writing at write (at or before read, by at least the bytes
+// added up to any point), and adding to *counts unless it is null. Every byte
+// from the new terminator up to the old one ends up zero.
+typedef void (*NameWalk)(unsigned char* read, unsigned char* end, unsigned char* write,
+                         const CharMap& map, CharCounts* counts);
+
+// The walk for map, counting when count: the fast path's, made for what map
+// changes, where there is one; the character walk otherwise.
+NameWalk WalkFor(const CharMap& map, bool count);
+
+// The fast path's walk for map, or null when the character walk does the
+// whole name: always without the fast path, and when map widens letters
+// (nearly every name has a letter in its first block).
+#if BLANKMENDER_SSE2_WALK
+NameWalk FastWalkFor(const CharMap& map, bool count);
+#else
+inline NameWalk FastWalkFor(const CharMap&, bool) { return nullptr; }
+#endif
+
+// The character walk from read, which follows the character word, to the
+// terminator, writing and counting as a NameWalk does: where a fast walk
+// hands over at the first block it leaves (one with a digit to widen).
+void CharWalkFrom(const unsigned char* read, unsigned char* write, const CharMap& map,
+                  CharCounts* counts, WordState word);
+
+// A map with its walk, chosen once for many names.
+struct MapWalk {
+    CharMap map;
+    bool widens;    // Widens(map)
+    NameWalk walk;  // WalkFor(map, false)
+};
+
+inline MapWalk MapWalkFor(const CharMap& map) { return {map, Widens(map), WalkFor(map, false)}; }
+
+// Applies map, which must widen nothing, to name (length bytes before its
+// terminator) in place, and returns the counts of name as it was.
+CharCounts ApplyNarrowingCharMap(char* name, size_t length, const CharMap& map);
+
+// ApplyCharMap for a map that widens.
+bool ApplyWideningCharMap(char* name, size_t length, size_t capacity, const MapWalk& walk);
+
+// Applies walk's map to name (length bytes before its terminator) in place.
+// Returns false, leaving name unchanged, when the result would not fit in
+// capacity bytes (terminator included).
+inline bool ApplyCharMap(char* name, size_t length, size_t capacity, const MapWalk& walk)
+{
+    if (walk.widens)
+        return ApplyWideningCharMap(name, length, capacity, walk);
+    unsigned char* const s = reinterpret_cast<unsigned char*>(name);
+    walk.walk(s, s + length, s, walk.map, nullptr);
+    return true;
+}

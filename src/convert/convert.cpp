@@ -146,17 +146,11 @@ void CharWalk(const uchar* read, uchar* write, const CharMap& map, CharCounts* c
     }
 }
 
-// The walk: the fast path as far as it goes, then the character walk for
-// the rest. *counts, with kCount, must start at zero.
+// The character walk as a NameWalk, for a map the fast path leaves alone.
 template <bool kCount>
-void Walk(uchar* read, uchar* write, const CharMap& map, CharCounts* counts)
+void WalkChars(uchar* read, uchar*, uchar* write, const CharMap& map, CharCounts* counts)
 {
-    WordState word = NO_WORD;
-#if BLANKMENDER_SSE2_WALK
-    if (FastWalk(&read, &write, &word, map, kCount ? counts : nullptr))
-        return;
-#endif
-    CharWalk<kCount>(read, write, map, counts, word);
+    CharWalk<kCount>(read, write, map, counts, NO_WORD);
 }
 
 // The map with its widening parts taken out (and no case change): what may
@@ -227,31 +221,44 @@ size_t MappedLength(const CharCounts& counts, const CharMap& map)
     return length;
 }
 
-CharCounts ApplyNarrowingCharMap(char* name, const CharMap& map)
+void CharWalkFrom(const uchar* read, uchar* write, const CharMap& map, CharCounts* counts,
+                  WordState word)
+{
+    if (counts != nullptr)
+        CharWalk<true>(read, write, map, counts, word);
+    else
+        CharWalk<false>(read, write, map, counts, word);
+}
+
+NameWalk WalkFor(const CharMap& map, bool count)
+{
+    const NameWalk fast = FastWalkFor(map, count);
+    if (fast != nullptr)
+        return fast;
+    return count ? WalkChars<true> : WalkChars<false>;
+}
+
+CharCounts ApplyNarrowingCharMap(char* name, size_t length, const CharMap& map)
 {
     CharCounts counts = {};
     uchar* s = reinterpret_cast<uchar*>(name);
-    Walk<true>(s, s, map, &counts);
+    WalkFor(map, true)(s, s + length, s, map, &counts);
     return counts;
 }
 
-bool ApplyCharMap(char* name, size_t capacity, const CharMap& map)
+bool ApplyWideningCharMap(char* name, size_t length, size_t capacity, const MapWalk& walk)
 {
     uchar* s = reinterpret_cast<uchar*>(name);
-    if (!Widens(map)) {
-        Walk<false>(s, s, map, nullptr);
-        return true;
-    }
+    const CharMap& map = walk.map;
 
-    // Widening: convert forward from a copy of the name moved towards the end
-    // of the buffer. The write position then stays at or before the read
-    // position, since it gains on it only by the bytes added so far.
-    size_t length = strlen(name);
+    // Convert forward from a copy of the name moved towards the end of the
+    // buffer. The write position then stays at or before the read position,
+    // since it gains on it only by the bytes added so far.
     // No map more than doubles a name; count only when that would not fit.
     const size_t bound = 2 * length + 1 <= capacity ? length : GrowthBound(name, length);
     if (length + bound + 1 <= capacity) {
         memmove(s + bound, s, length + 1);
-        Walk<false>(s + bound, s, map, nullptr);
+        walk.walk(s + bound, s + bound + length, s, map, nullptr);
         return true;
     }
 
@@ -263,55 +270,65 @@ bool ApplyCharMap(char* name, size_t capacity, const CharMap& map)
     if (length + growth + 1 > capacity) {
         // Only the narrowing leaves room for the widening.
         const CharMap narrowing = NarrowingPart(map);
-        Walk<false>(s, s, narrowing, nullptr);
+        WalkFor(narrowing, false)(s, s + length, s, narrowing, nullptr);
         length = MappedLength(counts, narrowing);
     }
     memmove(s + growth, s, length + 1);
-    Walk<false>(s + growth, s, map, nullptr);
+    walk.walk(s + growth, s + growth + length, s, map, nullptr);
     return true;
 }
 
+namespace {
+
+// A single conversion, on a name not yet measured.
+bool Convert(char* name, size_t capacity, const CharMap& map)
+{
+    return ApplyCharMap(name, strlen(name), capacity, MapWalkFor(map));
+}
+
+}  // namespace
+
 void SpacesToUnderbar(char* name)
 {
-    ApplyCharMap(name, 0, {true, WIDTH_SAME, WIDTH_SAME, CASE_SAME});
+    Convert(name, 0, {true, WIDTH_SAME, WIDTH_SAME, CASE_SAME});
 }
 
 bool DigitsToFullWidth(char* name, size_t capacity)
 {
-    return ApplyCharMap(name, capacity, {false, WIDTH_FULL, WIDTH_SAME, CASE_SAME});
+    return Convert(name, capacity, {false, WIDTH_FULL, WIDTH_SAME, CASE_SAME});
 }
 
 void DigitsToHalfWidth(char* name)
 {
-    ApplyCharMap(name, 0, {false, WIDTH_HALF, WIDTH_SAME, CASE_SAME});
+    Convert(name, 0, {false, WIDTH_HALF, WIDTH_SAME, CASE_SAME});
 }
 
 bool LettersToFullWidth(char* name, size_t capacity)
 {
-    return ApplyCharMap(name, capacity, {false, WIDTH_SAME, WIDTH_FULL, CASE_SAME});
+    return Convert(name, capacity, {false, WIDTH_SAME, WIDTH_FULL, CASE_SAME});
 }
 
 void LettersToHalfWidth(char* name)
 {
-    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_HALF, CASE_SAME});
+    Convert(name, 0, {false, WIDTH_SAME, WIDTH_HALF, CASE_SAME});
 }
 
 void LettersToUpper(char* name)
 {
-    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_UPPER});
+    Convert(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_UPPER});
 }
 
 void LettersToLower(char* name)
 {
-    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_LOWER});
+    Convert(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_LOWER});
 }
 
 void CapitalizeWords(char* name)
 {
-    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_CAPITALIZE});
+    Convert(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CASE_CAPITALIZE});
 }
 
 void ApplyCaseOptions(char* name, bool upper, bool lower, bool capitalize)
 {
-    ApplyCharMap(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CaseFromOptions(upper, lower, capitalize)});
+    Convert(name, 0, {false, WIDTH_SAME, WIDTH_SAME, CaseFromOptions(upper, lower, capitalize)});
 }

@@ -503,19 +503,15 @@ inline WordState WordBefore(unsigned halfEnd, unsigned fullEnd)
     return halfEnd != 0 ? HALF_WORD : fullEnd != 0 ? FULL_WORD : NO_WORD;
 }
 
-// FastWalk for one set of things to look at.
+// The fast walk for one set of things to look at.
 template <unsigned kLook>
-bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& map,
-                CharCounts* counts)
+void WalkBlocks(uchar* read, uchar* end, uchar* write, const CharMap& map, CharCounts* counts)
 {
     // Made here, where the compiler sees which parts the loop uses.
     const Plan plan = MakePlan(map);
-    uchar* read = *readAt;
-    uchar* write = *writeAt;
-    uchar* const end = read + std::strlen(reinterpret_cast<const char*>(read));
     if (kLook & LOOK_COUNT)
         counts->length += static_cast<size_t>(end - read);
-    Carry carry = {0, 0, 0, 0, *word == HALF_WORD ? 1u : 0u, *word == FULL_WORD ? 1u : 0u};
+    Carry carry = {0, 0, 0, 0, 0, 0};
     // The name's last 16 bytes, read before any store can reach them: the
     // last block is cut from them, without branching on its length.
     const bool longName = end - read >= 16;
@@ -544,12 +540,11 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const CharMap&
                 ++read;
             }
             const unsigned at = carry.trail != 0 ? 2 : 1;
-            *word = WordBefore(carry.halfEnds & at, carry.fullEnds & at);
             if (kLook & LOOK_COUNT)
                 counts->length -= static_cast<size_t>(end - read);
-            *readAt = read;
-            *writeAt = write;
-            return false;
+            CharWalkFrom(read, write, map, counts,
+                         WordBefore(carry.halfEnds & at, carry.fullEnds & at));
+            return;
         }
         const bool keepAll = block.keep == 0xFFFF;
         const __m128i result = keepAll ? block.bytes : Compact(block.bytes, ~block.keep & 0xFFFF);
@@ -573,33 +568,30 @@ bool WalkBlocks(uchar** readAt, uchar** writeAt, WordState* word, const CharMap&
             Store(write, result);
             std::memset(write + kept, 0, span - kept);
         }
-        return true;
+        return;
     }
     std::memset(write, 0, static_cast<size_t>(end - write) + 1);
-    return true;
 }
 
 }  // namespace
 
-bool FastWalk(uchar** readAt, uchar** writeAt, WordState* word, const CharMap& map,
-              CharCounts* counts)
+NameWalk FastWalkFor(const CharMap& map, bool count)
 {
     if (map.letters == WIDTH_FULL)
-        return false;
+        return nullptr;
     const bool letters =
         map.digits != WIDTH_SAME || map.letters != WIDTH_SAME || map.letterCase != CASE_SAME;
     const unsigned look = (letters ? LOOK_LETTERS : 0u) |
                           (map.letterCase != CASE_SAME ? LOOK_CASE : 0u) |
                           (map.letterCase == CASE_CAPITALIZE ? LOOK_CAPITALIZE : 0u) |
-                          (counts != nullptr ? LOOK_COUNT : 0u);
+                          (count ? LOOK_COUNT : 0u);
     const unsigned all = LOOK_LETTERS | LOOK_CASE | LOOK_CAPITALIZE;
     switch (look) {
-    case 0: return WalkBlocks<0>(readAt, writeAt, word, map, counts);
-    case LOOK_LETTERS: return WalkBlocks<LOOK_LETTERS>(readAt, writeAt, word, map, counts);
-    case LOOK_LETTERS | LOOK_CASE:
-        return WalkBlocks<LOOK_LETTERS | LOOK_CASE>(readAt, writeAt, word, map, counts);
-    case all: return WalkBlocks<all>(readAt, writeAt, word, map, counts);
-    default: return WalkBlocks<all | LOOK_COUNT>(readAt, writeAt, word, map, counts);
+    case 0: return WalkBlocks<0>;
+    case LOOK_LETTERS: return WalkBlocks<LOOK_LETTERS>;
+    case LOOK_LETTERS | LOOK_CASE: return WalkBlocks<LOOK_LETTERS | LOOK_CASE>;
+    case all: return WalkBlocks<all>;
+    default: return WalkBlocks<all | LOOK_COUNT>;
     }
 }
 

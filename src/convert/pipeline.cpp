@@ -62,29 +62,56 @@ bool SequenceFits(SettingsWord word, CharCounts counts, size_t capacity)
     return true;
 }
 
-}  // namespace
-
-bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity)
+// ConvertNameWithWord for a word with a widening step, which may fail.
+bool ConvertWidening(SettingsWord word, const MapWalk& walk, char* name, size_t length,
+                     size_t capacity)
 {
-    const CharMap map = MapForWord(word);
-    const bool widens = ((word & OPT_DIGITS) && (word & OPT_DIGITS_TO_FULL)) ||
-                        ((word & OPT_LETTERS) && (word & OPT_LETTERS_TO_FULL));
-    if (!widens)
-        return ApplyCharMap(name, capacity, map);
-
     // No step more than doubles a name, so one of at most half the buffer
     // always fits.
-    const size_t length = strlen(name);
     const bool surelyFits = 2 * length + 1 <= capacity;
-    if (!surelyFits && !Widens(map)) {
+    if (!surelyFits && !walk.widens) {
         // Every widening step is undone by a later one: convert, counting the
         // name as it was, then replay the lengths. On failure the name is
         // converted already, which the caller must ignore anyway.
-        return SequenceFits(word, ApplyNarrowingCharMap(name, map), capacity);
+        return SequenceFits(word, ApplyNarrowingCharMap(name, length, walk.map), capacity);
     }
     if (!surelyFits && length + GrowthBound(name, length) + 1 > capacity &&
         !SequenceFits(word, CountChars(name), capacity))
         return false;
-    return ApplyCharMap(name, capacity, map);
+    return ApplyCharMap(name, length, capacity, walk);
 }
 
+// What the pipeline needs of a word, worked out once for each new word: the
+// program converts many names under one, on one thread. Only bits 0-11
+// count, so the key is the word without the others, and -1, the key before
+// the first call, is no such word.
+struct WordPlan {
+    SettingsWord key;
+    bool stepWidens;  // some step widens, so the lengths must be checked
+    MapWalk walk;
+};
+
+WordPlan g_lastPlan = {-1, false, {}};
+
+const WordPlan& PlanFor(SettingsWord word)
+{
+    const SettingsWord key = word & OPT_ALL;
+    if (g_lastPlan.key != key) {
+        g_lastPlan.walk = MapWalkFor(MapForWord(key));
+        g_lastPlan.stepWidens = ((key & OPT_DIGITS) && (key & OPT_DIGITS_TO_FULL)) ||
+                                ((key & OPT_LETTERS) && (key & OPT_LETTERS_TO_FULL));
+        g_lastPlan.key = key;
+    }
+    return g_lastPlan;
+}
+
+}  // namespace
+
+bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity)
+{
+    const WordPlan& plan = PlanFor(word);
+    const size_t length = strlen(name);
+    if (plan.stepWidens)
+        return ConvertWidening(word, plan.walk, name, length, capacity);
+    return ApplyCharMap(name, length, capacity, plan.walk);
+}
