@@ -114,13 +114,13 @@ bool FromCodePage932(const char* bytes, const Cp932Codec& codec, const StandIns&
     size_t at = 0;
     for (size_t i = 0; p[i] != 0;) {
         const size_t size = CharLength(p + i);
+        const size_t index = size == 2 ? StandInIndex(p[i], p[i + 1]) : STAND_IN_COUNT;
         WideChar units[2];
         size_t count;
         if (p[i] < 0x80) {
             units[0] = p[i];
             count = 1;
-        } else if (size == 2 && StandInIndex(p[i], p[i + 1]) != STAND_IN_COUNT) {
-            const size_t index = StandInIndex(p[i], p[i + 1]);
+        } else if (index != STAND_IN_COUNT) {
             if (index >= table.count)
                 return false;
             count = table.length[index];
