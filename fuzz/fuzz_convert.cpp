@@ -2,8 +2,8 @@
 // settings word parser and the stand-ins for characters outside code page
 // 932.
 //
-// Input layout: two bytes of settings word (little-endian, so every word
-// and the ignored bits above it are reached), one byte of spare capacity,
+// Input layout: two bytes of settings word (little-endian, so every word is
+// reached, katakana and marks among them), one byte of spare capacity,
 // then the name up to the first NUL. The name is copied into a heap buffer
 // that ends exactly at the capacity, so AddressSanitizer reports any byte
 // read or written beyond it.
@@ -94,8 +94,8 @@ void CheckSettingsPath(const char* name, size_t n, size_t spare)
              fits ? expected : "false");
 }
 
-// "%d" semantics, reduced modulo 4096 as it goes: the low twelve bits of a
-// number do not depend on how far it overflowed.
+// "%d" semantics, reduced modulo 65536 as it goes: the low sixteen bits of
+// a number do not depend on how far it overflowed.
 bool ParseOracle(const char* text, int* word)
 {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -108,8 +108,8 @@ bool ParseOracle(const char* text, int* word)
         return false;
     unsigned value = 0;
     for (; *p >= '0' && *p <= '9'; ++p)
-        value = (value * 10 + (*p - '0')) % 4096;
-    *word = static_cast<int>((negative ? 4096 - value : value) % 4096);
+        value = (value * 10 + (*p - '0')) % 65536;
+    *word = static_cast<int>((negative ? 65536 - value : value) % 65536);
     return true;
 }
 

@@ -31,12 +31,20 @@
 #define IDC_CASE_UPPER      1010
 #define IDC_CASE_LOWER      1011
 #define IDC_CASE_CAPITALIZE 1012
+// Bits 12-15 cannot follow that rule (1013 is OK): 1030-1033.
+#define IDC_KANA            1030
+#define IDC_KANA_TO_FULL    1031
+#define IDC_KANA_TO_HALF    1032
+#define IDC_JOIN_MARKS      1033
 
 // Push buttons. OK and CANCEL are not the system's IDOK and IDCANCEL.
 #define IDC_OK              1013
 #define IDC_CANCEL          1014
 #define IDC_INFO            1018
 
-// The preview: the sample after and before conversion.
+// The preview: the sample after and before conversion, and the katakana
+// sample likewise.
 #define IDC_PREVIEW_AFTER   1021
 #define IDC_PREVIEW_BEFORE  1022
+#define IDC_KANA_BEFORE     1023
+#define IDC_KANA_AFTER      1024

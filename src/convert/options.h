@@ -18,7 +18,11 @@ enum : SettingsWord {
     OPT_CASE_UPPER      = 0x200,
     OPT_CASE_LOWER      = 0x400,
     OPT_CASE_CAPITALIZE = 0x800,
+    OPT_KANA            = 0x1000, // operate on katakana (enables the two below)
+    OPT_KANA_TO_FULL    = 0x2000,
+    OPT_KANA_TO_HALF    = 0x4000,
+    OPT_JOIN_MARKS      = 0x8000, // join separated voiced and semi-voiced marks
 };
 
-// Only bits 0-11 mean anything; higher bits in a file are ignored.
-constexpr SettingsWord OPT_ALL = 0xFFF;
+// Only bits 0-15 mean anything; higher bits in a file are ignored.
+constexpr SettingsWord OPT_ALL = 0xFFFF;

@@ -3,8 +3,9 @@
 #include <cstring>
 
 #include "convert/charmap.h"
+#include "convert/kana.h"
 
-// The pipeline converts in this order: spaces; digits to full width, then to
+// The pipeline converts in this order: spacing marks joined; spaces; digits to full width, then to
 // half width; then for each of keep-width, to-full and to-half that is set,
 // that width conversion followed by the case step. Its result is computed
 // here in one walk, from what the whole sequence does to each character:
@@ -15,8 +16,13 @@
 // What the sequence cannot do in one walk is fail half-way: a widening step
 // fails when its own result would not fit, even if a later step would have
 // shrunk the name again. SequenceFits replays the lengths step by step.
+// The katakana steps come last, each on its own walk: no other step touches
+// a kana, and none of them cares what a kana became.
 
 namespace {
+
+// The bits of the one walk over spaces, digits and letters.
+constexpr SettingsWord WIDTH_AND_CASE_BITS = 0xFFF;
 
 CharMap MapForWord(SettingsWord word)
 {
@@ -83,8 +89,8 @@ bool ConvertWidening(SettingsWord word, const MapWalk& walk, char* name, size_t 
 
 // What the pipeline needs of a word, worked out once for each new word: the
 // program converts many names under one, on one thread. Only bits 0-11
-// count, so the key is the word without the others, and -1, the key before
-// the first call, is no such word.
+// count here, so the key is the word without the others, and -1, the key
+// before the first call, is no such word.
 struct WordPlan {
     SettingsWord key;
     bool stepWidens;  // some step widens, so the lengths must be checked
@@ -95,7 +101,7 @@ WordPlan g_lastPlan = {-1, false, {}};
 
 const WordPlan& PlanFor(SettingsWord word)
 {
-    const SettingsWord key = word & OPT_ALL;
+    const SettingsWord key = word & WIDTH_AND_CASE_BITS;
     if (g_lastPlan.key != key) {
         g_lastPlan.walk = MapWalkFor(MapForWord(key));
         g_lastPlan.stepWidens = ((key & OPT_DIGITS) && (key & OPT_DIGITS_TO_FULL)) ||
@@ -107,11 +113,30 @@ const WordPlan& PlanFor(SettingsWord word)
 
 }  // namespace
 
-bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity)
+namespace {
+
+bool ConvertWidthsAndCase(SettingsWord word, char* name, size_t capacity)
 {
     const WordPlan& plan = PlanFor(word);
     const size_t length = strlen(name);
     if (plan.stepWidens)
         return ConvertWidening(word, plan.walk, name, length, capacity);
     return ApplyCharMap(name, length, capacity, plan.walk);
+}
+
+}  // namespace
+
+bool ConvertNameWithWord(SettingsWord word, char* name, size_t capacity)
+{
+    if (word & OPT_JOIN_MARKS)
+        JoinSpacingMarks(name);
+    if (!ConvertWidthsAndCase(word, name, capacity))
+        return false;
+    if (word & OPT_KANA) {
+        if ((word & OPT_KANA_TO_FULL) && !KatakanaToFullWidth(name, capacity))
+            return false;
+        if (word & OPT_KANA_TO_HALF)
+            KatakanaToHalfWidth(name);
+    }
+    return true;
 }

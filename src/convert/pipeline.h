@@ -5,8 +5,9 @@
 
 #include "convert/options.h"
 
-// Applies the conversions that word selects to name, in place: spaces,
-// then digits, then letters (width, then case). Sub-option bits act only
+// Applies the conversions that word selects to name, in place: spacing
+// marks joined, then spaces, digits, letters (width, then case), and
+// katakana last (to full width, then to half width). Sub-option bits act only
 // under their parent bit, and each bit is tested on its own, so a word the
 // dialog cannot produce runs every conversion it names in that order.
 // capacity is the size of name's buffer. Returns false when a widening

@@ -16,7 +16,7 @@ constexpr SettingsWord DEFAULT_SETTINGS =
 // Reads a word the way "%d" would: leading white space, optional sign,
 // decimal digits. Returns false when no number is there. A number too large
 // for an int wraps modulo 2^32 instead of being undefined; only the low
-// twelve bits are kept in *word.
+// sixteen bits are kept in *word.
 bool ParseSettingsWord(const char* text, SettingsWord* word);
 
 // File paths as the platform's file functions take them. Windows names

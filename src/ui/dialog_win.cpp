@@ -64,6 +64,8 @@ void UpdatePreview(HWND window)
     wchar_t text[PREVIEW_BUFFER_SIZE];
     ToWide(PREVIEW_SAMPLE, text, PREVIEW_BUFFER_SIZE);
     SetDlgItemTextW(window, IDC_PREVIEW_BEFORE, text);
+    ToWide(KANA_PREVIEW_SAMPLE, text, PREVIEW_BUFFER_SIZE);
+    SetDlgItemTextW(window, IDC_KANA_BEFORE, text);
 
     SettingsWord enabled = EnabledOptions(buttons);
     for (const OptionButton& button : OPTION_BUTTONS)
@@ -73,6 +75,9 @@ void UpdatePreview(HWND window)
     MakePreview(buttons, preview);
     ToWide(preview, text, PREVIEW_BUFFER_SIZE);
     SetDlgItemTextW(window, IDC_PREVIEW_AFTER, text);
+    MakeKanaPreview(buttons, preview);
+    ToWide(preview, text, PREVIEW_BUFFER_SIZE);
+    SetDlgItemTextW(window, IDC_KANA_AFTER, text);
 }
 
 // A failed save must not look like a successful one: say which file could

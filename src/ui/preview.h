@@ -12,6 +12,11 @@
 // conversion shows.
 extern const char PREVIEW_SAMPLE[];
 
+// "ﾃﾞｰﾀ ハ゛ックアップ" (19 bytes): half-width ﾃﾞｰﾀ, a blank, then バ written as
+// ハ and a separate ゛, as lossy conversions leave it, so the katakana
+// options and the join show.
+extern const char KANA_PREVIEW_SAMPLE[];
+
 // Room for the preview. The widest choice (digits and letters to full width)
 // grows the sample by six bytes, to 40.
 constexpr size_t PREVIEW_BUFFER_SIZE = 50;
@@ -24,7 +29,10 @@ constexpr size_t PREVIEW_BUFFER_SIZE = 50;
 // would not fit.
 bool MakePreview(SettingsWord buttons, char* buffer);
 
+// The same for the katakana sample.
+bool MakeKanaPreview(SettingsWord buttons, char* buffer);
+
 // The option bits whose buttons are enabled when the buttons show buttons:
-// the three parents always; digit and letter sub-options only while their
-// parent is checked.
+// the four parents and the join always; digit, letter and katakana
+// sub-options only while their parent is checked.
 SettingsWord EnabledOptions(SettingsWord buttons);

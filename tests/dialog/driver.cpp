@@ -140,6 +140,15 @@ const char SAMPLE[] = // Ｑｕｉｂ ver ２.004　製作.見本文字
 const char SAMPLE_UNDERBARS[] = // Ｑｕｉｂ_ver_２.004_製作.見本文字
     "\x82\x70\x82\x95\x82\x89\x82\x82_ver_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A";
 
+// The katakana sample, ﾃﾞｰﾀ ハ゛ックアップ, and what the buttons make of it.
+#define KANA_DATA_HALF "\xC3\xDE\xB0\xC0"
+#define KANA_DATA_FULL "\x83\x66\x81\x5B\x83\x5E"
+#define KANA_BACKUP_APART "\x83\x6E\x81\x4A\x83\x62\x83\x4E\x83\x41\x83\x62\x83\x76"
+#define KANA_BACKUP_JOINED "\x83\x6F\x83\x62\x83\x4E\x83\x41\x83\x62\x83\x76"
+#define KANA_BACKUP_HALF "\xCA\xDE\xAF\xB8\xB1\xAF\xCC\xDF"
+const char KANA_SAMPLE[] = KANA_DATA_HALF " " KANA_BACKUP_APART;
+const char KANA_SAMPLE_UNDERBAR[] = KANA_DATA_HALF "_" KANA_BACKUP_APART;
+
 const char INFO_TEXT[] = "Blankmender\nQUIB ver 2.004\nFree software by the Blankmender contributors.";
 const char SAVE_FAILED[] = // 設定ファイルに書き込めませんでした。
     "\x90\xDD\x92\xE8\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42";
@@ -202,19 +211,34 @@ const ExpectedControl CONTROLS[] = {
     {IDC_CASE_CAPITALIZE, "Button", // 頭文字のみ大文字にする。
      "\x93\xAA\x95\xB6\x8E\x9A\x82\xCC\x82\xDD\x91\xE5\x95\xB6\x8E\x9A\x82\xC9\x82\xB7\x82\xE9\x81\x42",
      RADIO, 220, 130, 153, 10},
-    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 100, 185, 55}, // サンプル
-    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 115, 165, 10},
-    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 165, 70, 15},
-    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 165, 70, 15},
-    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 165, 70, 15},
-    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 135, 165, 10},
+    {IDC_STATIC, "Button", "", FRAME, 10, 100, 185, 40},
+    {IDC_KANA, "Button", // カタカナを操作する。
+     "\x83\x4A\x83\x5E\x83\x4A\x83\x69\x82\xF0\x91\x80\x8D\xEC\x82\xB7\x82\xE9\x81\x42",
+     CHECK, 10, 100, 85, 10},
+    {IDC_KANA_TO_FULL, "Button", // 半角カタカナを全角に変換する。
+     "\x94\xBC\x8A\x70\x83\x4A\x83\x5E\x83\x4A\x83\x69\x82\xF0\x91\x53\x8A\x70\x82\xC9\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
+     RADIO | WS_GROUP, 25, 110, 155, 10},
+    {IDC_KANA_TO_HALF, "Button", // 全角カタカナを半角に変換する。
+     "\x91\x53\x8A\x70\x83\x4A\x83\x5E\x83\x4A\x83\x69\x82\xF0\x94\xBC\x8A\x70\x82\xC9\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
+     RADIO, 25, 126, 155, 10},
+    {IDC_JOIN_MARKS, "Button", // 分かれた濁点・半濁点を結合する。
+     "\x95\xAA\x82\xA9\x82\xEA\x82\xBD\x91\xF7\x93\x5F\x81\x45\x94\xBC\x91\xF7\x93\x5F\x82\xF0\x8C\x8B\x8D\x87\x82\xB7\x82\xE9\x81\x42",
+     CHECK | WS_GROUP | BS_VCENTER, 10, 145, 185, 10},
+    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 160, 185, 75}, // サンプル
+    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 173, 165, 10},
+    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 187, 165, 10},
+    {IDC_KANA_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 205, 165, 10},
+    {IDC_KANA_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 219, 165, 10},
+    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 245, 70, 15},
+    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 245, 70, 15},
+    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 245, 70, 15},
 };
 const int CONTROL_COUNT = sizeof(CONTROLS) / sizeof(CONTROLS[0]);
 
 const int BANNER_WIDTH = 279;
 const int BANNER_HEIGHT = 32;
 
-// The twelve option buttons, bit by bit.
+// The sixteen option buttons, bit by bit.
 struct OptionButton {
     SettingsWord bit;
     int id;
@@ -224,6 +248,8 @@ const OptionButton OPTIONS[] = {
     {OPT_DIGITS_TO_FULL, 1004},  {OPT_DIGITS_TO_HALF, 1005},  {OPT_WIDTH_KEEP, 1006},
     {OPT_LETTERS_TO_FULL, 1007}, {OPT_LETTERS_TO_HALF, 1008}, {OPT_CASE_KEEP, 1009},
     {OPT_CASE_UPPER, 1010},      {OPT_CASE_LOWER, 1011},      {OPT_CASE_CAPITALIZE, 1012},
+    {OPT_KANA, 1030},            {OPT_KANA_TO_FULL, 1031},    {OPT_KANA_TO_HALF, 1032},
+    {OPT_JOIN_MARKS, 1033},
 };
 
 // ---------------------------------------------------------------- helpers
@@ -443,7 +469,7 @@ void CheckTemplate(const App& app)
     int baseX = 0, baseY = 0;
     for (int bx = 1; bx <= 64 && !explained; bx++) {
         for (int by = 1; by <= 128 && !explained; by++) {
-            if (MulDiv(404, bx, 4) != client.right || MulDiv(189, by, 8) != client.bottom)
+            if (MulDiv(404, bx, 4) != client.right || MulDiv(269, by, 8) != client.bottom)
                 continue;
             bool all = count == CONTROL_COUNT;
             for (int i = 0; i < count && all; i++) {
@@ -464,7 +490,7 @@ void CheckTemplate(const App& app)
             }
         }
     }
-    Expect(explained, "client 404 x 189 units and all 23 rectangles match one pair of base units (client %ld x %ld)",
+    Expect(explained, "client 404 x 269 units and all 30 rectangles match one pair of base units (client %ld x %ld)",
            client.right, client.bottom);
     if (!explained) {
         for (int i = 0; i < count; i++) {
@@ -497,21 +523,34 @@ SettingsWord ReadButtons(HWND dialog)
     return word;
 }
 
-// The buttons, both preview lines and which buttons are enabled.
-void CheckState(HWND dialog, const char* when, SettingsWord buttons, const char* preview)
+// The buttons, all four preview lines and which buttons are enabled.
+// kanaPreview is line 1024; null stands for the katakana sample with its
+// blank as 1000 says, all a word without katakana buttons makes of it.
+void CheckState(HWND dialog, const char* when, SettingsWord buttons, const char* preview,
+                const char* kanaPreview = nullptr)
 {
     SettingsWord got = ReadButtons(dialog);
     Expect(got == buttons, "%s: buttons show %d (got %d)", when, buttons, got);
 
     ExpectText(std::string(when) + ": 1022 shows the sample", FromCp932(SAMPLE), GetItemText(dialog, IDC_PREVIEW_BEFORE));
     ExpectText(std::string(when) + ": 1021", FromCp932(preview), GetItemText(dialog, IDC_PREVIEW_AFTER));
+    ExpectText(std::string(when) + ": 1023 shows the katakana sample", FromCp932(KANA_SAMPLE),
+               GetItemText(dialog, IDC_KANA_BEFORE));
+    Expect(kanaPreview != nullptr || (buttons & (OPT_KANA | OPT_JOIN_MARKS)) == 0,
+           "%s: the table gives line 1024 for katakana buttons", when);
+    if (kanaPreview == nullptr)
+        kanaPreview = (buttons & OPT_SPACES) ? KANA_SAMPLE_UNDERBAR : KANA_SAMPLE;
+    ExpectText(std::string(when) + ": 1024", FromCp932(kanaPreview), GetItemText(dialog, IDC_KANA_AFTER));
 
     const SettingsWord digitChoices = OPT_DIGITS_TO_FULL | OPT_DIGITS_TO_HALF;
+    const SettingsWord kanaChoices = OPT_KANA_TO_FULL | OPT_KANA_TO_HALF;
     for (const OptionButton& option : OPTIONS) {
         bool want = true;
         if (option.bit & digitChoices)
             want = (buttons & OPT_DIGITS) != 0;
-        else if (option.bit > OPT_DIGITS_TO_HALF)
+        else if (option.bit & kanaChoices)
+            want = (buttons & OPT_KANA) != 0;
+        else if (option.bit > OPT_DIGITS_TO_HALF && option.bit <= OPT_CASE_CAPITALIZE)
             want = (buttons & OPT_LETTERS) != 0;
         bool enabled = IsWindowEnabled(GetDlgItem(dialog, option.id)) != 0;
         Expect(enabled == want, "%s: button %d %s", when, option.id, want ? "enabled" : "disabled");
@@ -524,6 +563,7 @@ struct Click {
     int id;
     SettingsWord buttons; // after the click
     const char* preview;  // line 1021 after the click
+    const char* kanaPreview = nullptr; // line 1024 after the click, as CheckState takes it
 };
 
 void RunClicks(HWND dialog, const Click* clicks, size_t count)
@@ -546,7 +586,7 @@ void RunClicks(HWND dialog, const Click* clicks, size_t count)
         Expect(answered, "%s: the program answers the click", when);
         if (!answered)
             return;
-        CheckState(dialog, when, click.buttons, click.preview);
+        CheckState(dialog, when, click.buttons, click.preview, click.kanaPreview);
     }
 }
 
@@ -776,13 +816,31 @@ void SaveFailureLaunch(App& app)
 
     Section("Enter");
     Expect(RemoveDirectoryW(app.config.c_str()) != 0, "the config.dat folder removed");
-    const Click clicks[] = {{IDC_DIGITS, 0x133, // Ｑｕｉｂ_ver_2.004_製作.見本文字
-                             "\x82\x70\x82\x95\x82\x89\x82\x82_ver_2.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"}};
-    RunClicks(app.dialog, clicks, 1);
+    // Ｑｕｉｂ_ver_2.004_製作.見本文字, which no katakana button changes.
+#define HALF_DIGITS "\x82\x70\x82\x95\x82\x89\x82\x82_ver_2.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A"
+    const Click clicks[] = {
+        {IDC_DIGITS, 0x133, HALF_DIGITS, nullptr},
+        // Katakana on, no choice yet: the two radio buttons come alive.
+        {IDC_KANA, 0x1133, HALF_DIGITS, KANA_SAMPLE_UNDERBAR},
+        {IDC_KANA_TO_FULL, 0x3133, HALF_DIGITS, KANA_DATA_FULL "_" KANA_BACKUP_APART},
+        {IDC_JOIN_MARKS, 0xB133, HALF_DIGITS, KANA_DATA_FULL "_" KANA_BACKUP_JOINED},
+        {IDC_KANA_TO_HALF, 0xD133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
+        {IDC_SPACES, 0xD132, "\x82\x70\x82\x95\x82\x89\x82\x82 ver 2.004\x81\x40\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A",
+         KANA_DATA_HALF " " KANA_BACKUP_HALF},
+        // Katakana off: 1031 and 1032 grey out and keep their checks; the
+        // join goes on.
+        {IDC_KANA, 0xC132, "\x82\x70\x82\x95\x82\x89\x82\x82 ver 2.004\x81\x40\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A",
+         KANA_DATA_HALF " " KANA_BACKUP_JOINED},
+        {IDC_SPACES, 0xC133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_JOINED},
+        {IDC_KANA, 0xD133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
+    };
+#undef HALF_DIGITS
+    RunClicks(app.dialog, clicks, sizeof(clicks) / sizeof(clicks[0]));
     SettingsWord shown = ReadButtons(app.dialog);
     PressKey(app, VK_RETURN, "Enter");
     ExpectExit(app, "Enter", KEY_WAIT_MS);
     ExpectFileHolds(app, "Enter saves the buttons", std::to_string(shown));
+    ExpectFileHolds(app, "Enter saves 53555", "53555");
 }
 
 // Saved "516" with a line end the program never writes, so that any save

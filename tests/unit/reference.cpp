@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "convert/kana.h"
+
 namespace Ref {
 
 namespace {
@@ -287,6 +289,136 @@ void ApplyCaseOptions(char* name, bool upper, bool lower, bool capitalize)
         CapitalizeWords(name);
 }
 
+const char* const JOINS[53] = {
+    "\x81\x52\x81\x4A\x81\x53", // ヽ゛ ヾ
+    "\x81\x54\x81\x4A\x81\x55", // ゝ゛ ゞ
+    "\x82\xA9\x81\x4A\x82\xAA", // か゛ が
+    "\x82\xAB\x81\x4A\x82\xAC", // き゛ ぎ
+    "\x82\xAD\x81\x4A\x82\xAE", // く゛ ぐ
+    "\x82\xAF\x81\x4A\x82\xB0", // け゛ げ
+    "\x82\xB1\x81\x4A\x82\xB2", // こ゛ ご
+    "\x82\xB3\x81\x4A\x82\xB4", // さ゛ ざ
+    "\x82\xB5\x81\x4A\x82\xB6", // し゛ じ
+    "\x82\xB7\x81\x4A\x82\xB8", // す゛ ず
+    "\x82\xB9\x81\x4A\x82\xBA", // せ゛ ぜ
+    "\x82\xBB\x81\x4A\x82\xBC", // そ゛ ぞ
+    "\x82\xBD\x81\x4A\x82\xBE", // た゛ だ
+    "\x82\xBF\x81\x4A\x82\xC0", // ち゛ ぢ
+    "\x82\xC2\x81\x4A\x82\xC3", // つ゛ づ
+    "\x82\xC4\x81\x4A\x82\xC5", // て゛ で
+    "\x82\xC6\x81\x4A\x82\xC7", // と゛ ど
+    "\x82\xCD\x81\x4A\x82\xCE", // は゛ ば
+    "\x82\xCD\x81\x4B\x82\xCF", // は゜ ぱ
+    "\x82\xD0\x81\x4A\x82\xD1", // ひ゛ び
+    "\x82\xD0\x81\x4B\x82\xD2", // ひ゜ ぴ
+    "\x82\xD3\x81\x4A\x82\xD4", // ふ゛ ぶ
+    "\x82\xD3\x81\x4B\x82\xD5", // ふ゜ ぷ
+    "\x82\xD6\x81\x4A\x82\xD7", // へ゛ べ
+    "\x82\xD6\x81\x4B\x82\xD8", // へ゜ ぺ
+    "\x82\xD9\x81\x4A\x82\xDA", // ほ゛ ぼ
+    "\x82\xD9\x81\x4B\x82\xDB", // ほ゜ ぽ
+    "\x83\x45\x81\x4A\x83\x94", // ウ゛ ヴ
+    "\x83\x4A\x81\x4A\x83\x4B", // カ゛ ガ
+    "\x83\x4C\x81\x4A\x83\x4D", // キ゛ ギ
+    "\x83\x4E\x81\x4A\x83\x4F", // ク゛ グ
+    "\x83\x50\x81\x4A\x83\x51", // ケ゛ ゲ
+    "\x83\x52\x81\x4A\x83\x53", // コ゛ ゴ
+    "\x83\x54\x81\x4A\x83\x55", // サ゛ ザ
+    "\x83\x56\x81\x4A\x83\x57", // シ゛ ジ
+    "\x83\x58\x81\x4A\x83\x59", // ス゛ ズ
+    "\x83\x5A\x81\x4A\x83\x5B", // セ゛ ゼ
+    "\x83\x5C\x81\x4A\x83\x5D", // ソ゛ ゾ
+    "\x83\x5E\x81\x4A\x83\x5F", // タ゛ ダ
+    "\x83\x60\x81\x4A\x83\x61", // チ゛ ヂ
+    "\x83\x63\x81\x4A\x83\x64", // ツ゛ ヅ
+    "\x83\x65\x81\x4A\x83\x66", // テ゛ デ
+    "\x83\x67\x81\x4A\x83\x68", // ト゛ ド
+    "\x83\x6E\x81\x4A\x83\x6F", // ハ゛ バ
+    "\x83\x6E\x81\x4B\x83\x70", // ハ゜ パ
+    "\x83\x71\x81\x4A\x83\x72", // ヒ゛ ビ
+    "\x83\x71\x81\x4B\x83\x73", // ヒ゜ ピ
+    "\x83\x74\x81\x4A\x83\x75", // フ゛ ブ
+    "\x83\x74\x81\x4B\x83\x76", // フ゜ プ
+    "\x83\x77\x81\x4A\x83\x78", // ヘ゛ ベ
+    "\x83\x77\x81\x4B\x83\x79", // ヘ゜ ペ
+    "\x83\x7A\x81\x4A\x83\x7B", // ホ゛ ボ
+    "\x83\x7A\x81\x4B\x83\x7C", // ホ゜ ポ
+};
+
+void JoinSpacingMarks(char* name)
+{
+    unsigned char* s = Bytes(name);
+    for (size_t i = 0; s[i] != 0; i += CharLength(s, i)) {
+        if (!IsDoubleByteAt(s, i) || !IsDoubleByteAt(s, i + 2))
+            continue;
+        for (const char* join : JOINS) {
+            if (std::memcmp(s + i, join, 4) == 0) {
+                std::memcpy(s + i, join + 4, 2);
+                ShiftLeftOnto(s, i + 2);
+                ShiftLeftOnto(s, i + 2);
+                break;
+            }
+        }
+    }
+}
+
+void KatakanaToFullWidth(char* name)
+{
+    unsigned char* s = Bytes(name);
+    size_t n = std::strlen(name);
+    for (size_t i = 0; s[i] != 0;) {
+        if (IsDoubleByteAt(s, i) || s[i] < HALF_KANA_FIRST || s[i] > HALF_KANA_LAST) {
+            i += CharLength(s, i);
+            continue;
+        }
+        const HalfKana& k = HALF_KANA[s[i] - HALF_KANA_FIRST];
+        if (s[i + 1] == 0xDE && k.voiced != 0) {
+            s[i] = k.lead;
+            s[i + 1] = k.voiced;
+        } else if (s[i + 1] == 0xDF && k.semiVoiced != 0) {
+            s[i] = k.lead;
+            s[i + 1] = k.semiVoiced;
+        } else {
+            ShiftRightFrom(s, i, n);
+            n += 1;
+            s[i] = k.lead;
+            s[i + 1] = k.trail;
+        }
+        i += 2;
+    }
+}
+
+void KatakanaToHalfWidth(char* name)
+{
+    unsigned char* s = Bytes(name);
+    for (size_t i = 0; s[i] != 0;) {
+        if (!IsDoubleByteAt(s, i)) {
+            i += 1;
+            continue;
+        }
+        bool done = false;
+        for (int b = HALF_KANA_FIRST; b <= HALF_KANA_LAST && !done; ++b) {
+            const HalfKana& k = HALF_KANA[b - HALF_KANA_FIRST];
+            if (s[i] != k.lead)
+                continue;
+            if (s[i + 1] == k.trail) {
+                ShiftLeftOnto(s, i);
+                s[i] = static_cast<unsigned char>(b);
+                i += 1;
+                done = true;
+            } else if ((k.voiced != 0 && s[i + 1] == k.voiced) ||
+                       (k.semiVoiced != 0 && s[i + 1] == k.semiVoiced)) {
+                s[i + 1] = s[i + 1] == k.voiced ? 0xDE : 0xDF;
+                s[i] = static_cast<unsigned char>(b);
+                i += 2;
+                done = true;
+            }
+        }
+        if (!done)
+            i += 2;
+    }
+}
+
 size_t ConvertNameWithWord(int word, char* name)
 {
     size_t needed = std::strlen(name) + 1;
@@ -299,6 +431,8 @@ size_t ConvertNameWithWord(int word, char* name)
     const bool lower = (word & 0x400) != 0;
     const bool capitalize = (word & 0x800) != 0;
 
+    if (word & 0x8000)
+        JoinSpacingMarks(name);
     if (word & 0x001)
         SpacesToUnderbar(name);
     if (word & 0x002) {
@@ -321,6 +455,14 @@ size_t ConvertNameWithWord(int word, char* name)
             LettersToHalfWidth(name);
             ApplyCaseOptions(name, upper, lower, capitalize);
         }
+    }
+    if (word & 0x1000) {
+        if (word & 0x2000) {
+            KatakanaToFullWidth(name);
+            grew();
+        }
+        if (word & 0x4000)
+            KatakanaToHalfWidth(name);
     }
     return needed;
 }

@@ -41,9 +41,17 @@ void LettersToUpper(char* name);
 void LettersToLower(char* name);
 void CapitalizeWords(char* name);
 void ApplyCaseOptions(char* name, bool upper, bool lower, bool capitalize);
+void JoinSpacingMarks(char* name);
+void KatakanaToFullWidth(char* name);
+void KatakanaToHalfWidth(char* name);
+
+// The kana and spacing mark (four bytes) and the joined form (two) of every
+// join, as Unicode NFC composes the kana with U+3099 or U+309A, limited to
+// what code page 932 holds. Written out, not derived from the core's tables.
+extern const char* const JOINS[53];
 
 // The pipeline for one word, bit by bit in the fixed order. name needs room
-// for 2 * strlen(name) + 1 bytes. Returns the largest size (terminator
+// for 2 * strlen(name) + 1 bytes: no byte of it ever becomes more than two. Returns the largest size (terminator
 // included) the string reached after any step: the capacity the real
 // pipeline needs to succeed.
 size_t ConvertNameWithWord(int word, char* name);

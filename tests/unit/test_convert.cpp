@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "convert/kana.h"
 #include "reference.h"
 
 namespace {
@@ -302,15 +303,99 @@ TEST(ApplyCaseOptions, LastFlagWins)
     }
 }
 
+TEST(KatakanaToFullWidth, Vectors)
+{
+    CheckGrowing(KatakanaToFullWidth, Ref::KatakanaToFullWidth, {
+        {"", ""},
+        {"abc 1", "abc 1"},
+        {"\xB6\xDE", "\x83\x4B"},                                  // ｶﾞ ガ
+        {"\xCA\xDF", "\x83\x70"},                                  // ﾊﾟ パ
+        {"\xB3\xDE", "\x83\x94"},                                  // ｳﾞ ヴ
+        {"\xCA", "\x83\x6E"},                                      // ﾊ ハ
+        {"\xDC\xDE", "\x83\x8F\x81\x4A"},                          // ﾜﾞ ワ゛: no ヷ
+        {"\xB1\xDF", "\x83\x41\x81\x4B"},                          // ｱﾟ ア゜
+        {"\xB6\xDF", "\x83\x4A\x81\x4B"},                          // ｶﾟ カ゜
+        {"\xDE", "\x81\x4A"},
+        {"\xDF\xDE", "\x81\x4B\x81\x4A"},
+        {"\xB6\xDE\xDE", "\x83\x4B\x81\x4A"},                      // ｶﾞﾞ ガ゛
+        {"\xB0", "\x81\x5B"},                                      // ｰ ー
+        {"\xA1\xA2\xA3\xA4\xA5", "\x81\x42\x81\x75\x81\x76\x81\x41\x81\x45"},
+        {"\xA6\xA7\xAF\xDD", "\x83\x92\x83\x40\x83\x62\x83\x93"},  // ｦｧｯﾝ
+        {"\xC3\xDE\xB0\xC0", "\x83\x66\x81\x5B\x83\x5E"},         // ﾃﾞｰﾀ データ
+        {"a\xB1" "1", "a\x83\x41" "1"},
+        // Trail bytes in the half-width range belong to their lead.
+        {"\x83\xB1", "\x83\xB1"},
+        {"\x95\xDE\xDE", "\x95\xDE\x81\x4A"},
+        {"\x81\xB6\xDE", "\x81\xB6\x81\x4A"},
+        {"\xB1\x81", "\x83\x41\x81"},                              // lone lead byte
+        {"\x83\x41\xB1", "\x83\x41\x83\x41"},
+    });
+}
+
+TEST(KatakanaToHalfWidth, Vectors)
+{
+    CheckShrinking(KatakanaToHalfWidth, Ref::KatakanaToHalfWidth, {
+        {"", ""},
+        {"\x83\x4B", "\xB6\xDE"},                                  // ガ ｶﾞ
+        {"\x83\x94", "\xB3\xDE"},                                  // ヴ ｳﾞ
+        {"\x83\x70\x83\x6E", "\xCA\xDF\xCA"},                      // パハ
+        {"\x81\x5B", "\xB0"},                                      // ー
+        {"\x81\x42\x81\x75\x81\x76\x81\x41\x81\x45", "\xA1\xA2\xA3\xA4\xA5"},
+        {"\x81\x4A\x81\x4B", "\xDE\xDF"},                          // ゛゜
+        {"\x83\x66\x81\x5B\x83\x5E", "\xC3\xDE\xB0\xC0"},         // データ
+        {"\x83\x40\x83\x5C\x83\x92\x83\x93", "\xA7\xBF\xA6\xDD"},  // ァソヲン
+        // ヰヱヮヵヶ have no half-width form; neither have hiragana.
+        {"\x83\x90\x83\x91\x83\x8E\x83\x95\x83\x96", "\x83\x90\x83\x91\x83\x8E\x83\x95\x83\x96"},
+        {"\x82\xA0\x82\xAA", "\x82\xA0\x82\xAA"},
+        {"\x83\x97\x83\x9F", "\x83\x97\x83\x9F"},                // unassigned, Greek
+        // Letters, digits and signs stay, unlike nkf -Z4.
+        {"\x82\x60\x82\x4F\x81\x40\x81\x43\x81\x69", "\x82\x60\x82\x4F\x81\x40\x81\x43\x81\x69"},
+        {"\xB1 a", "\xB1 a"},
+        {"\x95\x83" "A", "\x95\x83" "A"},                           // 83 as a trail
+        {"x\x83", "x\x83"},
+        {"\x83\x41\x83", "\xB1\x83"},
+    });
+}
+
+TEST(JoinSpacingMarks, Vectors)
+{
+    CheckShrinking(JoinSpacingMarks, Ref::JoinSpacingMarks, {
+        {"", ""},
+        {"\x83\x6E\x81\x4A", "\x83\x6F"},                          // ハ゛ バ
+        {"\x83\x6E\x81\x4B", "\x83\x70"},                          // ハ゜ パ
+        {"\x83\x65\x81\x4A", "\x83\x66"},                          // テ゛ デ
+        {"\x83\x45\x81\x4A", "\x83\x94"},                          // ウ゛ ヴ
+        {"\x82\xCD\x81\x4A\x82\xCD\x81\x4B", "\x82\xCE\x82\xCF"},  // は゛は゜ ばぱ
+        {"\x81\x54\x81\x4A\x81\x52\x81\x4A", "\x81\x55\x81\x53"},  // ゝ゛ヽ゛ ゞヾ
+        {"\x83\x6E\x81\x4A\x81\x4A", "\x83\x6F\x81\x4A"},        // ハ゛゛
+        // No voiced form, or not the spacing mark: kept.
+        {"\x83\x41\x81\x4A", "\x83\x41\x81\x4A"},                // ア゛
+        {"\x83\x8F\x81\x4A", "\x83\x8F\x81\x4A"},                // ワ゛
+        {"\x82\xA9\x81\x4B", "\x82\xA9\x81\x4B"},                // か゜
+        {"\x82\xA4\x81\x4A", "\x82\xA4\x81\x4A"},                // う゛: no ゔ
+        {"\x83\x6F\x81\x4A", "\x83\x6F\x81\x4A"},                // バ゛
+        {"\xCA\xDE", "\xCA\xDE"},                                  // ﾊﾞ
+        {"\x83\x6E\xDE", "\x83\x6E\xDE"},                          // ハﾞ
+        {"\xCA\x81\x4A", "\xCA\x81\x4A"},                          // ﾊ゛
+        {"\x81\x4A", "\x81\x4A"},
+        // 83 6E only as the trail and lead of other characters.
+        {"\x83\x83\x6E\x81\x4A", "\x83\x83\x6E\x81\x4A"},
+        {"\x83\x6E\x81", "\x83\x6E\x81"},
+        {"\x83\x6E\x81\x4A" "a\x83\x6E", "\x83\x6F" "a\x83\x6E"},
+    });
+}
+
 TEST(GrowingConversions, CapacityLimits)
 {
     struct Grow { const char* name; bool (*fn)(char*, size_t); void (*ref)(char*); };
     const Grow grows[] = {
         {"digits", DigitsToFullWidth, Ref::DigitsToFullWidth},
         {"letters", LettersToFullWidth, Ref::LettersToFullWidth},
+        {"katakana", KatakanaToFullWidth, Ref::KatakanaToFullWidth},
     };
     const char* inputs[] = {
         "my file 01", "1", "a", "A1b2C3", ("\x83\x41" "9z"), "x\x82", "\x82\x60\x82\x4F",
+        "\xB1", ("\xB6\xDE\xB1" "a"), "\xDE\xDE",
     };
     for (const Grow& g : grows) {
         for (const char* in : inputs) {
@@ -344,6 +429,9 @@ TEST(GrowingConversions, FullNameBuffer)
         const std::string letters = RunGrowing(LettersToFullWidth, std::string(count, 'q'), 256, &ok);
         EXPECT_EQ(ok, count <= 127);
         EXPECT_EQ(letters.size(), ok ? 2 * count : count);
+        const std::string kana = RunGrowing(KatakanaToFullWidth, std::string(count, '\xB1'), 256, &ok);
+        EXPECT_EQ(ok, count <= 127);
+        EXPECT_EQ(kana.size(), ok ? 2 * count : count);
     }
 }
 

@@ -42,6 +42,8 @@ TEST(Resources, IdsAreDistinct)
         IDC_WIDTH_KEEP, IDC_LETTERS_TO_FULL, IDC_LETTERS_TO_HALF, IDC_CASE_KEEP,
         IDC_CASE_UPPER, IDC_CASE_LOWER, IDC_CASE_CAPITALIZE,
         IDC_OK, IDC_CANCEL, IDC_INFO, IDC_PREVIEW_AFTER, IDC_PREVIEW_BEFORE,
+        IDC_KANA, IDC_KANA_TO_FULL, IDC_KANA_TO_HALF, IDC_JOIN_MARKS,
+        IDC_KANA_BEFORE, IDC_KANA_AFTER,
     };
     std::set<int> seen;
     for (int id : ids) {
@@ -59,12 +61,15 @@ TEST(Resources, IdsAreDistinct)
     EXPECT_EQ(IDC_INFO, 1018);
     EXPECT_EQ(IDC_PREVIEW_AFTER, 1021);
     EXPECT_EQ(IDC_PREVIEW_BEFORE, 1022);
+    EXPECT_EQ(IDC_KANA_BEFORE, 1023);
+    EXPECT_EQ(IDC_KANA_AFTER, 1024);
 }
 
 TEST(Resources, EveryBitHasOneButton)
 {
     // Bits 0-2 are 1000-1002, bits 3-11 are 1001 + bit: 1003 is skipped.
-    ASSERT_EQ(std::size(OPTION_BUTTONS), 12u);
+    // Bits 12-15 would reach OK (1013), so they are 1030-1033.
+    ASSERT_EQ(std::size(OPTION_BUTTONS), 16u);
     SettingsWord covered = 0;
     for (const OptionButton& button : OPTION_BUTTONS) {
         SCOPED_TRACE(button.id);
@@ -75,7 +80,7 @@ TEST(Resources, EveryBitHasOneButton)
         int bit = 0;
         while ((1 << bit) != button.bit)
             bit++;
-        EXPECT_EQ(button.id, bit < 3 ? 1000 + bit : 1001 + bit);
+        EXPECT_EQ(button.id, bit < 3 ? 1000 + bit : bit < 12 ? 1001 + bit : 1018 + bit);
     }
     EXPECT_EQ(covered, OPT_ALL);
 }
@@ -140,12 +145,19 @@ const TemplateControl TEMPLATE[] = {
     {"IDC_CASE_UPPER", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 220, 100, 153, 10},
     {"IDC_CASE_LOWER", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 220, 115, 153, 10},
     {"IDC_CASE_CAPITALIZE", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 220, 130, 153, 10},
-    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 100, 185, 55},
-    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 115, 165, 10},
-    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 165, 70, 15},
-    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 165, 70, 15},
-    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 165, 70, 15},
-    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 135, 165, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 100, 185, 40},
+    {"IDC_KANA", "\"Button\"", "BS_AUTOCHECKBOX|WS_TABSTOP", 10, 100, 85, 10},
+    {"IDC_KANA_TO_FULL", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER|WS_GROUP", 25, 110, 155, 10},
+    {"IDC_KANA_TO_HALF", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 25, 126, 155, 10},
+    {"IDC_JOIN_MARKS", "\"Button\"", "BS_AUTOCHECKBOX|WS_GROUP|WS_TABSTOP|BS_VCENTER", 10, 145, 185, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 160, 185, 75},
+    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 173, 165, 10},
+    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 187, 165, 10},
+    {"IDC_KANA_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 205, 165, 10},
+    {"IDC_KANA_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 219, 165, 10},
+    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 245, 70, 15},
+    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 245, 70, 15},
+    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 245, 70, 15},
 };
 
 TEST(Resources, ScriptHoldsTheDialogTemplate)
@@ -157,7 +169,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
     EXPECT_NE(rc.find("IDI_MAIN   ICON   \"icon.ico\""), std::string::npos);
     EXPECT_NE(rc.find("IDB_BANNER BITMAP \"banner.bmp\""), std::string::npos);
 
-    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 189\n");
+    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 269\n");
     ASSERT_NE(dialog, std::string::npos);
     size_t begin = rc.find("\nBEGIN\n", dialog);
     size_t end = rc.find("\nEND\n", begin);
@@ -176,7 +188,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
         std::vector<std::string> fields = SplitFields(line);
         ASSERT_EQ(fields.size(), 8u) << line;
         ASSERT_EQ(fields[0].compare(0, 8, "CONTROL "), 0) << line;
-        ASSERT_LT(index, std::size(TEMPLATE)) << "more than 23 controls";
+        ASSERT_LT(index, std::size(TEMPLATE)) << "more than 30 controls";
         const TemplateControl& want = TEMPLATE[index++];
         SCOPED_TRACE(line);
         // The banner's text is the bitmap's id; every other text is quoted.

@@ -10,9 +10,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <string>
 
+#include "convert/kana.h"
 #include "convert/pipeline.h"
 #include "reference.h"
 
@@ -24,11 +26,16 @@ typedef unsigned char uchar;
 // its length. Characters the conversion does not name are copied.
 typedef size_t (*MapChar)(const uchar* c, size_t len, uchar* out);
 
+// The same for a conversion that joins a character with the next: the image
+// of what starts at s[i], which takes *step bytes of s.
+typedef size_t (*MapPair)(const uchar* s, size_t i, size_t* step, uchar* out);
+
 struct Conversion {
     const char* name;
     bool (*run)(char* name, size_t capacity);
     void (*ref)(char* name);
-    MapChar map; // null: case-dependent on neighbours, checked by CapitalizeKeepsLetters
+    MapChar map; // null: see pairMap
+    MapPair pairMap; // null too: case-dependent on neighbours, checked by CapitalizeKeepsLetters
 };
 
 size_t Copy(const uchar* c, size_t len, uchar* out)
@@ -103,6 +110,69 @@ size_t MapBlanksAndHalfWidth(const uchar* c, size_t len, uchar* out)
     return MapSpaces(c, len, out);
 }
 
+// Katakana, read from the one table both directions share.
+size_t MapKanaHalf(const uchar* c, size_t len, uchar* out)
+{
+    if (len == 2) {
+        for (int b = HALF_KANA_FIRST; b <= HALF_KANA_LAST; ++b) {
+            const HalfKana& k = HALF_KANA[b - HALF_KANA_FIRST];
+            if (c[0] != k.lead)
+                continue;
+            if (c[1] == k.trail)
+                return One(out, b);
+            if ((k.voiced != 0 && c[1] == k.voiced) || (k.semiVoiced != 0 && c[1] == k.semiVoiced)) {
+                out[0] = static_cast<uchar>(b);
+                out[1] = c[1] == k.voiced ? 0xDE : 0xDF;
+                return 2;
+            }
+        }
+    }
+    return Copy(c, len, out);
+}
+
+size_t MapKanaFull(const uchar* s, size_t i, size_t* step, uchar* out)
+{
+    *step = Ref::CharLength(s, i);
+    if (*step == 2 || !InRange(s[i], HALF_KANA_FIRST, HALF_KANA_LAST))
+        return Copy(s + i, *step, out);
+    const HalfKana& k = HALF_KANA[s[i] - HALF_KANA_FIRST];
+    out[0] = k.lead;
+    out[1] = k.trail;
+    if ((s[i + 1] == 0xDE && k.voiced != 0) || (s[i + 1] == 0xDF && k.semiVoiced != 0)) {
+        out[1] = s[i + 1] == 0xDE ? k.voiced : k.semiVoiced;
+        *step = 2;
+    }
+    return 2;
+}
+
+size_t MapJoin(const uchar* s, size_t i, size_t* step, uchar* out)
+{
+    *step = Ref::CharLength(s, i);
+    if (*step == 2 && Ref::CharLength(s, i + 2) == 2) {
+        for (const char* join : Ref::JOINS) {
+            if (std::memcmp(s + i, join, 4) == 0) {
+                *step = 4;
+                return Copy(reinterpret_cast<const uchar*>(join) + 4, 2, out);
+            }
+        }
+    }
+    return Copy(s + i, *step, out);
+}
+
+// Marks joined, blanks, katakana to half width: what the three do to one
+// character, one after the other.
+size_t MapJoinBlanksKanaHalf(const uchar* s, size_t i, size_t* step, uchar* out)
+{
+    uchar joined[4];
+    const size_t n = MapJoin(s, i, step, joined);
+    uchar blank[4];
+    const size_t m = MapSpaces(joined, n, blank);
+    return MapKanaHalf(blank, m, out);
+}
+
+const SettingsWord JOIN_BLANKS_KANA_HALF =
+    OPT_JOIN_MARKS | OPT_SPACES | OPT_KANA | OPT_KANA_TO_HALF;
+
 const SettingsWord BLANKS_AND_HALF_WIDTH = OPT_SPACES | OPT_DIGITS | OPT_DIGITS_TO_HALF |
                                            OPT_LETTERS | OPT_LETTERS_TO_HALF | OPT_CASE_KEEP;
 
@@ -126,19 +196,19 @@ size_t MapLower(const uchar* c, size_t len, uchar* out)
 
 const Conversion CONVERSIONS[] = {
     {"SpacesToUnderbar", [](char* s, size_t) { SpacesToUnderbar(s); return true; },
-     Ref::SpacesToUnderbar, MapSpaces},
-    {"DigitsToFullWidth", DigitsToFullWidth, Ref::DigitsToFullWidth, MapDigitsFull},
+     Ref::SpacesToUnderbar, MapSpaces, nullptr},
+    {"DigitsToFullWidth", DigitsToFullWidth, Ref::DigitsToFullWidth, MapDigitsFull, nullptr},
     {"DigitsToHalfWidth", [](char* s, size_t) { DigitsToHalfWidth(s); return true; },
-     Ref::DigitsToHalfWidth, MapDigitsHalf},
-    {"LettersToFullWidth", LettersToFullWidth, Ref::LettersToFullWidth, MapLettersFull},
+     Ref::DigitsToHalfWidth, MapDigitsHalf, nullptr},
+    {"LettersToFullWidth", LettersToFullWidth, Ref::LettersToFullWidth, MapLettersFull, nullptr},
     {"LettersToHalfWidth", [](char* s, size_t) { LettersToHalfWidth(s); return true; },
-     Ref::LettersToHalfWidth, MapLettersHalf},
+     Ref::LettersToHalfWidth, MapLettersHalf, nullptr},
     {"LettersToUpper", [](char* s, size_t) { LettersToUpper(s); return true; },
-     Ref::LettersToUpper, MapUpper},
+     Ref::LettersToUpper, MapUpper, nullptr},
     {"LettersToLower", [](char* s, size_t) { LettersToLower(s); return true; },
-     Ref::LettersToLower, MapLower},
+     Ref::LettersToLower, MapLower, nullptr},
     {"CapitalizeWords", [](char* s, size_t) { CapitalizeWords(s); return true; },
-     Ref::CapitalizeWords, nullptr},
+     Ref::CapitalizeWords, nullptr, nullptr},
     {"BlanksAndHalfWidth",
      [](char* s, size_t capacity) { return ConvertNameWithWord(BLANKS_AND_HALF_WIDTH, s, capacity); },
      [](char* s) {
@@ -146,7 +216,20 @@ const Conversion CONVERSIONS[] = {
          Ref::DigitsToHalfWidth(s);
          Ref::LettersToHalfWidth(s);
      },
-     MapBlanksAndHalfWidth},
+     MapBlanksAndHalfWidth, nullptr},
+    {"KatakanaToFullWidth", KatakanaToFullWidth, Ref::KatakanaToFullWidth, nullptr, MapKanaFull},
+    {"KatakanaToHalfWidth", [](char* s, size_t) { KatakanaToHalfWidth(s); return true; },
+     Ref::KatakanaToHalfWidth, MapKanaHalf, nullptr},
+    {"JoinSpacingMarks", [](char* s, size_t) { JoinSpacingMarks(s); return true; },
+     Ref::JoinSpacingMarks, nullptr, MapJoin},
+    {"JoinBlanksKanaHalf",
+     [](char* s, size_t capacity) { return ConvertNameWithWord(JOIN_BLANKS_KANA_HALF, s, capacity); },
+     [](char* s) {
+         Ref::JoinSpacingMarks(s);
+         Ref::SpacesToUnderbar(s);
+         Ref::KatakanaToHalfWidth(s);
+     },
+     nullptr, MapJoinBlanksKanaHalf},
 };
 
 // Capitalising may change only the case of letters, never their width or
@@ -213,6 +296,15 @@ bool Check(const Conversion& conv, char* arena, const char* in)
         if (std::strcmp(got, reinterpret_cast<char*>(mapped)) != 0)
             return Fail(conv, in, "changes more or less than the named characters", got,
                         reinterpret_cast<char*>(mapped));
+    } else if (conv.pairMap) {
+        uchar mapped[ARENA];
+        size_t m = 0;
+        for (size_t i = 0, step = 0; u[i] != 0; i += step)
+            m += conv.pairMap(u, i, &step, mapped + m);
+        mapped[m] = 0;
+        if (std::strcmp(got, reinterpret_cast<char*>(mapped)) != 0)
+            return Fail(conv, in, "changes more or less than the named characters", got,
+                        reinterpret_cast<char*>(mapped));
     } else if (!CapitalizeKeepsLetters(u, reinterpret_cast<const uchar*>(got))) {
         return Fail(conv, in, "changes more than the case of letters", got, ref);
     }
@@ -223,10 +315,11 @@ bool Check(const Conversion& conv, char* arena, const char* in)
 }
 
 // Characters placed around the swept bytes: an ASCII letter before and a
-// digit after, a full-width letter before and a space after, and nothing at
-// all (the swept bytes end the string).
-const char* const PREFIXES[] = {"", "a", "\x82\x81"};
-const char* const SUFFIXES[] = {"", "1", " "};
+// digit after, a full-width letter before and a space after, nothing at all
+// (the swept bytes end the string), and ｶ before and ゛ after, which join
+// with a mark or a kana.
+const char* const PREFIXES[] = {"", "a", "\x82\x81", "\xB6"};
+const char* const SUFFIXES[] = {"", "1", " ", "\x81\x4A"};
 
 void Sweep(const Conversion& conv)
 {
@@ -235,7 +328,7 @@ void Sweep(const Conversion& conv)
     for (int a = 1; a <= 0xFF; ++a) {
         for (int b = 0; b <= 0xFF; ++b) {
             // b == 0: the single byte a on its own.
-            for (size_t k = 0; k < 3; ++k) {
+            for (size_t k = 0; k < std::size(PREFIXES); ++k) {
                 const size_t p = std::strlen(PREFIXES[k]);
                 std::memcpy(buf, PREFIXES[k], p);
                 buf[p] = static_cast<char>(a);
@@ -257,6 +350,10 @@ TEST(Sweep, LettersToUpper) { Sweep(CONVERSIONS[5]); }
 TEST(Sweep, LettersToLower) { Sweep(CONVERSIONS[6]); }
 TEST(Sweep, CapitalizeWords) { Sweep(CONVERSIONS[7]); }
 TEST(Sweep, BlanksAndHalfWidth) { Sweep(CONVERSIONS[8]); }
+TEST(Sweep, KatakanaToFullWidth) { Sweep(CONVERSIONS[9]); }
+TEST(Sweep, KatakanaToHalfWidth) { Sweep(CONVERSIONS[10]); }
+TEST(Sweep, JoinSpacingMarks) { Sweep(CONVERSIONS[11]); }
+TEST(Sweep, JoinBlanksKanaHalf) { Sweep(CONVERSIONS[12]); }
 
 // Strings of three bytes drawn from the values where the character model
 // turns: a lead byte, 0x82, the bytes that are letters, digits or spaces
@@ -265,9 +362,10 @@ TEST(Sweep, BlanksAndHalfWidth) { Sweep(CONVERSIONS[8]); }
 // or a lone lead byte.
 TEST(Sweep, TriplesOfTurningBytes)
 {
-    const uchar turning[] = {0x20, 0x30, 0x39, 0x40, 0x41, 0x4F, 0x58, 0x5A, 0x5C, 0x5F,
-                             0x60, 0x61, 0x79, 0x7A, 0x7F, 0x80, 0x81, 0x82, 0x9A, 0x9B,
-                             0x9F, 0xA0, 0xA1, 0xDF, 0xE0, 0xFC, 0xFD, 0xFF};
+    const uchar turning[] = {0x20, 0x30, 0x39, 0x40, 0x41, 0x4A, 0x4F, 0x58, 0x5A, 0x5C,
+                             0x5F, 0x60, 0x61, 0x6E, 0x79, 0x7A, 0x7F, 0x80, 0x81, 0x82,
+                             0x83, 0x9A, 0x9B, 0x9F, 0xA0, 0xA1, 0xB6, 0xDE, 0xDF, 0xE0,
+                             0xFC, 0xFD, 0xFF};
     for (const Conversion& conv : CONVERSIONS) {
         std::unique_ptr<char[]> arena(new char[ARENA]);
         for (uchar x : turning)

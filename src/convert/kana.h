@@ -1,0 +1,120 @@
+// Katakana width and the voiced marks, on code page 932 bytes in place.
+//
+// The half-width katakana block of code page 932 is the single bytes A1-DF:
+// ｡｢｣､･ (A1-A5), ｦｧ-ｯ (A6-AF), ｰ (B0), ｱ-ﾝ (B1-DD) and the marks ﾞﾟ (DE,
+// DF). Each has one full-width counterpart, and some kana with a following
+// ﾞ or ﾟ have a voiced or semi-voiced full-width form: ｶﾞ is ガ, ﾊﾟ is パ.
+// One table holds all of it, and both directions read it.
+#pragma once
+
+#include <cstddef>
+
+// The full-width counterpart of one byte of the half-width block: lead and
+// trail of its plain form, and the trail bytes (under the same lead) of its
+// voiced and semi-voiced forms, 0 when there is none.
+struct HalfKana {
+    unsigned char lead;
+    unsigned char trail;
+    unsigned char voiced;
+    unsigned char semiVoiced;
+};
+
+constexpr unsigned char HALF_KANA_FIRST = 0xA1;
+constexpr unsigned char HALF_KANA_LAST = 0xDF;
+constexpr unsigned char HALF_VOICED_MARK = 0xDE;      // ﾞ
+constexpr unsigned char HALF_SEMI_VOICED_MARK = 0xDF; // ﾟ
+
+// Entry b - 0xA1 for the byte b, as `nkf -X` widens it.
+inline constexpr HalfKana HALF_KANA[HALF_KANA_LAST - HALF_KANA_FIRST + 1] = {
+    {0x81, 0x42, 0x00, 0x00}, // A1 ｡ 。
+    {0x81, 0x75, 0x00, 0x00}, // A2 ｢ 「
+    {0x81, 0x76, 0x00, 0x00}, // A3 ｣ 」
+    {0x81, 0x41, 0x00, 0x00}, // A4 ､ 、
+    {0x81, 0x45, 0x00, 0x00}, // A5 ･ ・
+    {0x83, 0x92, 0x00, 0x00}, // A6 ｦ ヲ
+    {0x83, 0x40, 0x00, 0x00}, // A7 ｧ ァ
+    {0x83, 0x42, 0x00, 0x00}, // A8 ｨ ィ
+    {0x83, 0x44, 0x00, 0x00}, // A9 ｩ ゥ
+    {0x83, 0x46, 0x00, 0x00}, // AA ｪ ェ
+    {0x83, 0x48, 0x00, 0x00}, // AB ｫ ォ
+    {0x83, 0x83, 0x00, 0x00}, // AC ｬ ャ
+    {0x83, 0x85, 0x00, 0x00}, // AD ｭ ュ
+    {0x83, 0x87, 0x00, 0x00}, // AE ｮ ョ
+    {0x83, 0x62, 0x00, 0x00}, // AF ｯ ッ
+    {0x81, 0x5B, 0x00, 0x00}, // B0 ｰ ー
+    {0x83, 0x41, 0x00, 0x00}, // B1 ｱ ア
+    {0x83, 0x43, 0x00, 0x00}, // B2 ｲ イ
+    {0x83, 0x45, 0x94, 0x00}, // B3 ｳ ウ
+    {0x83, 0x47, 0x00, 0x00}, // B4 ｴ エ
+    {0x83, 0x49, 0x00, 0x00}, // B5 ｵ オ
+    {0x83, 0x4A, 0x4B, 0x00}, // B6 ｶ カ
+    {0x83, 0x4C, 0x4D, 0x00}, // B7 ｷ キ
+    {0x83, 0x4E, 0x4F, 0x00}, // B8 ｸ ク
+    {0x83, 0x50, 0x51, 0x00}, // B9 ｹ ケ
+    {0x83, 0x52, 0x53, 0x00}, // BA ｺ コ
+    {0x83, 0x54, 0x55, 0x00}, // BB ｻ サ
+    {0x83, 0x56, 0x57, 0x00}, // BC ｼ シ
+    {0x83, 0x58, 0x59, 0x00}, // BD ｽ ス
+    {0x83, 0x5A, 0x5B, 0x00}, // BE ｾ セ
+    {0x83, 0x5C, 0x5D, 0x00}, // BF ｿ ソ
+    {0x83, 0x5E, 0x5F, 0x00}, // C0 ﾀ タ
+    {0x83, 0x60, 0x61, 0x00}, // C1 ﾁ チ
+    {0x83, 0x63, 0x64, 0x00}, // C2 ﾂ ツ
+    {0x83, 0x65, 0x66, 0x00}, // C3 ﾃ テ
+    {0x83, 0x67, 0x68, 0x00}, // C4 ﾄ ト
+    {0x83, 0x69, 0x00, 0x00}, // C5 ﾅ ナ
+    {0x83, 0x6A, 0x00, 0x00}, // C6 ﾆ ニ
+    {0x83, 0x6B, 0x00, 0x00}, // C7 ﾇ ヌ
+    {0x83, 0x6C, 0x00, 0x00}, // C8 ﾈ ネ
+    {0x83, 0x6D, 0x00, 0x00}, // C9 ﾉ ノ
+    {0x83, 0x6E, 0x6F, 0x70}, // CA ﾊ ハ
+    {0x83, 0x71, 0x72, 0x73}, // CB ﾋ ヒ
+    {0x83, 0x74, 0x75, 0x76}, // CC ﾌ フ
+    {0x83, 0x77, 0x78, 0x79}, // CD ﾍ ヘ
+    {0x83, 0x7A, 0x7B, 0x7C}, // CE ﾎ ホ
+    {0x83, 0x7D, 0x00, 0x00}, // CF ﾏ マ
+    {0x83, 0x7E, 0x00, 0x00}, // D0 ﾐ ミ
+    {0x83, 0x80, 0x00, 0x00}, // D1 ﾑ ム
+    {0x83, 0x81, 0x00, 0x00}, // D2 ﾒ メ
+    {0x83, 0x82, 0x00, 0x00}, // D3 ﾓ モ
+    {0x83, 0x84, 0x00, 0x00}, // D4 ﾔ ヤ
+    {0x83, 0x86, 0x00, 0x00}, // D5 ﾕ ユ
+    {0x83, 0x88, 0x00, 0x00}, // D6 ﾖ ヨ
+    {0x83, 0x89, 0x00, 0x00}, // D7 ﾗ ラ
+    {0x83, 0x8A, 0x00, 0x00}, // D8 ﾘ リ
+    {0x83, 0x8B, 0x00, 0x00}, // D9 ﾙ ル
+    {0x83, 0x8C, 0x00, 0x00}, // DA ﾚ レ
+    {0x83, 0x8D, 0x00, 0x00}, // DB ﾛ ロ
+    {0x83, 0x8F, 0x00, 0x00}, // DC ﾜ ワ
+    {0x83, 0x93, 0x00, 0x00}, // DD ﾝ ン
+    {0x81, 0x4A, 0x00, 0x00}, // DE ﾞ ゛
+    {0x81, 0x4B, 0x00, 0x00}, // DF ﾟ ゜
+};
+
+// The spacing marks ゛ (81 4A) and ゜ (81 4B).
+constexpr unsigned char SPACING_MARK_LEAD = 0x81;
+constexpr unsigned char SPACING_VOICED_TRAIL = 0x4A;
+constexpr unsigned char SPACING_SEMI_VOICED_TRAIL = 0x4B;
+
+// Every half-width katakana becomes its full-width counterpart, as
+// `nkf -X` widens them: a kana followed by ﾞ or ﾟ that has such a voiced
+// form becomes that one character (ｶﾞ ガ, ｳﾞ ヴ, ﾊﾟ パ); any other ﾞ or ﾟ
+// becomes ゛ or ゜ (ﾜﾞ is ワ゛: code page 932 has no ヷ). Grows by one byte
+// per half-width character that is not part of such a pair. Returns false,
+// leaving the string unchanged, when the result would not fit in capacity
+// bytes (terminator included).
+bool KatakanaToFullWidth(char* name, size_t capacity);
+
+// The reverse, as `nkf -Z4 -x` narrows katakana (but nothing else): every
+// full-width counterpart of the half-width block becomes it, a voiced form
+// becoming two bytes (ガ ｶﾞ, ヴ ｳﾞ), and ゛゜ become ﾞﾟ. ヰヱヮヵヶ, hiragana
+// and everything else are kept. Never grows in bytes: each character gives
+// at most two.
+void KatakanaToHalfWidth(char* name);
+
+// A spacing mark ゛ or ゜ right after a full-width kana that has a voiced or
+// semi-voiced form joins it into that form, as Unicode composes the kana
+// with the combining mark: ハ゛ バ, は゜ ぱ, ウ゛ ヴ, ゝ゛ ゞ. Anything else is
+// kept: ア゛ (no voiced form), half-width ﾊﾞ (the normal spelling), a mark
+// after a mark. Shrinks by two bytes per join.
+void JoinSpacingMarks(char* name);
