@@ -85,7 +85,7 @@ bool Capitalize(char* name, size_t, SettingsWord)
 
 // Every conversion: spaces, digits to full then to half, and each of the
 // three letter widths followed by upper, lower and capitalise.
-constexpr SettingsWord EVERY_CONVERSION = OPT_ALL;
+constexpr SettingsWord EVERY_CONVERSION = 0xFFF; // bits 0-11: no katakana job
 
 // The most the dialog can select: spaces, digits to half width, letters to
 // half width, capitalise; and the same towards full width.

@@ -255,11 +255,12 @@ void PutSeparator(Scratch* s, CorpusRandom* random, CorpusMix mix)
 const unsigned TOKEN_MIX[][8] = {
     {20, 28, 40, 45, 54, 59, 70, 76},  // MIX_JAPANESE
     {15, 22, 31, 35, 46, 50, 72, 78},  // MIX_ALNUM
+    {15, 25, 50, 70, 78, 78, 88, 88},  // MIX_KANA
 };
 
 void PutToken(Scratch* s, CorpusRandom* random, CorpusMix mix)
 {
-    const unsigned* const upTo = TOKEN_MIX[mix == MIX_ALNUM ? 1 : 0];
+    const unsigned* const upTo = TOKEN_MIX[mix == MIX_ALNUM ? 1 : mix == MIX_KANA ? 2 : 0];
     const unsigned r = Below(random, 100);
     if (r < upTo[0])
         PutKanjiWord(s, random);

@@ -25,6 +25,11 @@ enum CorpusMix {
     // letters and digits, and blanks of both kinds as the only separators.
     // 67 bytes a name on average.
     MIX_ALNUM = 2,
+    // Kana-heavy, for the katakana jobs: kanji, hiragana, katakana of both
+    // widths (voiced pairs and lone marks among the half-width ones), ASCII
+    // letters and digits, blanks and the marks 、・「」. No full-width
+    // letters, digits or ASCII signs, which nkf -Z4 would narrow too.
+    MIX_KANA = 3,
 };
 
 struct CorpusRandom {
@@ -63,3 +68,8 @@ Corpus MakeFixedLengthCorpus(size_t count, size_t length, uint64_t seed,
 // letters to half width, case kept.
 constexpr SettingsWord HALF_WIDTH_JOB_WORD =
     OPT_DIGITS | OPT_DIGITS_TO_HALF | OPT_LETTERS | OPT_LETTERS_TO_HALF | OPT_CASE_KEEP;
+
+// The katakana jobs: half-width katakana to full width (as nkf -X), and
+// full-width katakana to half width (as nkf -Z4 -x), nothing else.
+constexpr SettingsWord KANA_TO_FULL_JOB_WORD = OPT_KANA | OPT_KANA_TO_FULL;
+constexpr SettingsWord KANA_TO_HALF_JOB_WORD = OPT_KANA | OPT_KANA_TO_HALF;

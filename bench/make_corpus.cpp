@@ -6,7 +6,8 @@
 // -m, as many names as it takes to reach MEGABYTES * 10^6 bytes. It is the
 // benchmark's stream, so its first 100000 names are the ones the benchmark
 // converts. MIX is 1 (the default: mostly kanji and kana) or 2 (many more
-// ASCII letters and digits); see corpus.h. Lines end in LF.
+// ASCII letters and digits) or 3 (kana of both widths, for the katakana
+// jobs); see corpus.h. Lines end in LF.
 
 #include <cstdio>
 #include <cstdlib>
@@ -18,7 +19,7 @@ namespace {
 
 int Usage()
 {
-    std::fputs("usage: make_corpus [-n NAMES] [-m MEGABYTES] [-x 1|2] [-o OUTPUT]\n", stderr);
+    std::fputs("usage: make_corpus [-n NAMES] [-m MEGABYTES] [-x 1|2|3] [-o OUTPUT]\n", stderr);
     return 2;
 }
 
@@ -40,7 +41,7 @@ int main(int argc, char** argv)
             bytes = std::strtoull(argv[++i], &end, 10) * 1000000ULL;
         } else if (std::strcmp(argv[i], "-x") == 0) {
             const unsigned long long n = std::strtoull(argv[++i], &end, 10);
-            if (n != MIX_JAPANESE && n != MIX_ALNUM)
+            if (n != MIX_JAPANESE && n != MIX_ALNUM && n != MIX_KANA)
                 return Usage();
             mix = static_cast<CorpusMix>(n);
         } else if (std::strcmp(argv[i], "-o") == 0) {

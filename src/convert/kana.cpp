@@ -2,7 +2,12 @@
 
 #include <cstring>
 
+#include "convert/charmap.h"
 #include "convert/sjis.h"
+
+#if BLANKMENDER_SSE2_WALK
+#include <emmintrin.h>
+#endif
 
 // Each conversion is one walk with a read and a write position, as in
 // convert.cpp, so the cost stays linear in the name's length. Lookups go
@@ -70,6 +75,37 @@ constexpr JoinTable JOIN;
 
 inline bool IsHalfKana(uchar c) { return c >= HALF_KANA_FIRST && c <= HALF_KANA_LAST; }
 
+// The quick test before a walk: whether any of the length bytes at s lies in
+// lo-hi or is also. A trail byte can answer yes for nothing to convert,
+// never no for something; most names hold no katakana of the width asked
+// for, and this looks at 16 bytes at a time.
+bool AnyByteIn(const uchar* s, size_t length, uchar lo, uchar hi, uchar also)
+{
+    size_t i = 0;
+#if BLANKMENDER_SSE2_WALK
+    // SSE2 compares signed bytes only: move lo to -128 first.
+    const __m128i shift = _mm_set1_epi8(static_cast<char>(0x80 - lo));
+    const __m128i limit = _mm_set1_epi8(static_cast<char>(hi - lo - 0x7F));
+    const __m128i other = _mm_set1_epi8(static_cast<char>(also));
+    for (; i + 16 <= length; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i hit = _mm_or_si128(_mm_cmplt_epi8(_mm_add_epi8(v, shift), limit),
+                                         _mm_cmpeq_epi8(v, other));
+        if (_mm_movemask_epi8(hit) != 0)
+            return true;
+    }
+#endif
+    for (; i < length; ++i) {
+        if ((s[i] >= lo && s[i] <= hi) || s[i] == also)
+            return true;
+    }
+    return false;
+}
+
+// Room for the result of widening a name in one walk, and its terminator:
+// twice a name of up to 511 bytes.
+constexpr size_t WIDE_SCRATCH = 1023;
+
 // The HALF_KANA entry of c when c and next are a kana and a mark with a
 // joined form, else null.
 inline const HalfKana* HalfPair(uchar c, uchar next)
@@ -83,37 +119,14 @@ inline const HalfKana* HalfPair(uchar c, uchar next)
 
 } // namespace
 
-bool KatakanaToFullWidth(char* name, size_t capacity)
-{
-    uchar* const s = reinterpret_cast<uchar*>(name);
-    // Count first: each half-width character not joined with its mark adds
-    // one byte; a joined pair keeps its two.
-    size_t growth = 0;
-    size_t pairs = 0;
-    size_t i = 0;
-    while (s[i] != 0) {
-        const uchar c = s[i];
-        if (IsLeadByte(c) && s[i + 1] != 0) {
-            i += 2;
-        } else if (IsHalfKana(c) && HalfPair(c, s[i + 1]) != nullptr) {
-            pairs++;
-            i += 2;
-        } else {
-            growth += IsHalfKana(c);
-            i += 1;
-        }
-    }
-    if (growth == 0 && pairs == 0)
-        return true;
-    const size_t length = i;
-    if (length + growth + 1 > capacity)
-        return false;
+namespace {
 
-    // Convert forward from a copy moved to the end of the result: the write
-    // position gains on the read position only by the bytes added so far.
-    memmove(s + growth, s, length + 1);
-    const uchar* read = s + growth;
-    uchar* write = s;
+// Half-width katakana to full width from read to its terminator, writing at
+// write, which lies at or before read by at least the bytes added so far, or
+// in another buffer. Returns the end of the result, where the terminator
+// belongs, without writing it.
+uchar* WidenKana(const uchar* read, uchar* write)
+{
     while (*read != 0) {
         const uchar c = *read;
         if (IsLeadByte(c) && read[1] != 0) {
@@ -136,12 +149,57 @@ bool KatakanaToFullWidth(char* name, size_t capacity)
             *write++ = *read++;
         }
     }
-    *write = 0;
+    return write;
+}
+
+} // namespace
+
+bool KatakanaToFullWidth(char* name, size_t capacity)
+{
+    uchar* const s = reinterpret_cast<uchar*>(name);
+    const size_t length = strlen(name);
+    if (!AnyByteIn(s, length, HALF_KANA_FIRST, HALF_KANA_LAST, HALF_KANA_LAST))
+        return true;
+
+    // One walk into scratch room, then back if it fits.
+    if (2 * length + 1 <= WIDE_SCRATCH) {
+        uchar wide[WIDE_SCRATCH];
+        const size_t wideLength = static_cast<size_t>(WidenKana(s, wide) - wide);
+        if (wideLength + 1 > capacity)
+            return false;
+        memcpy(s, wide, wideLength);
+        s[wideLength] = 0;
+        return true;
+    }
+
+    // A longer name: count first, then convert in place. Each half-width
+    // character not joined with its mark adds one byte; a joined pair keeps
+    // its two.
+    size_t growth = 0;
+    size_t i = 0;
+    while (s[i] != 0) {
+        const uchar c = s[i];
+        if ((IsLeadByte(c) && s[i + 1] != 0) || (IsHalfKana(c) && HalfPair(c, s[i + 1]) != nullptr)) {
+            i += 2;
+        } else {
+            growth += IsHalfKana(c);
+            i += 1;
+        }
+    }
+    if (length + growth + 1 > capacity)
+        return false;
+    // Convert forward from a copy moved to the end of the result: the write
+    // position gains on the read position only by the bytes added so far.
+    memmove(s + growth, s, length + 1);
+    *WidenKana(s + growth, s) = 0;
     return true;
 }
 
 void KatakanaToHalfWidth(char* name)
 {
+    // Only the leads 81 and 83 begin a full-width counterpart.
+    if (!AnyByteIn(reinterpret_cast<const uchar*>(name), strlen(name), 0x83, 0x83, 0x81))
+        return;
     const uchar* read = reinterpret_cast<const uchar*>(name);
     uchar* write = reinterpret_cast<uchar*>(name);
     while (*read != 0) {
@@ -169,6 +227,9 @@ void KatakanaToHalfWidth(char* name)
 
 void JoinSpacingMarks(char* name)
 {
+    // Every join ends in 81 4A or 81 4B.
+    if (!AnyByteIn(reinterpret_cast<const uchar*>(name), strlen(name), 0x4A, 0x4B, 0x4B))
+        return;
     const uchar* read = reinterpret_cast<const uchar*>(name);
     uchar* write = reinterpret_cast<uchar*>(name);
     while (*read != 0) {

@@ -94,16 +94,20 @@ bool ConvertWidening(SettingsWord word, const MapWalk& walk, char* name, size_t 
 struct WordPlan {
     SettingsWord key;
     bool stepWidens;  // some step widens, so the lengths must be checked
+    bool changesNothing;  // the walk would copy every name as it is
     MapWalk walk;
 };
 
-WordPlan g_lastPlan = {-1, false, {}};
+WordPlan g_lastPlan = {-1, false, false, {}};
 
 const WordPlan& PlanFor(SettingsWord word)
 {
     const SettingsWord key = word & WIDTH_AND_CASE_BITS;
     if (g_lastPlan.key != key) {
-        g_lastPlan.walk = MapWalkFor(MapForWord(key));
+        const CharMap map = MapForWord(key);
+        g_lastPlan.walk = MapWalkFor(map);
+        g_lastPlan.changesNothing = !map.spaces && map.digits == WIDTH_SAME &&
+                                    map.letters == WIDTH_SAME && map.letterCase == CASE_SAME;
         g_lastPlan.stepWidens = ((key & OPT_DIGITS) && (key & OPT_DIGITS_TO_FULL)) ||
                                 ((key & OPT_LETTERS) && (key & OPT_LETTERS_TO_FULL));
         g_lastPlan.key = key;
@@ -118,6 +122,8 @@ namespace {
 bool ConvertWidthsAndCase(SettingsWord word, char* name, size_t capacity)
 {
     const WordPlan& plan = PlanFor(word);
+    if (plan.changesNothing)
+        return true;
     const size_t length = strlen(name);
     if (plan.stepWidens)
         return ConvertWidening(word, plan.walk, name, length, capacity);

@@ -435,4 +435,23 @@ TEST(GrowingConversions, FullNameBuffer)
     }
 }
 
+// Names too long to widen in scratch room are counted and converted in
+// place: the same bytes, and the same answer at the exact capacity.
+TEST(GrowingConversions, KatakanaBeyondTheScratchRoom)
+{
+    std::string in;
+    while (in.size() < 700)
+        in += "\xB6\xDE\xB1" "a\x83\xB1\xDC\xDE";  // ｶﾞｱa + 83 B1 + ﾜﾞ
+    for (size_t length : {510u, 511u, 512u, 700u}) {
+        const std::string name = in.substr(0, length);
+        SCOPED_TRACE(length);
+        const std::string expected = RunRef(Ref::KatakanaToFullWidth, name);
+        bool ok = false;
+        EXPECT_EQ(Ref::Hex(RunGrowing(KatakanaToFullWidth, name, expected.size() + 1, &ok)), Ref::Hex(expected));
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(Ref::Hex(RunGrowing(KatakanaToFullWidth, name, expected.size(), &ok)), Ref::Hex(name));
+        EXPECT_FALSE(ok);
+    }
+}
+
 } // namespace
