@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/combining_marks.h"
 #include "app/command_line.h"
 #include "app/rename.h"
 #include "app/wide_names.h"
@@ -41,6 +42,32 @@ size_t DecodeCp932(const char* bytes, size_t length, wchar_t* units)
 }
 
 const Cp932Codec CODEC = {EncodeCp932, DecodeCp932};
+
+// Windows' own NFC. It is looked up at run time, from the system folder
+// only: a Windows without the normaliser still starts the program, and
+// keeps the marks apart.
+typedef int(WINAPI* NormalizeStringCall)(NORM_FORM, LPCWSTR, int, LPWSTR, int);
+
+size_t NormalizeNfc(const wchar_t* units, size_t count, wchar_t* out, size_t capacity)
+{
+    static NormalizeStringCall normalize = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        wchar_t path[MAX_PATH + 16];
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+        HMODULE module = nullptr;
+        if (length > 0 && length < MAX_PATH && JoinWide(path, MAX_PATH + 16, path, L"\\normaliz.dll"))
+            module = LoadLibraryW(path);
+        if (module != nullptr)
+            normalize = reinterpret_cast<NormalizeStringCall>(
+                reinterpret_cast<void (*)()>(GetProcAddress(module, "NormalizeString")));
+    }
+    if (normalize == nullptr)
+        return 0;
+    int made = normalize(NormalizationC, units, static_cast<int>(count), out, static_cast<int>(capacity));
+    return made > 0 ? static_cast<size_t>(made) : 0;
+}
 
 // The names in one folder, exactly as the file system spells them, listed
 // once when many paths of a batch lie in it. A path whose name is spelled
@@ -193,7 +220,7 @@ void RenameOneFile(SettingsWord word, const wchar_t* path)
 
     WideName newName;
     const wchar_t* name = longPath + nameAt;
-    if (ConvertWideName(word, name, wcslen(name), CODEC, newName) != NAME_CONVERTED)
+    if (ConvertJoinedName(word, name, wcslen(name), CODEC, NormalizeNfc, newName) != NAME_CONVERTED)
         return;
     static WidePath newPath;
     wmemcpy(newPath, longPath, nameAt);

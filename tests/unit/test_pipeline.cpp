@@ -156,14 +156,18 @@ TEST(Pipeline, Katakana)
 
     // Widening katakana fails like any widening when the result would not
     // fit, also after letters took their room.
+    const size_t half = NAME_BUFFER_SIZE / 2;
     bool ok = true;
-    Convert(toFull, std::string(128, '\xB1'), NAME_BUFFER_SIZE, &ok);
+    Convert(toFull, std::string(half, '\xB1'), NAME_BUFFER_SIZE, &ok);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(Convert(toFull, std::string(127, '\xB1'), NAME_BUFFER_SIZE, &ok).size(), 254u);
+    EXPECT_EQ(Convert(toFull, std::string(half - 1, '\xB1'), NAME_BUFFER_SIZE, &ok).size(), 2 * half - 2);
     EXPECT_TRUE(ok);
-    Convert(OPT_LETTERS | OPT_LETTERS_TO_FULL | toFull, std::string(64, 'a') + std::string(64, '\xB1'),
+    Convert(OPT_LETTERS | OPT_LETTERS_TO_FULL | toFull, std::string(half / 2, 'a') + std::string(half / 2, '\xB1'),
             NAME_BUFFER_SIZE, &ok);
     EXPECT_FALSE(ok);
+    Convert(OPT_LETTERS | OPT_LETTERS_TO_FULL | toFull, std::string(half / 2, 'a') + std::string(half / 2 - 1, '\xB1'),
+            NAME_BUFFER_SIZE, &ok);
+    EXPECT_TRUE(ok);
 }
 
 // Words only a hand-edited file can hold: every bit acts on its own, in the

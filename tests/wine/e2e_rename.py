@@ -21,6 +21,10 @@ SPACES = 0x001
 SPACES_DIGITS_FULL = 0x00B
 SPACES_LETTERS_UPPER = 0x225
 SPACES_LETTERS_CAPITALISE = 0x825
+JOIN_MARKS = 0x8000
+SPACES_JOIN_KANA_FULL = 0xB001  # blanks, marks joined, katakana to full width
+SPACES_JOIN_KANA_HALF = 0xD001  # blanks, marks joined, katakana to half width
+CAPITALISE_KANA_FULL = 0x3825  # 2085 and katakana to full width
 
 # Folder of each exe copy -> its settings word. The last three test how the
 # program name is passed over and where config.dat is looked for.
@@ -29,6 +33,10 @@ EXES = {
     "exe-digits-full": SPACES_DIGITS_FULL,
     "exe-upper": SPACES_LETTERS_UPPER,
     "exe-capitalise": SPACES_LETTERS_CAPITALISE,
+    "exe-join": JOIN_MARKS,
+    "exe-kana-full": SPACES_JOIN_KANA_FULL,
+    "exe-kana-half": SPACES_JOIN_KANA_HALF,
+    "exe-kana-capitalise": CAPITALISE_KANA_FULL,
     "exe dir with blanks": SPACES,
     "設定ファイル": SPACES_LETTERS_UPPER,  # ends in ル (83 8B)
     "設定é〜": SPACES_LETTERS_UPPER,  # outside code page 932
@@ -128,6 +136,69 @@ def cases_names():
         renames={"ヂビ x.txt": "ヂビ_X.txt", "高a ｂ.txt": "高A_Ｂ.txt"},
         tail=lambda d: q(d + r"\ヂビ x.txt") + " " + q(d + r"\高a ｂ.txt"))
 
+    def quoted(d, names):
+        return " ".join(q(d + "\\" + n.rstrip("/").replace("/", "\\")) for n in names)
+
+    # As a Mac or an iPhone writes them: voiced marks and accents as
+    # combining marks after their base. Written with escapes, so that no
+    # editor composes them. Standing alone, U+212B and U+FA10 are kept,
+    # though NFC would change them; so is a mark in the extension.
+    mac = {"\u30cf\u309a\u30cf\u309a.txt": "\u30d1\u30d1.txt",  # パパ
+           "\u306f\u3099\u306a\u3057.txt": "\u3070\u306a\u3057.txt",  # ばなし
+           "\u30a6\u3099\u30a3 a.txt": "\u30f4\u30a3 a.txt",  # ヴィ
+           "cafe\u0301.txt": "caf\u00e9.txt",
+           "re\u0301sume\u0301 final.doc": "r\u00e9sum\u00e9 final.doc",
+           "\u212b\u0301 x": "\u01fa x"}
+    kept = ["\u212b x.txt", "\ufa10 y.txt", "a.e\u0301", "\u30c7\u30fc\u30bf.txt"]
+    yield dict(
+        name="names from a Mac: combining marks joined in hiragana, katakana and Latin",
+        mode="W",
+        exe="exe-join",
+        files=list(mac) + kept,
+        renames=mac,
+        tail=lambda d: quoted(d, list(mac) + kept))
+    spacing = {"\u30cf\u309b\u30c3\u30af\u30a2\u30c3\u30d5\u309c \uff83\uff9e\uff70\uff80.txt":
+               "\u30d0\u30c3\u30af\u30a2\u30c3\u30d7_\u30c7\u30fc\u30bf.txt",  # ハ゛ックアッフ゜ ﾃﾞｰﾀ
+               "\u306f\u309c\u3093.txt": "\u3071\u3093.txt",  # は゜ん: ぱん
+               "\uff9c\uff9e \uff76\uff9f": "\u30ef\u309b_\u30ab\u309c",  # ﾜﾞ ｶﾟ: no such forms
+               "\u30cf\u3099\u30b9 x.txt": "\u30d0\u30b9_x.txt"}  # combining, then blanks
+    kept = ["\u30a2\u309b.txt", "\u30d0\u309b.txt"]  # ア゛, バ゛
+    yield dict(
+        name="spacing marks joined, half-width katakana widened",
+        mode="W",
+        exe="exe-kana-full",
+        files=list(spacing) + kept,
+        renames=spacing,
+        tail=lambda d: quoted(d, list(spacing) + kept))
+    narrowed = {"\u30c7\u30fc\u30bf \u30cf\u309b\u30c3\u30af.txt":
+                "\uff83\uff9e\uff70\uff80_\uff8a\uff9e\uff6f\uff78.txt",  # ﾃﾞｰﾀ_ﾊﾞｯｸ
+                "\u30f4\u30a1\u30a4\u30aa\u30ea\u30f3.txt": "\uff73\uff9e\uff67\uff72\uff75\uff98\uff9d.txt",
+                "\u30d8\u309a\u30fc\u30b7\u3099.txt": "\uff8d\uff9f\uff70\uff7c\uff9e.txt",  # ページ from a Mac
+                "\u300c\u30ab\u30ca\u300d\u3001\u30fb\u3002": "\uff62\uff76\uff85\uff63\uff64\uff65\uff61"}
+    kept = ["\u30f5\u30f6\u30f0\u30f1\u30ee.txt", "\u3072\u3089\u304c\u306a.txt"]  # ヵヶヰヱヮ, ひらがな
+    yield dict(
+        name="full-width katakana narrowed after the marks are joined",
+        mode="W",
+        exe="exe-kana-half",
+        files=list(narrowed) + kept,
+        renames=narrowed,
+        tail=lambda d: quoted(d, list(narrowed) + kept))
+    yield dict(
+        name="katakana end a word for capitalising, and widen last",
+        exe="exe-kana-capitalise",
+        files=["ｶﾞｲﾄﾞbook ﾃﾞｰﾀ.txt"],
+        renames={"ｶﾞｲﾄﾞbook ﾃﾞｰﾀ.txt": "ガイドBook_データ.txt"},
+        tail=lambda d: q(d + "\\ｶﾞｲﾄﾞbook ﾃﾞｰﾀ.txt"))
+    today = {"ﾃﾞｰﾀ ハ゛ックアップ.txt": "ﾃﾞｰﾀ_ハ゛ックアップ.txt",
+             "\u30cf\u309a x.txt": "\u30cf\u309a_X.txt", "ｶﾞｲﾄﾞbook.txt": "ｶﾞｲﾄﾞBook.txt"}
+    yield dict(
+        name="a word of today's leaves katakana and marks alone",
+        mode="W",
+        exe="exe-capitalise",
+        files=list(today),
+        renames=today,
+        tail=lambda d: quoted(d, today))
+
 
 def cases_folders():
     yield dict(
@@ -160,6 +231,27 @@ def cases_folders():
         files=["a b.txt", "a_b.txt", "c d/in.txt", "c_d/in.txt", "e f.txt", "E_F.txt"],
         renames={},
         tail=lambda d: " ".join(q(d + "\\" + n) for n in ["a b.txt", "c d", "e f.txt"]))
+    # The folder part is never joined: a file inside a folder from a Mac
+    # keeps its folder's spelling, then the folder itself is renamed.
+    mac_folder = "\u30cf\u309a\u30b9 \u30c8"  # パス ト, as a Mac writes it
+    yield dict(
+        name="a folder from a Mac: the name joined, never the folder part",
+        mode="W",
+        exe="exe-kana-full",
+        files=[mac_folder + "/ﾌｧｲﾙ 1.txt", mac_folder + "/keep.txt", "ﾃﾞｰﾀ/in.txt"],
+        renames={mac_folder + "/ﾌｧｲﾙ 1.txt": mac_folder + "/ファイル_1.txt",
+                 mac_folder + "/": "\u30d1\u30b9_\u30c8/", "ﾃﾞｰﾀ/": "データ/"},
+        tail=lambda d: " ".join(q(d + "\\" + n) for n in [
+            mac_folder + "\\ﾌｧｲﾙ 1.txt", mac_folder, "ﾃﾞｰﾀ"]))
+    yield dict(
+        name="a katakana or joined target already present is never replaced",
+        mode="W",
+        exe="exe-kana-full",
+        files=["ﾃﾞｰﾀ.txt", "データ.txt", "ハ゛ス.txt", "バス.txt", "\u30cf\u309a.txt", "パ.txt",
+               "ﾌｧｲﾙ/in.txt", "ファイル/in.txt"],
+        renames={},
+        tail=lambda d: " ".join(q(d + "\\" + n) for n in [
+            "ﾃﾞｰﾀ.txt", "ハ゛ス.txt", "\u30cf\u309a.txt", "ﾌｧｲﾙ"]))
     yield dict(
         name="bare names in the current folder",
         cwd=True,
