@@ -1,6 +1,6 @@
 // Fuzz target for the conversion pipeline, the separator search, the
-// settings word parser and the stand-ins for characters outside code page
-// 932.
+// settings word parser, the stand-ins for characters outside code page 932
+// and the join of combining marks.
 //
 // Input layout: two bytes of settings word (little-endian, so every word is
 // reached, katakana and marks among them), one byte of spare capacity,
@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "convert/pipeline.h"
+#include "app/combining_marks.h"
 #include "app/wide_names.h"
 #include "convert/sjis.h"
 #include "convert/strings.h"
@@ -205,6 +206,45 @@ void CheckStandIns(int word, const char* name, size_t n)
     }
 }
 
+// A normaliser that keeps each run's base and drops its marks: the join must
+// hand it exactly the runs of a base and marks, and keep every other unit.
+size_t KeepBase(const WideChar* units, size_t count, WideChar* out, size_t capacity)
+{
+    size_t base = 1;
+    if (count > 1 && units[0] >= 0xD800 && units[0] <= 0xDBFF && units[1] >= 0xDC00 && units[1] <= 0xDFFF)
+        base = 2;
+    if (base > capacity)
+        return 0;
+    for (size_t i = 0; i < base; ++i)
+        out[i] = units[i];
+    return base;
+}
+
+void CheckJoin(const char* name, size_t n)
+{
+    std::u16string wide;
+    for (size_t i = 0; i + 1 < n && wide.size() < MAX_NAME_UNITS; i += 2)
+        wide += static_cast<char16_t>(static_cast<unsigned char>(name[i]) |
+                                      static_cast<unsigned char>(name[i + 1]) << 8);
+    std::u16string expected;
+    for (size_t i = 0; i < wide.size();) {
+        const bool pair = wide[i] >= 0xD800 && wide[i] <= 0xDBFF && i + 1 < wide.size() &&
+                          wide[i + 1] >= 0xDC00 && wide[i + 1] <= 0xDFFF;
+        const size_t end = i + (pair ? 2 : 1);
+        size_t marks = end;
+        while (marks < wide.size() && IsCombiningMark(wide[marks]))
+            ++marks;
+        const bool joins = marks > end && !IsCombiningMark(wide[i]);
+        expected.append(wide, i, (joins ? end : marks) - i);
+        i = marks;
+    }
+    std::u16string joined = wide;
+    joined.resize(JoinCombiningMarks(&joined[0], joined.size(), KeepBase));
+    if (joined != expected)
+        Fail("JoinCombiningMarks", name, std::to_string(joined.size()) + " units",
+             std::to_string(expected.size()) + " units");
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -222,6 +262,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     CheckSettingsPath(name.c_str(), n, spare);
     CheckParse(name.c_str(), n);
     CheckStandIns(word, name.c_str(), n);
+    CheckJoin(name.c_str(), n);
     return 0;
 }
 

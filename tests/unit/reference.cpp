@@ -476,9 +476,13 @@ const CodecEntry CODE_PAGE[] = {
     {u'\uFF21', "\x82\x60"}, {u'\uFF41', "\x82\x81"}, {u'\uFF10', "\x82\x4F"},
     {u'\u30BD', "\x83\x5C"}, {u'\u30EB', "\x83\x8B"}, {u'\u8868', "\x95\x5C"},
     {u'\uFF71', "\xB1"},      {u'\uE000', "\xF0\x40"},
-    // ガ バ ｶ ﾊ ﾞ: katakana of both widths and a mark.
-    {u'\u30AC', "\x83\x4B"}, {u'\u30D0', "\x83\x6F"}, {u'\uFF76', "\xB6"},
-    {u'\uFF8A', "\xCA"},      {u'\uFF9E', "\xDE"},
+    // Katakana of both widths and the voiced mark, so that whatever the
+    // katakana steps make of these can be read back: ア カ ハ ガ バ ゛ and
+    // ｱ ｶ ﾊ ﾞ, and ｿ ﾙ for ソ ル.
+    {u'\u30A2', "\x83\x41"}, {u'\u30AB', "\x83\x4A"}, {u'\u30CF', "\x83\x6E"},
+    {u'\u30AC', "\x83\x4B"}, {u'\u30D0', "\x83\x6F"}, {u'\u309B', "\x81\x4A"},
+    {u'\uFF76', "\xB6"},      {u'\uFF8A', "\xCA"},      {u'\uFF9E', "\xDE"},
+    {u'\uFF7F', "\xBF"},      {u'\uFF99', "\xD9"},
 };
 
 size_t SmallEncode(const WideChar* units, size_t count, char* bytes)

@@ -58,9 +58,10 @@ size_t ConvertNameWithWord(int word, char* name);
 
 // A few characters of code page 932, enough to stand for it in tests of the
 // stand-ins (the program asks Windows): あ, the ideographic space, ～ (but
-// not 〜 U+301C), Ａ, ａ, ０, ソ, ル, 表, ｱ, ガ, バ, ｶ, ﾊ, ﾞ, and U+E000 as
-// F0 40, where the user-defined area reads, which must still count as
-// outside.
+// not 〜 U+301C), Ａ, ａ, ０, ソ, ル, 表, katakana of both widths that the
+// katakana steps turn into each other (ｱ ア, ｶ カ ガ, ﾊ ハ バ, ﾞ ゛, ｿ, ﾙ),
+// and U+E000 as F0 40, where the user-defined area reads, which must still
+// count as outside.
 extern const Cp932Codec SMALL_CODE_PAGE;
 
 } // namespace Ref
