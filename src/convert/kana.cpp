@@ -200,6 +200,7 @@ void KatakanaToHalfWidth(char* name)
     // Only the leads 81 and 83 begin a full-width counterpart.
     if (!AnyByteIn(reinterpret_cast<const uchar*>(name), strlen(name), 0x83, 0x83, 0x81))
         return;
+    static const unsigned short NONE[256] = {};
     const uchar* read = reinterpret_cast<const uchar*>(name);
     uchar* write = reinterpret_cast<uchar*>(name);
     while (*read != 0) {
@@ -210,16 +211,15 @@ void KatakanaToHalfWidth(char* name)
         }
         const uchar t = read[1];
         read += 2;
-        const unsigned half = (c == 0x81 || c == 0x83) ? NARROW.half[NarrowLeadIndex(c)][t] : 0;
-        if (half == 0) {
-            write[0] = c;
-            write[1] = t;
-            write += 2;
-        } else {
-            *write++ = static_cast<uchar>(half);
-            if (half > 0xFF)
-                *write++ = static_cast<uchar>(half >> 8);
-        }
+        // No branch on what the character becomes: the write position, at
+        // or before the character just read, has room for both bytes, and
+        // moves by as many as the character gives.
+        const unsigned short* row = c == 0x81 ? NARROW.half[0] : c == 0x83 ? NARROW.half[1] : NONE;
+        const unsigned half = row[t];
+        const bool kept = half == 0;
+        write[0] = kept ? c : static_cast<uchar>(half);
+        write[1] = kept ? t : static_cast<uchar>(half >> 8);
+        write += kept ? 2 : 1 + (half > 0xFF);
     }
     // Clear what the name no longer occupies, as shifting would.
     memset(write, 0, static_cast<size_t>(read - write));
