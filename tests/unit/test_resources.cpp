@@ -170,6 +170,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
     EXPECT_EQ(rc.find("DIALOGEX"), std::string::npos) << "a plain template";
     EXPECT_NE(rc.find("IDI_MAIN   ICON   \"icon.ico\""), std::string::npos);
     EXPECT_NE(rc.find("IDB_BANNER BITMAP \"banner.bmp\""), std::string::npos);
+    EXPECT_NE(rc.find("CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST BLANKMENDER_MANIFEST\n"), std::string::npos);
 
     size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 189\n");
     ASSERT_NE(dialog, std::string::npos);
