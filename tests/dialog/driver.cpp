@@ -549,6 +549,26 @@ void CheckScale(const App& app)
     // rounded pixel.
     Expect(width * 96 >= 279L * screenDpi - 48 && height * 96 >= 32L * screenDpi - 48,
            "the banner is %d / 96 as large as at 96 dpi (%ld x %ld)", screenDpi, width, height);
+
+    // Drawn as large, not a small picture in a large frame: the blue
+    // lettering (with its shadow) spans rows 5 to 26 of the 96-dpi banner.
+    HDC shown = GetDC(nullptr);
+    int top = -1, bottom = -1;
+    for (long y = 0; y < height; y++) {
+        for (long x = 0; x < width / 2; x++) {
+            COLORREF c = GetPixel(shown, r.left + x, r.top + y);
+            if (GetBValue(c) > GetRValue(c) + 40 && GetBValue(c) > GetGValue(c) + 40) {
+                if (top < 0)
+                    top = static_cast<int>(y);
+                bottom = static_cast<int>(y);
+                break;
+            }
+        }
+    }
+    ReleaseDC(nullptr, shown);
+    printf("   lettering on rows %d to %d\n", top, bottom);
+    Expect(top >= 0 && (bottom - top + 1) * 96 >= 22 * screenDpi - 96,
+           "the lettering is %d / 96 as tall as at 96 dpi (rows %d to %d)", screenDpi, top, bottom);
 }
 
 SettingsWord ReadButtons(HWND dialog)
