@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Draws the program's icon (res/icon.ico) and banner (res/banner.bmp).
 
-Both are 8-bit paletted images built pixel by pixel from the small font
-below, so they can be remade exactly: python3 tools/make_images.py
+Both are built pixel by pixel from the small font below, so they can be
+remade exactly: python3 tools/make_images.py
+The banner and the icon's 16, 24, 32 and 48 pixel images are 8-bit
+paletted; the icon's 256 pixel image is an RGBA PNG. The dialog draws the
+banner at other dpi itself (src/ui/banner.cpp), from the same letters.
 Standard library only.
 """
 
