@@ -95,7 +95,7 @@ bool SettingsPathForExecutable(const PathChar* exePath, PathChar* buffer, size_t
 
 bool SettingsFilePath(PathChar* buffer, size_t size)
 {
-    PathChar exePath[PATH_BUFFER_SIZE];
+    static PathChar exePath[PATH_BUFFER_SIZE];
     if (!GetExecutablePath(exePath, PATH_BUFFER_SIZE))
         return false;
     return SettingsPathForExecutable(exePath, buffer, size);
@@ -117,7 +117,7 @@ bool SaveSettingsTo(const PathChar* path, SettingsWord word)
     // Write a sibling first and move it over the old file only when it is
     // complete, so an interrupted or failed save never leaves the settings
     // empty or cut short.
-    PathChar temporary[PATH_BUFFER_SIZE + 8];
+    static PathChar temporary[PATH_BUFFER_SIZE + 8];
     const size_t size = sizeof(temporary) / sizeof(temporary[0]);
     size_t length = 0;
     for (; path[length] != 0; ++length) {
@@ -146,7 +146,7 @@ bool SaveSettingsTo(const PathChar* path, SettingsWord word)
 
 SettingsWord LoadSettings()
 {
-    PathChar path[PATH_BUFFER_SIZE];
+    static PathChar path[PATH_BUFFER_SIZE];
     if (!SettingsFilePath(path, PATH_BUFFER_SIZE))
         return DEFAULT_SETTINGS;
     return LoadSettingsFrom(path);
@@ -154,7 +154,7 @@ SettingsWord LoadSettings()
 
 bool SaveSettings(SettingsWord word)
 {
-    PathChar path[PATH_BUFFER_SIZE];
+    static PathChar path[PATH_BUFFER_SIZE];
     if (!SettingsFilePath(path, PATH_BUFFER_SIZE))
         return false;
     return SaveSettingsTo(path, word);

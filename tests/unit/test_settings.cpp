@@ -121,14 +121,16 @@ TEST(SettingsPathForExecutable, BufferSize)
             EXPECT_STREQ(buffer.get(), "C:\\Tools\\config.dat");
         }
     }
-    // A folder of 245 bytes with its separator leaves exactly room for
-    // "config.dat" and the terminator in a name buffer.
-    const std::string folder = "C:\\" + std::string(241, 'd') + "\\";
-    NameBuffer buffer;
-    EXPECT_TRUE(SettingsPathForExecutable((folder + "b.exe").c_str(), buffer, sizeof buffer));
-    EXPECT_EQ(std::string(buffer), folder + "config.dat");
-    const std::string longer = "C:\\" + std::string(242, 'd') + "\\b.exe";
-    EXPECT_FALSE(SettingsPathForExecutable(longer.c_str(), buffer, sizeof buffer));
+    // The program's buffer holds the longest path Windows can: a folder of
+    // 32,757 units with its separator leaves exactly room for "config.dat"
+    // and the terminator (it was a folder of 245 bytes when the buffer held
+    // a name's worth).
+    const std::string folder = "C:\\" + std::string(32753, 'd') + "\\";
+    std::unique_ptr<char[]> buffer(new char[PATH_BUFFER_SIZE]);
+    EXPECT_TRUE(SettingsPathForExecutable((folder + "b.exe").c_str(), buffer.get(), PATH_BUFFER_SIZE));
+    EXPECT_EQ(std::string(buffer.get()), folder + "config.dat");
+    const std::string longer = "C:\\" + std::string(32754, 'd') + "\\b.exe";
+    EXPECT_FALSE(SettingsPathForExecutable(longer.c_str(), buffer.get(), PATH_BUFFER_SIZE));
 }
 
 // A fresh folder under the system's temporary folder for each test.
@@ -179,6 +181,24 @@ TEST_F(SettingsFile, RoundTripOfEveryWord)
     }
     // Nothing but the settings file is left behind.
     EXPECT_EQ(Entries(), std::vector<std::string>{"config.dat"});
+}
+
+TEST_F(SettingsFile, AFolderOfAnyDepth)
+{
+    // Beside an exe more than 1,000 characters deep: found, saved through
+    // its temporary sibling and read back.
+    fs::path deep = dir;
+    for (int i = 0; i < 8; ++i)
+        deep /= std::string(120, static_cast<char>('a' + i));
+    ASSERT_TRUE(fs::create_directories(deep));
+    const std::string exe = (deep / "blankmender.exe").string();
+    ASSERT_GT(exe.size(), 1000u);
+    std::unique_ptr<char[]> path(new char[PATH_BUFFER_SIZE]);
+    ASSERT_TRUE(SettingsPathForExecutable(exe.c_str(), path.get(), PATH_BUFFER_SIZE));
+    EXPECT_EQ(std::string(path.get()), (deep / "config.dat").string());
+    ASSERT_TRUE(SaveSettingsTo(path.get(), 2085));
+    EXPECT_EQ(LoadSettingsFrom(path.get()), 2085);
+    EXPECT_EQ(Read(path.get()), "2085");
 }
 
 TEST_F(SettingsFile, ShorterNumberReplacesLongerOne)
