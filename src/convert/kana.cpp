@@ -195,32 +195,92 @@ bool KatakanaToFullWidth(char* name, size_t capacity)
     return true;
 }
 
+namespace {
+
+const unsigned short NO_HALF[256] = {};
+
+// One character of KatakanaToHalfWidth, read at read (a character start)
+// and written at write, at or before it. No branch on what the character
+// becomes: the write position has room for both bytes, and moves by as many
+// as the character gives.
+inline void NarrowChar(const uchar*& read, uchar*& write)
+{
+    const uchar c = *read;
+    if (!IsLeadByte(c) || read[1] == 0) {
+        *write++ = *read++;
+        return;
+    }
+    const uchar t = read[1];
+    read += 2;
+    const unsigned short* row = c == 0x81 ? NARROW.half[0] : c == 0x83 ? NARROW.half[1] : NO_HALF;
+    const unsigned half = row[t];
+    const bool kept = half == 0;
+    write[0] = kept ? c : static_cast<uchar>(half);
+    write[1] = kept ? t : static_cast<uchar>(half >> 8);
+    write += kept ? 2 : 1 + (half > 0xFF);
+}
+
+#if BLANKMENDER_SSE2_WALK
+// The bytes of a block that begin a double-byte character, from the mask of
+// its lead-range bytes (81-9F, E0-FC), when byte 0 begins a character. Each
+// run of lead-range bytes begins at a character start (the byte before it is
+// a one-byte character or a trail), and in a run the leads and trails
+// alternate: a run begun on an even bit takes its even bits, one begun on an
+// odd bit its odd bits. Adding its first bit to a run clears it, so the runs
+// that clear when the even first bits are added are the even ones.
+inline unsigned LeadStarts(unsigned leads)
+{
+    const unsigned runStarts = leads & ~(leads << 1);
+    const unsigned evenRuns = leads & ~(leads + (runStarts & 0x5555u));
+    return (evenRuns & 0x5555u) | (leads & ~evenRuns & 0xAAAAu);
+}
+#endif
+
+} // namespace
+
 void KatakanaToHalfWidth(char* name)
 {
+    uchar* const s = reinterpret_cast<uchar*>(name);
+    const size_t length = strlen(name);
     // Only the leads 81 and 83 begin a full-width counterpart.
-    if (!AnyByteIn(reinterpret_cast<const uchar*>(name), strlen(name), 0x83, 0x83, 0x81))
+    if (!AnyByteIn(s, length, 0x83, 0x83, 0x81))
         return;
-    static const unsigned short NONE[256] = {};
-    const uchar* read = reinterpret_cast<const uchar*>(name);
-    uchar* write = reinterpret_cast<uchar*>(name);
-    while (*read != 0) {
-        const uchar c = *read;
-        if (!IsLeadByte(c) || read[1] == 0) {
-            *write++ = *read++;
+    const uchar* read = s;
+    uchar* write = s;
+#if BLANKMENDER_SSE2_WALK
+    // The fast path: 16 bytes from a character start that hold no byte 81 or
+    // 83 hold nothing to narrow. They move as they are, and where the next
+    // character starts is all they tell: after them, or one byte later when
+    // their last byte is a lead. The byte after the block is no terminator.
+    const uchar* const lastBlock = s + length - 16;
+    while (read < lastBlock) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
+        const __m128i narrowLeads =
+            _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0x81))),
+                         _mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0x83))));
+        if (_mm_movemask_epi8(narrowLeads) != 0) {
+            const uchar* const blockEnd = read + 16;
+            while (read < blockEnd)
+                NarrowChar(read, write);
             continue;
         }
-        const uchar t = read[1];
-        read += 2;
-        // No branch on what the character becomes: the write position, at
-        // or before the character just read, has room for both bytes, and
-        // moves by as many as the character gives.
-        const unsigned short* row = c == 0x81 ? NARROW.half[0] : c == 0x83 ? NARROW.half[1] : NONE;
-        const unsigned half = row[t];
-        const bool kept = half == 0;
-        write[0] = kept ? c : static_cast<uchar>(half);
-        write[1] = kept ? t : static_cast<uchar>(half >> 8);
-        write += kept ? 2 : 1 + (half > 0xFF);
+        // Lead-range bytes: 81-9F and E0-FC, as signed compares after a shift.
+        const __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - 0x81)));
+        const __m128i low = _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x9F - 0x81 - 0x7F)));
+        const __m128i shiftedHigh = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - 0xE0)));
+        const __m128i high = _mm_cmplt_epi8(shiftedHigh, _mm_set1_epi8(static_cast<char>(0xFC - 0xE0 - 0x7F)));
+        const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(low, high)));
+        const size_t step = 16 + ((LeadStarts(leads) >> 15) & 1);
+        if (write != read) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(write), v);
+            write[16] = read[16];
+        }
+        read += step;
+        write += step;
     }
+#endif
+    while (*read != 0)
+        NarrowChar(read, write);
     // Clear what the name no longer occupies, as shifting would.
     memset(write, 0, static_cast<size_t>(read - write));
 }

@@ -355,6 +355,45 @@ TEST(KatakanaToHalfWidth, Vectors)
         {"x\x83", "x\x83"},
         {"\x83\x41\x83", "\xB1\x83"},
     });
+
+    // Blocks of 16 bytes without 81 or 83 move as they are: the character
+    // after them starts one byte later when a lead ends the block, which
+    // runs of lead-range bytes (95 95, E0 E0) and trails like 40 decide.
+    const std::string kanji = "\x8C\xA9";  // 見
+    const std::string runs = "\x95\x95";   // a kanji whose trail is lead-range too
+    std::vector<std::string> owned;
+    for (const std::string& before : {std::string(), std::string("a"), std::string("ab")}) {
+        for (const std::string& unit : {kanji, runs, std::string("\xE0\xE0"), std::string("\xE0\x40")}) {
+            std::string filler = before;
+            while (filler.size() < 40)
+                filler += unit;
+            for (size_t cut : {15u, 16u, 17u, 31u, 32u, 33u, 40u}) {
+                const std::string head = filler.substr(0, cut);
+                owned.push_back(head + "\x83\x4B\x81\x5B" "a");
+                owned.push_back(head + "\x83\x4B");
+                owned.push_back(head);
+            }
+        }
+    }
+    std::vector<Row> rows;
+    std::vector<std::string> expected;
+    expected.reserve(owned.size());
+    for (const std::string& in : owned)
+        expected.push_back(RunRef(Ref::KatakanaToHalfWidth, in));
+    for (size_t i = 0; i < owned.size(); ++i)
+        rows.push_back({owned[i].c_str(), expected[i].c_str()});
+    CheckShrinking(KatakanaToHalfWidth, Ref::KatakanaToHalfWidth, rows);
+    // By hand: a lead at byte 15 whose trail, byte 16, is 83 and must not
+    // begin ア; and a character that ends at byte 15, so that 83 41 after it
+    // is ア.
+    const std::string seven = "\x8C\xA9\x8C\xA9\x8C\xA9\x8C\xA9\x8C\xA9\x8C\xA9\x8C\xA9";
+    const std::string straddling = "a" + seven + "\x95\x83\x41";
+    const std::string ending = seven + "\x95\x95\x83\x41";
+    const std::string ending_narrowed = seven + "\x95\x95\xB1";
+    CheckShrinking(KatakanaToHalfWidth, Ref::KatakanaToHalfWidth, {
+        {straddling.c_str(), straddling.c_str()},
+        {ending.c_str(), ending_narrowed.c_str()},
+    });
 }
 
 TEST(JoinSpacingMarks, Vectors)
