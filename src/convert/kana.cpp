@@ -102,8 +102,8 @@ bool AnyByteIn(const uchar* s, size_t length, uchar lo, uchar hi, uchar also)
     return false;
 }
 
-// Room for the result of widening a name in one walk, and its terminator:
-// twice a name of up to 511 bytes.
+// Room for the result of widening a name in one walk: twice a name of up to
+// 511 bytes, and a byte to spare.
 constexpr size_t WIDE_SCRATCH = 1023;
 
 // The HALF_KANA entry of c when c and next are a kana and a mark with a
@@ -117,38 +117,98 @@ inline const HalfKana* HalfPair(uchar c, uchar next)
     return nullptr;
 }
 
-} // namespace
-
-namespace {
-
-// Half-width katakana to full width from read to its terminator, writing at
-// write, which lies at or before read by at least the bytes added so far, or
-// in another buffer. Returns the end of the result, where the terminator
-// belongs, without writing it.
-uchar* WidenKana(const uchar* read, uchar* write)
+#if BLANKMENDER_SSE2_WALK
+// The bytes of a block that begin a double-byte character, from the mask of
+// its lead-range bytes (81-9F, E0-FC), when byte 0 begins a character. Each
+// run of lead-range bytes begins at a character start (the byte before it is
+// a one-byte character or a trail), and in a run the leads and trails
+// alternate: a run begun on an even bit takes its even bits, one begun on an
+// odd bit its odd bits. Adding its first bit to a run clears it, so the runs
+// that clear when the even first bits are added are the even ones.
+inline unsigned LeadStarts(unsigned leads)
 {
-    while (*read != 0) {
-        const uchar c = *read;
-        if (IsLeadByte(c) && read[1] != 0) {
-            write[0] = c;
-            write[1] = read[1];
-            write += 2;
-            read += 2;
-        } else if (IsHalfKana(c)) {
-            const HalfKana& k = HALF_KANA[c - HALF_KANA_FIRST];
-            write[0] = k.lead;
-            if (HalfPair(c, read[1]) != nullptr) {
-                write[1] = read[1] == HALF_VOICED_MARK ? k.voiced : k.semiVoiced;
-                read += 2;
-            } else {
-                write[1] = k.trail;
-                read += 1;
-            }
-            write += 2;
-        } else {
-            *write++ = *read++;
-        }
+    const unsigned runStarts = leads & ~(leads << 1);
+    const unsigned evenRuns = leads & ~(leads + (runStarts & 0x5555u));
+    return (evenRuns & 0x5555u) | (leads & ~evenRuns & 0xAAAAu);
+}
+
+// 0xFF in each byte lo <= b <= hi. SSE2 compares signed bytes only, so the
+// range is moved to start at -128 first.
+inline __m128i BytesIn(__m128i v, int lo, int hi)
+{
+    return _mm_cmplt_epi8(_mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - lo))),
+                          _mm_set1_epi8(static_cast<char>(hi - lo - 0x7F)));
+}
+
+// The fast path of both katakana walks: a block v of 16 bytes read at read
+// (a character start), which holds nothing to convert, moves as it is to
+// write (at or before read, or in another buffer with room for 17 bytes).
+// Returns how far the next character starts: 16, or 17 when the block ends
+// in a lead, whose trail (never the terminator: the caller keeps a byte
+// after the block) goes along.
+inline size_t MoveBlock(__m128i v, const uchar* read, uchar* write)
+{
+    const unsigned leads =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(BytesIn(v, 0x81, 0x9F), BytesIn(v, 0xE0, 0xFC))));
+    if (write != read) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(write), v);
+        write[16] = read[16];
     }
+    return 16 + ((LeadStarts(leads) >> 15) & 1);
+}
+#endif
+
+// One character of WidenKana, read at read (a character start).
+inline void WidenChar(const uchar*& read, uchar*& write)
+{
+    const uchar c = *read;
+    if (IsLeadByte(c) && read[1] != 0) {
+        write[0] = c;
+        write[1] = read[1];
+        write += 2;
+        read += 2;
+    } else if (IsHalfKana(c)) {
+        const HalfKana& k = HALF_KANA[c - HALF_KANA_FIRST];
+        write[0] = k.lead;
+        if (HalfPair(c, read[1]) != nullptr) {
+            write[1] = read[1] == HALF_VOICED_MARK ? k.voiced : k.semiVoiced;
+            read += 2;
+        } else {
+            write[1] = k.trail;
+            read += 1;
+        }
+        write += 2;
+    } else {
+        *write++ = *read++;
+    }
+}
+
+// Half-width katakana to full width from read to its terminator at end,
+// writing at write, which lies at or before read by at least the bytes added
+// so far, or in another buffer with a byte to spare. Returns the end of the
+// result, where the terminator belongs, without writing it.
+uchar* WidenKana(const uchar* read, const uchar* end, uchar* write)
+{
+#if BLANKMENDER_SSE2_WALK
+    // Blocks with no byte A1-DF hold no half-width katakana; the others go
+    // by characters up to past their end.
+    while (read + 16 < end) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
+        if (_mm_movemask_epi8(BytesIn(v, HALF_KANA_FIRST, HALF_KANA_LAST)) == 0) {
+            const size_t step = MoveBlock(v, read, write);
+            read += step;
+            write += step;
+            continue;
+        }
+        const uchar* const blockEnd = read + 16;
+        while (read < blockEnd)
+            WidenChar(read, write);
+    }
+#else
+    (void)end;
+#endif
+    while (*read != 0)
+        WidenChar(read, write);
     return write;
 }
 
@@ -164,7 +224,7 @@ bool KatakanaToFullWidth(char* name, size_t capacity)
     // One walk into scratch room, then back if it fits.
     if (2 * length + 1 <= WIDE_SCRATCH) {
         uchar wide[WIDE_SCRATCH];
-        const size_t wideLength = static_cast<size_t>(WidenKana(s, wide) - wide);
+        const size_t wideLength = static_cast<size_t>(WidenKana(s, s + length, wide) - wide);
         if (wideLength + 1 > capacity)
             return false;
         memcpy(s, wide, wideLength);
@@ -191,7 +251,7 @@ bool KatakanaToFullWidth(char* name, size_t capacity)
     // Convert forward from a copy moved to the end of the result: the write
     // position gains on the read position only by the bytes added so far.
     memmove(s + growth, s, length + 1);
-    *WidenKana(s + growth, s) = 0;
+    *WidenKana(s + growth, s + growth + length, s) = 0;
     return true;
 }
 
@@ -220,21 +280,6 @@ inline void NarrowChar(const uchar*& read, uchar*& write)
     write += kept ? 2 : 1 + (half > 0xFF);
 }
 
-#if BLANKMENDER_SSE2_WALK
-// The bytes of a block that begin a double-byte character, from the mask of
-// its lead-range bytes (81-9F, E0-FC), when byte 0 begins a character. Each
-// run of lead-range bytes begins at a character start (the byte before it is
-// a one-byte character or a trail), and in a run the leads and trails
-// alternate: a run begun on an even bit takes its even bits, one begun on an
-// odd bit its odd bits. Adding its first bit to a run clears it, so the runs
-// that clear when the even first bits are added are the even ones.
-inline unsigned LeadStarts(unsigned leads)
-{
-    const unsigned runStarts = leads & ~(leads << 1);
-    const unsigned evenRuns = leads & ~(leads + (runStarts & 0x5555u));
-    return (evenRuns & 0x5555u) | (leads & ~evenRuns & 0xAAAAu);
-}
-#endif
 
 } // namespace
 
@@ -242,16 +287,12 @@ void KatakanaToHalfWidth(char* name)
 {
     uchar* const s = reinterpret_cast<uchar*>(name);
     const size_t length = strlen(name);
-    // Only the leads 81 and 83 begin a full-width counterpart.
-    if (!AnyByteIn(s, length, 0x83, 0x83, 0x81))
-        return;
     const uchar* read = s;
     uchar* write = s;
 #if BLANKMENDER_SSE2_WALK
     // The fast path: 16 bytes from a character start that hold no byte 81 or
-    // 83 hold nothing to narrow. They move as they are, and where the next
-    // character starts is all they tell: after them, or one byte later when
-    // their last byte is a lead. The byte after the block is no terminator.
+    // 83 hold nothing to narrow (only the leads 81 and 83 begin a full-width
+    // counterpart), and move as they are.
     const uchar* const lastBlock = s + length - 16;
     while (read < lastBlock) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
@@ -264,17 +305,7 @@ void KatakanaToHalfWidth(char* name)
                 NarrowChar(read, write);
             continue;
         }
-        // Lead-range bytes: 81-9F and E0-FC, as signed compares after a shift.
-        const __m128i shifted = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - 0x81)));
-        const __m128i low = _mm_cmplt_epi8(shifted, _mm_set1_epi8(static_cast<char>(0x9F - 0x81 - 0x7F)));
-        const __m128i shiftedHigh = _mm_add_epi8(v, _mm_set1_epi8(static_cast<char>(0x80 - 0xE0)));
-        const __m128i high = _mm_cmplt_epi8(shiftedHigh, _mm_set1_epi8(static_cast<char>(0xFC - 0xE0 - 0x7F)));
-        const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(low, high)));
-        const size_t step = 16 + ((LeadStarts(leads) >> 15) & 1);
-        if (write != read) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(write), v);
-            write[16] = read[16];
-        }
+        const size_t step = MoveBlock(v, read, write);
         read += step;
         write += step;
     }

@@ -330,6 +330,22 @@ TEST(KatakanaToFullWidth, Vectors)
         {"\xB1\x81", "\x83\x41\x81"},                              // lone lead byte
         {"\x83\x41\xB1", "\x83\x41\x83\x41"},
     });
+
+    // Blocks of 16 bytes without A1-DF move as they are. A lead at byte 15
+    // whose trail, byte 16, is B1 must not begin ｱ; after a character that
+    // ends at byte 15, B1 is ｱ.
+    const std::string seven = "\x8C\x40\x8C\x40\x8C\x40\x8C\x40\x8C\x40\x8C\x40\x8C\x40";
+    const std::string straddling = "a" + seven + "\x95\xB1\xB1";
+    const std::string straddling_wide = "a" + seven + "\x95\xB1\x83\x41";
+    const std::string ending = seven + "\x95\x40\xB1\xDE";
+    const std::string ending_wide = seven + "\x95\x40\x83\x41\x81\x4A";
+    const std::string twice = seven + seven + "ab\xB6\xDE" + seven;
+    const std::string twice_wide = seven + seven + "ab\x83\x4B" + seven;
+    CheckGrowing(KatakanaToFullWidth, Ref::KatakanaToFullWidth, {
+        {straddling.c_str(), straddling_wide.c_str()},
+        {ending.c_str(), ending_wide.c_str()},
+        {twice.c_str(), twice_wide.c_str()},
+    });
 }
 
 TEST(KatakanaToHalfWidth, Vectors)
