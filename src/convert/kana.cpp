@@ -192,7 +192,7 @@ uchar* WidenKana(const uchar* read, const uchar* end, uchar* write)
 #if BLANKMENDER_SSE2_WALK
     // Blocks with no byte A1-DF hold no half-width katakana; the others go
     // by characters up to past their end.
-    while (read + 16 < end) {
+    while (end - read > 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
         if (_mm_movemask_epi8(BytesIn(v, HALF_KANA_FIRST, HALF_KANA_LAST)) == 0) {
             const size_t step = MoveBlock(v, read, write);
@@ -286,15 +286,14 @@ inline void NarrowChar(const uchar*& read, uchar*& write)
 void KatakanaToHalfWidth(char* name)
 {
     uchar* const s = reinterpret_cast<uchar*>(name);
-    const size_t length = strlen(name);
     const uchar* read = s;
     uchar* write = s;
 #if BLANKMENDER_SSE2_WALK
     // The fast path: 16 bytes from a character start that hold no byte 81 or
     // 83 hold nothing to narrow (only the leads 81 and 83 begin a full-width
     // counterpart), and move as they are.
-    const uchar* const lastBlock = s + length - 16;
-    while (read < lastBlock) {
+    const uchar* const end = s + strlen(name);
+    while (end - read > 16) {
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(read));
         const __m128i narrowLeads =
             _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8(static_cast<char>(0x81))),
