@@ -40,3 +40,7 @@
 // The preview: the sample after and before conversion.
 #define IDC_PREVIEW_AFTER   1021
 #define IDC_PREVIEW_BEFORE  1022
+
+// The latest batch: undo it, and what it did.
+#define IDC_UNDO            1040
+#define IDC_HISTORY         1041

@@ -202,12 +202,15 @@ const ExpectedControl CONTROLS[] = {
     {IDC_CASE_CAPITALIZE, "Button", // 頭文字のみ大文字にする。
      "\x93\xAA\x95\xB6\x8E\x9A\x82\xCC\x82\xDD\x91\xE5\x95\xB6\x8E\x9A\x82\xC9\x82\xB7\x82\xE9\x81\x42",
      RADIO, 220, 130, 153, 10},
-    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 100, 185, 55}, // サンプル
-    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 115, 165, 10},
-    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 165, 70, 15},
-    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 165, 70, 15},
-    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 165, 70, 15},
-    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 135, 165, 10},
+    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 160, 185, 75}, // サンプル
+    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 173, 165, 10},
+    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 187, 165, 10},
+    {IDC_STATIC, "Button", "\x91\x4F\x89\xF1\x82\xCC\x88\xEA\x8A\x87\x95\xCF\x8A\xB7", FRAME, 205, 160, 186, 75}, // 前回の一括変換
+    {IDC_HISTORY, "Static", nullptr, CHILD | SS_LEFT, 213, 173, 172, 34},
+    {IDC_UNDO, "Button", "\x8C\xB3\x82\xC9\x96\xDF\x82\xB7", PUSH | BS_PUSHBUTTON, 315, 214, 70, 14}, // 元に戻す
+    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 245, 70, 15},
+    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 245, 70, 15},
+    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 245, 70, 15},
 };
 const int CONTROL_COUNT = sizeof(CONTROLS) / sizeof(CONTROLS[0]);
 
@@ -443,7 +446,7 @@ void CheckTemplate(const App& app)
     int baseX = 0, baseY = 0;
     for (int bx = 1; bx <= 64 && !explained; bx++) {
         for (int by = 1; by <= 128 && !explained; by++) {
-            if (MulDiv(404, bx, 4) != client.right || MulDiv(189, by, 8) != client.bottom)
+            if (MulDiv(404, bx, 4) != client.right || MulDiv(269, by, 8) != client.bottom)
                 continue;
             bool all = count == CONTROL_COUNT;
             for (int i = 0; i < count && all; i++) {
@@ -464,8 +467,8 @@ void CheckTemplate(const App& app)
             }
         }
     }
-    Expect(explained, "client 404 x 189 units and all 23 rectangles match one pair of base units (client %ld x %ld)",
-           client.right, client.bottom);
+    Expect(explained, "client 404 x 269 units and all %d rectangles match one pair of base units (client %ld x %ld)",
+           CONTROL_COUNT, client.right, client.bottom);
     if (!explained) {
         for (int i = 0; i < count; i++) {
             RECT r;

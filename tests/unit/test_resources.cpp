@@ -42,6 +42,7 @@ TEST(Resources, IdsAreDistinct)
         IDC_WIDTH_KEEP, IDC_LETTERS_TO_FULL, IDC_LETTERS_TO_HALF, IDC_CASE_KEEP,
         IDC_CASE_UPPER, IDC_CASE_LOWER, IDC_CASE_CAPITALIZE,
         IDC_OK, IDC_CANCEL, IDC_INFO, IDC_PREVIEW_AFTER, IDC_PREVIEW_BEFORE,
+        IDC_UNDO, IDC_HISTORY,
     };
     std::set<int> seen;
     for (int id : ids) {
@@ -59,6 +60,8 @@ TEST(Resources, IdsAreDistinct)
     EXPECT_EQ(IDC_INFO, 1018);
     EXPECT_EQ(IDC_PREVIEW_AFTER, 1021);
     EXPECT_EQ(IDC_PREVIEW_BEFORE, 1022);
+    EXPECT_EQ(IDC_UNDO, 1040);
+    EXPECT_EQ(IDC_HISTORY, 1041);
 }
 
 TEST(Resources, EveryBitHasOneButton)
@@ -140,12 +143,15 @@ const TemplateControl TEMPLATE[] = {
     {"IDC_CASE_UPPER", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 220, 100, 153, 10},
     {"IDC_CASE_LOWER", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 220, 115, 153, 10},
     {"IDC_CASE_CAPITALIZE", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 220, 130, 153, 10},
-    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 100, 185, 55},
-    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 115, 165, 10},
-    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 165, 70, 15},
-    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 165, 70, 15},
-    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 165, 70, 15},
-    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 135, 165, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 160, 185, 75},
+    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 173, 165, 10},
+    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 187, 165, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 205, 160, 186, 75},
+    {"IDC_HISTORY", "\"Static\"", "SS_LEFT", 213, 173, 172, 34},
+    {"IDC_UNDO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 315, 214, 70, 14},
+    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 245, 70, 15},
+    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 245, 70, 15},
+    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 245, 70, 15},
 };
 
 TEST(Resources, ScriptHoldsTheDialogTemplate)
@@ -157,7 +163,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
     EXPECT_NE(rc.find("IDI_MAIN   ICON   \"icon.ico\""), std::string::npos);
     EXPECT_NE(rc.find("IDB_BANNER BITMAP \"banner.bmp\""), std::string::npos);
 
-    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 189\n");
+    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 269\n");
     ASSERT_NE(dialog, std::string::npos);
     size_t begin = rc.find("\nBEGIN\n", dialog);
     size_t end = rc.find("\nEND\n", begin);
@@ -176,7 +182,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
         std::vector<std::string> fields = SplitFields(line);
         ASSERT_EQ(fields.size(), 8u) << line;
         ASSERT_EQ(fields[0].compare(0, 8, "CONTROL "), 0) << line;
-        ASSERT_LT(index, std::size(TEMPLATE)) << "more than 23 controls";
+        ASSERT_LT(index, std::size(TEMPLATE)) << "more controls than the template has";
         const TemplateControl& want = TEMPLATE[index++];
         SCOPED_TRACE(line);
         // The banner's text is the bitmap's id; every other text is quoted.
