@@ -6,6 +6,7 @@
 #include <cstddef>
 
 #include "convert/strings.h"
+#include "files/paths.h"
 
 // The command line is read in code units: bytes of code page 932 or UTF-16
 // units alike. Only the NUL, the blanks 0x01-0x20 and the double quote 0x22
@@ -48,12 +49,13 @@ const Unit* SkipProgramName(const Unit* commandLine)
 enum TokenResult {
     TAIL_END,      // nothing left: token is empty
     TAIL_PATH,     // token holds the next path (possibly empty, from "")
-    TAIL_TOO_LONG, // the next path has more than 255 units: token is empty
+    TAIL_TOO_LONG, // the next path does not fit in token: token is empty
 };
 
-// Reads the next path of tail into token (NAME_BUFFER_SIZE units), starting
-// at *position and leaving *position where the following one may start.
-// Call it until it returns TAIL_END.
+// Reads the next path of tail into token (capacity units with the
+// terminator), starting at *position and leaving *position where the
+// following one may start. Call it until it returns TAIL_END. With a token
+// of WIDE_PATH_SIZE units, every path a command line can hold fits.
 //
 // Only the space 0x20 separates paths; a tab does not. A path that starts
 // with a double quote runs to the next double quote (or the end, when it is
@@ -63,7 +65,7 @@ enum TokenResult {
 // A path too long for the buffer is passed over whole, never cut: a cut
 // path can name another, existing file.
 template <typename Unit>
-TokenResult NextToken(const Unit* tail, size_t* position, Unit* token)
+TokenResult NextToken(const Unit* tail, size_t* position, Unit* token, size_t capacity)
 {
     size_t i = *position;
     token[0] = 0;
@@ -87,7 +89,7 @@ TokenResult NextToken(const Unit* tail, size_t* position, Unit* token)
         // Step over the closing quote or the separating space, not the NUL.
         *position = (tail[end] != 0) ? end + 1 : end;
         size_t length = end - start;
-        if (length >= NAME_BUFFER_SIZE)
+        if (length >= capacity)
             return TAIL_TOO_LONG;
         for (size_t k = 0; k < length; ++k)
             token[k] = tail[start + k];
@@ -99,27 +101,28 @@ TokenResult NextToken(const Unit* tail, size_t* position, Unit* token)
 }
 
 // False for a path that cannot name exactly one existing file: an empty one,
-// or one holding a byte no Windows file name can hold and that the file
-// functions take for a wildcard (* ? < > ").
-bool IsUsablePath(const char* path);
+// or one holding a unit no Windows file name can hold and that the file
+// functions take for a wildcard (* ? < > "). In code page 932 all of these
+// are below 0x40, so none can be a trail byte.
+template <typename Unit>
+bool IsUsablePath(const Unit* path)
+{
+    if (path[0] == 0)
+        return false;
+    for (size_t i = 0; path[i] != 0; ++i) {
+        const unsigned unit = UnitValue(path[i]);
+        if (unit == '*' || unit == '?' || unit == '<' || unit == '>' || unit == '"')
+            return false;
+    }
+    return true;
+}
 
-// Splits path (at most 255 bytes) into its folder, with its trailing
-// separator ('\\' or '/'), the base name before the last dot of the file
-// name, and the extension after that dot. Each output is a NameBuffer.
-// *hasDot tells whether the file name had a dot at all ("read me" has none,
-// ".profile" has an empty base name). A path without a separator is a bare
-// name in the current folder; a drive prefix such as "C:" in "C:a b.txt"
-// stays in the folder part.
-void SplitPath(const char* path, char* directory, char* baseName, char* extension, bool* hasDot);
+// Splits a file or folder name (code page 932, no separator in it) into the
+// base name before its last dot and the extension after it; each output is
+// a NameBuffer. *hasDot tells whether the name had a dot at all ("read me"
+// has none, ".profile" has an empty base name).
+void SplitName(const char* name, char* baseName, char* extension, bool* hasDot);
 
-// directory + baseName, then "." + extension when hasDot, into newPath of
-// size bytes. Returns false, leaving newPath empty, when it does not fit.
-bool BuildNewPath(const char* directory, const char* baseName, const char* extension, bool hasDot,
-                  char* newPath, size_t size);
-
-// False when the two names surely differ by more than letter case, so a
-// file system that ignores case cannot take one for the other: their byte
-// lengths differ (a change of case keeps every character's length), or at
-// the same place both hold single-byte characters that differ other than as
-// ASCII capital and small letter. True otherwise, also for equal names.
-bool MayDifferOnlyInCase(const char* a, const char* b);
+// baseName, then "." + extension when hasDot, into newName of size bytes.
+// Returns false, leaving newName empty, when it does not fit.
+bool BuildNewName(const char* baseName, const char* extension, bool hasDot, char* newName, size_t size);

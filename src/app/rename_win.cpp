@@ -3,6 +3,8 @@
 // back for Windows with code page 932 itself, never the system's.
 #include <windows.h>
 
+#include <cwchar>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -10,15 +12,11 @@
 #include "app/rename.h"
 #include "app/wide_names.h"
 #include "convert/pipeline.h"
-#include "convert/sjis.h"
 #include "convert/strings.h"
+#include "files/files.h"
 #include "settings/settings.h"
 
 namespace {
-
-// A wide path that converts to at most 255 bytes has at most 255 units: no
-// unit stands for less than a byte.
-typedef wchar_t WidePath[NAME_BUFFER_SIZE];
 
 // Code page 932 one character at a time. Without best fit, a character the
 // code page lacks is reported instead of being replaced by a look-alike, and
@@ -45,55 +43,6 @@ size_t DecodeCp932(const char* bytes, size_t length, wchar_t* units)
 }
 
 const Cp932Codec CODEC = {EncodeCp932, DecodeCp932};
-
-// The name of the entry at path as the file system spells it.
-bool NameOnDisk(const wchar_t* path, WIN32_FIND_DATAW* found)
-{
-    // The basic level leaves out the short name, which Wine would otherwise
-    // make up for the entry.
-    HANDLE search = FindFirstFileExW(path, FindExInfoBasic, found, FindExSearchNameMatch, nullptr, 0);
-    if (search == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(search);
-    return true;
-}
-
-// Where the file system ignores case (FAT, Wine on Linux), a move to a name
-// that differs only in case can report success and change nothing. Then go
-// through a free temporary name in the same folder; if the second step
-// fails, the file gets its old name back.
-void RenameInTwoSteps(const wchar_t* existingName, const wchar_t* longPath, const char* directory,
-                      const StandIns& table, const wchar_t* newPath)
-{
-    NameBuffer temporary;
-    WidePath wideTemporary;
-    DWORD stamp = GetCurrentProcessId();
-    for (unsigned attempt = 0; attempt < 16; ++attempt) {
-        char process[DECIMAL_BUFFER_SIZE], number[DECIMAL_BUFFER_SIZE];
-        FormatDecimal(stamp, process);
-        FormatDecimal(attempt, number);
-        if (!JoinStrings(temporary, sizeof temporary,
-                         {directory, "~blankmender-", process, "-", number, ".tmp"}) ||
-            !FromCodePage932(temporary, CODEC, table, wideTemporary, NAME_BUFFER_SIZE))
-            return;
-        if (GetFileAttributesW(wideTemporary) != INVALID_FILE_ATTRIBUTES)
-            continue;
-        if (!MoveFileW(existingName, wideTemporary))
-            return;
-        if (!MoveFileW(wideTemporary, newPath))
-            MoveFileW(wideTemporary, longPath);
-        return;
-    }
-}
-
-// GetLongPathNameW into a WidePath. On failure it leaves the buffer as it
-// was, and a result of the buffer's size or more means the long form did not
-// fit: false either way.
-bool LongPathName(const wchar_t* path, wchar_t* longPath)
-{
-    DWORD length = GetLongPathNameW(path, longPath, NAME_BUFFER_SIZE);
-    return length != 0 && length < NAME_BUFFER_SIZE;
-}
 
 // The names in one folder, exactly as the file system spells them, listed
 // once when many paths of a batch lie in it. A path whose name is spelled
@@ -124,14 +73,14 @@ int CompareNames(const void* a, const void* b)
 void ListFolder(const wchar_t* folder)
 {
     listing.count = 0;
-    wchar_t pattern[NAME_BUFFER_SIZE + 1];
-    const size_t length = wcslen(folder);
-    memcpy(pattern, folder, length * sizeof(wchar_t));
-    pattern[length] = L'*';
-    pattern[length + 1] = L'\0';
+    static WidePath pattern;
+    static WidePath callPattern;
+    if (!JoinWide(pattern, WIDE_PATH_SIZE, folder, L"*") ||
+        !ForFileCalls(pattern, callPattern, WIDE_PATH_SIZE))
+        return;
 
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileExW(pattern, FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    HANDLE search = FindFirstFileExW(callPattern, FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE)
         return;
     size_t count = 0;
@@ -160,41 +109,33 @@ bool IsListed(const wchar_t* name)
            bsearch(&name, listing.names, listing.count, sizeof(listing.names[0]), CompareNames) != nullptr;
 }
 
-// The long form of path, as GetLongPathNameW gives it, but with the folder's
-// long form kept from the previous call when the folder is written the same.
+// The long form of the full path full in longPath, with the folder's long
+// form kept from the previous call when the folder is written the same.
 // Files dropped together share their folder, and resolving it costs one
 // directory lookup per component: it made a batch several times slower than
 // the moves themselves. A previous path of the same folder can only have
 // renamed an entry inside it, never the folder, so the kept form holds.
-bool ResolveLongPath(const wchar_t* path, wchar_t* longPath)
+// *nameAt is where the name starts in longPath.
+bool ResolveLongPath(const wchar_t* full, wchar_t* longPath, size_t* nameAt)
 {
     static WidePath lastFolder;
     static WidePath lastLongFolder;
     static unsigned pathsInFolder;
 
-    size_t separator = LastPathSeparator(path);
-    const wchar_t* name = path + separator + 1;
-    if (separator == NO_SEPARATOR || wcscmp(name, L".") == 0 || wcscmp(name, L"..") == 0)
-        return LongPathName(path, longPath);
-    if (*name == L'\0')
-        return false; // a folder's path ending in a separator: no name to convert
-
-    if (separator + 1 != wcslen(lastFolder) || wcsncmp(path, lastFolder, separator + 1) != 0) {
+    const size_t folderLength = NameStart(full);
+    const wchar_t* name = full + folderLength;
+    if (folderLength != wcslen(lastFolder) || wcsncmp(full, lastFolder, folderLength) != 0) {
         lastFolder[0] = L'\0';
         listing.count = 0;
         pathsInFolder = 0;
-        WidePath folder;
-        memcpy(folder, path, (separator + 1) * sizeof(wchar_t));
-        folder[separator + 1] = L'\0';
-        if (!LongPathName(folder, lastLongFolder))
+        static WidePath folder;
+        wmemcpy(folder, full, folderLength);
+        folder[folderLength] = L'\0';
+        if (!LongPathOf(folder, lastLongFolder, WIDE_PATH_SIZE))
             return false;
-        size_t length = wcslen(lastLongFolder);
-        if (LastPathSeparator(lastLongFolder) + 1 != length) {
-            if (length + 1 >= NAME_BUFFER_SIZE)
-                return false;
-            lastLongFolder[length] = L'\\';
-            lastLongFolder[length + 1] = L'\0';
-        }
+        if (NameStart(lastLongFolder) != wcslen(lastLongFolder) &&
+            !JoinWide(lastLongFolder, WIDE_PATH_SIZE, lastLongFolder, L"\\"))
+            return false;
         wcscpy(lastFolder, folder);
     }
 
@@ -203,33 +144,36 @@ bool ResolveLongPath(const wchar_t* path, wchar_t* longPath)
 
     // The entry's long name, as the file system spells it; the lookup also
     // tells that it exists.
-    WIN32_FIND_DATAW found;
-    const wchar_t* longName = name;
-    if (!IsListed(name)) {
-        if (!NameOnDisk(path, &found))
-            return false;
-        longName = found.cFileName;
-    }
-    size_t folderLength = wcslen(lastLongFolder);
-    size_t nameLength = wcslen(longName);
-    if (folderLength + nameLength >= NAME_BUFFER_SIZE)
+    WideName longName;
+    if (IsListed(name))
+        wcscpy(longName, name);
+    else if (!NameOnDisk(full, longName))
         return false;
-    memcpy(longPath, lastLongFolder, folderLength * sizeof(wchar_t));
-    memcpy(longPath + folderLength, longName, (nameLength + 1) * sizeof(wchar_t));
-    return true;
+    *nameAt = wcslen(lastLongFolder);
+    return JoinWide(longPath, WIDE_PATH_SIZE, lastLongFolder, longName);
 }
 
-} // namespace
+// Whether the token names an entry by a name of its own: not a folder's
+// path ending in a separator, nor "." or "..", which name a folder through
+// another, nor a bare drive ("C:"), which stands for its current folder.
+bool NamesAnEntry(const wchar_t* token)
+{
+    const wchar_t* name = token + NameStart(token);
+    return *name != L'\0' && wcscmp(name, L".") != 0 && wcscmp(name, L"..") != 0;
+}
+
+}  // namespace
 
 void RenameFromCommandLine(const wchar_t* tail)
 {
     // One batch, one word: a save in the dialog while a batch runs must not
     // split it between two.
     const SettingsWord word = LoadSettings();
-    WidePath token;
+    // A token is as long as the command line allows.
+    static WidePath token;
     size_t position = 0;
     for (;;) {
-        TokenResult result = NextToken(tail, &position, token);
+        TokenResult result = NextToken(tail, &position, token, WIDE_PATH_SIZE);
         if (result == TAIL_END)
             break;
         if (result == TAIL_PATH)
@@ -239,55 +183,46 @@ void RenameFromCommandLine(const wchar_t* tail)
 
 void RenameOneFile(SettingsWord word, const wchar_t* path)
 {
-    // Stand-ins are kept per path: 255 bytes hold at most 127 of them, so
-    // any number of outside characters on one command line works.
+    if (!IsUsablePath(path) || !NamesAnEntry(path))
+        return;
+    // Relative paths, '/' and ".." are resolved first: the folder part is
+    // then exactly as Windows holds it, and only the name is converted.
+    static WidePath full;
+    static WidePath longPath;
+    size_t nameAt;
+    if (FullPathOf(path, full, WIDE_PATH_SIZE) == 0 || !ResolveLongPath(full, longPath, &nameAt))
+        return;
+
+    // Stand-ins are kept per name: a name of 255 units holds at most 255 of
+    // them, and the table holds 1,880.
     static StandIns table;
-
-    // The limits count code page 932 bytes, an outside character as two.
     table.count = 0;
-    NameBuffer bytes;
-    if (!ToCodePage932(path, wcslen(path), CODEC, &table, bytes, sizeof bytes) || !IsUsablePath(bytes))
+    NameBuffer name;
+    const wchar_t* wideName = longPath + nameAt;
+    if (!ToCodePage932(wideName, wcslen(wideName), CODEC, &table, name, sizeof name))
         return;
 
-    WidePath longWide;
-    if (!ResolveLongPath(path, longWide))
-        return;
-    table.count = 0;
-    NameBuffer longPath;
-    if (!ToCodePage932(longWide, wcslen(longWide), CODEC, &table, longPath, sizeof longPath))
-        return;
-
-    NameBuffer directory;
     NameBuffer baseName;
     NameBuffer extension;
     bool hasDot;
-    SplitPath(longPath, directory, baseName, extension, &hasDot);
-
+    SplitName(name, baseName, extension, &hasDot);
     NameBuffer oldBaseName;
     strcpy(oldBaseName, baseName);
-    if (!ConvertNameWithWord(word, baseName, NAME_BUFFER_SIZE))
-        return;
-    if (strcmp(baseName, oldBaseName) == 0)
+    if (!ConvertNameWithWord(word, baseName, sizeof baseName) || strcmp(baseName, oldBaseName) == 0)
         return;
 
-    NameBuffer newPath;
-    WidePath newWide;
-    if (!BuildNewPath(directory, baseName, extension, hasDot, newPath, sizeof newPath) ||
-        !FromCodePage932(newPath, CODEC, table, newWide, NAME_BUFFER_SIZE))
+    // A name may hold at most 255 units. Only a conversion that adds units
+    // can pass that; the file then keeps its name.
+    NameBuffer newName;
+    WideName newWideName;
+    static WidePath newPath;
+    if (!BuildNewName(baseName, extension, hasDot, newName, sizeof newName) ||
+        !FromCodePage932(newName, CODEC, table, newWideName, MAX_NAME_UNITS + 1))
+        return;
+    wmemcpy(newPath, longPath, nameAt);
+    newPath[nameAt] = L'\0';
+    if (!JoinWide(newPath, WIDE_PATH_SIZE, newPath, newWideName))
         return;
 
-    // Plain MoveFileW: an existing target is never replaced.
-    if (!MoveFileW(path, newWide))
-        return;
-
-    // The old name still on disk under the new path means the move changed
-    // nothing but case, and the file system ignored that.
-    WIN32_FIND_DATAW found;
-    const char* oldName = longPath + strlen(directory);
-    const char* newName = newPath + strlen(directory);
-    WidePath oldWideName;
-    if (MayDifferOnlyInCase(oldName, newName) && NameOnDisk(newWide, &found) &&
-        FromCodePage932(oldName, CODEC, table, oldWideName, NAME_BUFFER_SIZE) &&
-        wcscmp(found.cFileName, oldWideName) == 0)
-        RenameInTwoSteps(path, longWide, directory, table, newWide);
+    MoveWithoutReplacing(longPath, newPath);
 }

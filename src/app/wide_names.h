@@ -19,11 +19,7 @@
 
 #include <cstddef>
 
-#if defined(_WIN32)
-typedef wchar_t WideChar;
-#else
-typedef char16_t WideChar;
-#endif
+#include "files/paths.h"
 
 // One character either way. encode writes the code page 932 bytes of the
 // character held in units[0, count) (one unit, or a surrogate pair) to bytes

@@ -6,8 +6,10 @@
 #include <cstddef>
 #include <initializer_list>
 
-// Size of every path and name buffer: 255 bytes of text and the terminator.
-constexpr size_t NAME_BUFFER_SIZE = 256;
+// Size of every name buffer. A name holds at most 255 UTF-16 units, and no
+// unit takes more than two bytes of code page 932, before or after any
+// conversion: 510 bytes of text and the terminator, and one to spare.
+constexpr size_t NAME_BUFFER_SIZE = 512;
 typedef char NameBuffer[NAME_BUFFER_SIZE];
 
 // Concatenates parts into out (size bytes, terminator included). Returns

@@ -5,6 +5,24 @@
 
 #include <windows.h>
 
+#include "files/files.h"
+
+namespace {
+
+// path in the form the file functions need; empty when it cannot be had,
+// which no file function accepts.
+const wchar_t* CallPath(const wchar_t* path, wchar_t* buffer)
+{
+    if (!ForFileCalls(path, buffer, WIDE_PATH_SIZE))
+        buffer[0] = L'\0';
+    return buffer;
+}
+
+WidePath callPath;
+WidePath callTarget;
+
+}  // namespace
+
 bool GetExecutablePath(wchar_t* buffer, size_t size)
 {
     if (size == 0 || size > MAXDWORD)
@@ -17,15 +35,16 @@ bool GetExecutablePath(wchar_t* buffer, size_t size)
 
 FILE* OpenFile(const wchar_t* path, bool forWriting)
 {
-    return _wfopen(path, forWriting ? L"w" : L"r");
+    return _wfopen(CallPath(path, callPath), forWriting ? L"w" : L"r");
 }
 
 bool MoveFileReplacing(const wchar_t* from, const wchar_t* to)
 {
-    return MoveFileExW(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    return MoveFileExW(CallPath(from, callPath), CallPath(to, callTarget),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 void RemoveFile(const wchar_t* path)
 {
-    DeleteFileW(path);
+    DeleteFileW(CallPath(path, callPath));
 }

@@ -112,7 +112,7 @@ bool FileBesideExecutable(const char* name, PathChar* buffer, size_t size)
 
 bool SettingsFilePath(PathChar* buffer, size_t size)
 {
-    PathChar exePath[PATH_BUFFER_SIZE];
+    static PathChar exePath[PATH_BUFFER_SIZE];
     if (!GetExecutablePath(exePath, PATH_BUFFER_SIZE))
         return false;
     return SettingsPathForExecutable(exePath, buffer, size);
@@ -134,7 +134,7 @@ bool SaveSettingsTo(const PathChar* path, SettingsWord word)
     // Write a sibling first and move it over the old file only when it is
     // complete, so an interrupted or failed save never leaves the settings
     // empty or cut short.
-    PathChar temporary[PATH_BUFFER_SIZE + 8];
+    static PathChar temporary[PATH_BUFFER_SIZE + 8];
     const size_t size = sizeof(temporary) / sizeof(temporary[0]);
     size_t length = 0;
     for (; path[length] != 0; ++length) {
@@ -163,7 +163,7 @@ bool SaveSettingsTo(const PathChar* path, SettingsWord word)
 
 SettingsWord LoadSettings()
 {
-    PathChar path[PATH_BUFFER_SIZE];
+    static PathChar path[PATH_BUFFER_SIZE];
     if (!SettingsFilePath(path, PATH_BUFFER_SIZE))
         return DEFAULT_SETTINGS;
     return LoadSettingsFrom(path);
@@ -171,7 +171,7 @@ SettingsWord LoadSettings()
 
 bool SaveSettings(SettingsWord word)
 {
-    PathChar path[PATH_BUFFER_SIZE];
+    static PathChar path[PATH_BUFFER_SIZE];
     if (!SettingsFilePath(path, PATH_BUFFER_SIZE))
         return false;
     return SaveSettingsTo(path, word);

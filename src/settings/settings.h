@@ -7,6 +7,7 @@
 
 #include "convert/options.h"
 #include "convert/strings.h"
+#include "files/paths.h"
 
 // Used when "config.dat" is missing, unreadable or holds no number: blanks
 // become underbars, and each radio group starts on a sensible choice.
@@ -32,8 +33,9 @@ typedef char PathChar;
 // convert/sjis.h). Code page 932 bytes are walked by characters.
 size_t LastPathSeparator(const PathChar* path);
 
-// Size of a settings path buffer, in PathChars.
-constexpr size_t PATH_BUFFER_SIZE = NAME_BUFFER_SIZE;
+// Size of a settings path buffer, in PathChars: the longest path Windows
+// can hold, so the executable may lie at any depth.
+constexpr size_t PATH_BUFFER_SIZE = WIDE_PATH_SIZE;
 
 // "config.dat" in the folder of exePath (the folder keeps its trailing
 // separator). Returns false when exePath has no separator or the result
@@ -60,7 +62,8 @@ bool SaveSettingsTo(const PathChar* path, SettingsWord word);
 SettingsWord LoadSettings();
 bool SaveSettings(SettingsWord word);
 
-// Platform services, one small file per platform.
+// Platform services, one small file per platform. Paths of any length are
+// handed to the file functions in the form they need.
 // The executable's own path; false when it cannot be had or does not fit.
 bool GetExecutablePath(PathChar* buffer, size_t size);
 // Opens path for reading or writing ("r" or "w", text mode).

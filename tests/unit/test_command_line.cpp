@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -37,19 +38,21 @@ std::string Narrow(const std::u16string& ascii)
 
 // The tokens of tail; an ASCII tail is split again as UTF-16, which must
 // give the same tokens.
+// capacity is the token buffer's size; the program's holds a whole command
+// line.
 template <typename Unit>
-std::vector<std::basic_string<Unit>> TokensOf(const Unit* tail, int* tooLong)
+std::vector<std::basic_string<Unit>> TokensOf(const Unit* tail, int* tooLong, size_t capacity = WIDE_PATH_SIZE)
 {
     std::vector<std::basic_string<Unit>> tokens;
-    Unit token[NAME_BUFFER_SIZE];
+    std::vector<Unit> token(capacity);
     size_t position = 0;
     int skipped = 0;
     for (int guard = 0; guard < 1000; ++guard) {
-        TokenResult result = NextToken(tail, &position, token);
+        TokenResult result = NextToken(tail, &position, token.data(), capacity);
         if (result == TAIL_END)
             break;
         if (result == TAIL_PATH)
-            tokens.push_back(token);
+            tokens.push_back(token.data());
         else
             ++skipped;
     }
@@ -58,13 +61,13 @@ std::vector<std::basic_string<Unit>> TokensOf(const Unit* tail, int* tooLong)
     return tokens;
 }
 
-std::vector<std::string> Tokens(const char* tail, int* tooLong = nullptr)
+std::vector<std::string> Tokens(const char* tail, int* tooLong = nullptr, size_t capacity = WIDE_PATH_SIZE)
 {
-    std::vector<std::string> tokens = TokensOf(tail, tooLong);
+    std::vector<std::string> tokens = TokensOf(tail, tooLong, capacity);
     if (IsAscii(tail)) {
         int wideTooLong = 0;
         std::vector<std::string> wide;
-        for (const std::u16string& token : TokensOf(Widen(tail).c_str(), &wideTooLong))
+        for (const std::u16string& token : TokensOf(Widen(tail).c_str(), &wideTooLong, capacity))
             wide.push_back(Narrow(token));
         EXPECT_EQ(wide, tokens) << "as UTF-16";
         EXPECT_EQ(wideTooLong, tooLong != nullptr ? *tooLong : wideTooLong) << "as UTF-16";
@@ -172,17 +175,18 @@ TEST(NextToken, AtTheEndStaysAtTheEnd)
     NameBuffer token;
     size_t position = 0;
     const char* tail = "\"a b\"";
-    EXPECT_EQ(NextToken(tail, &position, token), TAIL_PATH);
-    EXPECT_EQ(NextToken(tail, &position, token), TAIL_END);
-    EXPECT_EQ(NextToken(tail, &position, token), TAIL_END);
+    EXPECT_EQ(NextToken(tail, &position, token, sizeof token), TAIL_PATH);
+    EXPECT_EQ(NextToken(tail, &position, token, sizeof token), TAIL_END);
+    EXPECT_EQ(NextToken(tail, &position, token, sizeof token), TAIL_END);
     EXPECT_STREQ(token, "");
     EXPECT_EQ(position, 5u);
 }
 
 TEST(NextToken, LongPathsArePassedOverWhole)
 {
-    // 255 bytes fit; 256 do not, quoted or not, and nothing of them is
-    // handed on: neither a cut prefix nor the rest as a path of its own.
+    // In a buffer of 256 units, 255 fit; 256 do not, quoted or not, and
+    // nothing of them is handed on: neither a cut prefix nor the rest as a
+    // path of its own.
     const std::string fits(255, 'a');
     const std::string over(256, 'b');
     const std::string overWithSpace = std::string(200, 'c') + " " + std::string(100, 'd');
@@ -198,6 +202,25 @@ TEST(NextToken, LongPathsArePassedOverWhole)
         {over + "\"q r\"", {"r\""}, 1},
     };
     for (const Row& row : rows) {
+        SCOPED_TRACE(row.tail.size());
+        int skipped = 0;
+        EXPECT_EQ(Tokens(row.tail.c_str(), &skipped, 256), row.tokens);
+        EXPECT_EQ(skipped, row.skipped);
+    }
+
+    // The program's buffer takes a path as long as a command line can be:
+    // every one of these is handed on whole (they were skipped from 256
+    // units on when the buffer held a name's worth).
+    const std::string deep = "C:\\" + std::string(300, 'd') + "\\a_b.txt";
+    const std::string longest(MAX_PATH_UNITS - 2, 'e');
+    const Row whole[] = {
+        {over, {over}, 0},
+        {"x " + over + " y", {"x", over, "y"}, 0},
+        {"\"" + overWithSpace + "\" y", {overWithSpace, "y"}, 0},
+        {"\"" + deep + "\" " + deep, {deep, deep}, 0},
+        {"\"" + longest + "\"", {longest}, 0},
+    };
+    for (const Row& row : whole) {
         SCOPED_TRACE(row.tail.size());
         int skipped = 0;
         EXPECT_EQ(Tokens(row.tail.c_str(), &skipped), row.tokens);
@@ -227,116 +250,223 @@ TEST(IsUsablePath, WildcardsAndEmpty)
 
 TEST(SplitPath, FolderBaseNameExtension)
 {
-    struct Row { const char* path; const char* directory; const char* base; const char* extension; bool hasDot; };
+    // The folder is split off in UTF-16, where no unit of a character can
+    // pass for a separator; the name is then split at its last dot in code
+    // page 932, where the conversions work.
+    struct Row { std::u16string path; std::u16string directory; const char* name; const char* base; const char* extension; bool hasDot; };
     const Row rows[] = {
-        {"C:\\My Docs\\a b.txt", "C:\\My Docs\\", "a b", "txt", true},
-        {"C:\\dir\\archive.tar.gz", "C:\\dir\\", "archive.tar", "gz", true},
-        {"C:\\dir\\read me", "C:\\dir\\", "read me", "", false},
-        {"C:\\dir\\.profile", "C:\\dir\\", "", "profile", true},
-        {"C:\\dir\\name.", "C:\\dir\\", "name", "", true},
-        {"C:\\dir\\sub\\", "C:\\dir\\sub\\", "", "", false},
-        {"C:\\my.folder\\a b", "C:\\my.folder\\", "a b", "", false},
-        {"C:\\dir\\v1.2 x", "C:\\dir\\", "v1", "2 x", true},
-        {"Z:/tmp/a b.txt", "Z:/tmp/", "a b", "txt", true},
+        {u"C:\\My Docs\\a b.txt", u"C:\\My Docs\\", "a b.txt", "a b", "txt", true},
+        {u"C:\\dir\\archive.tar.gz", u"C:\\dir\\", "archive.tar.gz", "archive.tar", "gz", true},
+        {u"C:\\dir\\read me", u"C:\\dir\\", "read me", "read me", "", false},
+        {u"C:\\dir\\.profile", u"C:\\dir\\", ".profile", "", "profile", true},
+        {u"C:\\dir\\name.", u"C:\\dir\\", "name.", "name", "", true},
+        {u"C:\\dir\\sub\\", u"C:\\dir\\sub\\", "", "", "", false},
+        {u"C:\\my.folder\\a b", u"C:\\my.folder\\", "a b", "a b", "", false},
+        {u"C:\\dir\\v1.2 x", u"C:\\dir\\", "v1.2 x", "v1", "2 x", true},
+        {u"Z:/tmp/a b.txt", u"Z:/tmp/", "a b.txt", "a b", "txt", true},
+        {u"\\\\?\\UNC\\server\\share\\a b.txt", u"\\\\?\\UNC\\server\\share\\", "a b.txt", "a b", "txt", true},
         // No separator: a bare name in the current folder.
-        {"a b.txt", "", "a b", "txt", true},
-        {"read me", "", "read me", "", false},
-        {"C:a b.txt", "C:", "a b", "txt", true},
-        {"1:a b", "", "1:a b", "", false},
+        {u"a b.txt", u"", "a b.txt", "a b", "txt", true},
+        {u"read me", u"", "read me", "read me", "", false},
+        {u"C:a b.txt", u"C:", "a b.txt", "a b", "txt", true},
+        {u"1:a b", u"", "1:a b", "1:a b", "", false},
         // A file name ending in ソ (trail byte 0x5C) is not split inside it.
-        {"C:\\dir\\a\x83\x5C", "C:\\dir\\", "a\x83\x5C", "", false},
-        {"C:\\dir\\\x95\x5C \x83\x5C.txt", "C:\\dir\\", "\x95\x5C \x83\x5C", "txt", true},
-        {"\x83\x5C", "", "\x83\x5C", "", false},
+        {u"C:\\dir\\a\u30BD", u"C:\\dir\\", "a\x83\x5C", "a\x83\x5C", "", false},
+        {u"C:\\dir\\\u8868 \u30BD.txt", u"C:\\dir\\", "\x95\x5C \x83\x5C.txt", "\x95\x5C \x83\x5C", "txt", true},
+        {u"\u30BD", u"", "\x83\x5C", "\x83\x5C", "", false},
         // ダ (83 5F), then a real separator.
-        {"C:\\\x83\x74\x83\x48\x83\x8B\x83\x5F\\x", "C:\\\x83\x74\x83\x48\x83\x8B\x83\x5F\\", "x", "", false},
-        // A folder ending in ル (83 8B) or ン (83 93), or in 0x82 0xA0: the
+        {u"C:\\\u30D5\u30A9\u30EB\u30C0\\x", u"C:\\\u30D5\u30A9\u30EB\u30C0\\", "x", "x", "", false},
+        // A folder ending in ル (83 8B) or ン (83 93), or in あ (82 A0): the
         // separator after it is still the last one.
-        {"C:\\\x83\x74\x83\x40\x83\x43\x83\x8B\\a b.txt", "C:\\\x83\x74\x83\x40\x83\x43\x83\x8B\\", "a b", "txt", true},
-        {"C:\\\x83\x8C\x83\x93\\x y", "C:\\\x83\x8C\x83\x93\\", "x y", "", false},
-        {"C:\\d\x82\xA0\\x y.z", "C:\\d\x82\xA0\\", "x y", "z", true},
+        {u"C:\\\u30D5\u30A1\u30A4\u30EB\\a b.txt", u"C:\\\u30D5\u30A1\u30A4\u30EB\\", "a b.txt", "a b", "txt", true},
+        {u"C:\\\u30EC\u30F3\\x y", u"C:\\\u30EC\u30F3\\", "x y", "x y", "", false},
+        {u"C:\\d\u3042\\x y.z", u"C:\\d\u3042\\", "x y.z", "x y", "z", true},
         // Trail bytes that equal a dot's neighbours; the dot itself is never
         // a trail byte.
-        {"C:\\\x8D\x82" "a.\x83\x41", "C:\\", "\x8D\x82" "a", "\x83\x41", true},
+        {u"C:\\\u9AD8a.\u30A2", u"C:\\", "\x8D\x82" "a.\x83\x41", "\x8D\x82" "a", "\x83\x41", true},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.path);
-        NameBuffer directory, base, extension;
+        SCOPED_TRACE(row.name);
+        const size_t nameStart = NameStart(row.path.c_str());
+        EXPECT_TRUE(row.path.substr(0, nameStart) == row.directory);
+
+        NameBuffer base, extension;
         bool hasDot = !row.hasDot;
-        SplitPath(row.path, directory, base, extension, &hasDot);
-        EXPECT_STREQ(directory, row.directory);
+        SplitName(row.name, base, extension, &hasDot);
         EXPECT_STREQ(base, row.base);
         EXPECT_STREQ(extension, row.extension);
         EXPECT_EQ(hasDot, row.hasDot);
 
-        // Rebuilt unchanged, every path comes back as it was.
+        // Rebuilt unchanged, every name comes back as it was.
         NameBuffer rebuilt;
-        ASSERT_TRUE(BuildNewPath(directory, base, extension, hasDot, rebuilt, sizeof rebuilt));
-        EXPECT_STREQ(rebuilt, row.path);
+        ASSERT_TRUE(BuildNewName(base, extension, hasDot, rebuilt, sizeof rebuilt));
+        EXPECT_STREQ(rebuilt, row.name);
     }
 }
 
-TEST(SplitPath, LongestPathFits)
+// GetFullPathNameW as far as these tests need it: a relative path joins
+// the current folder "C:\cwd", '/' becomes '\', and "." and ".." go.
+size_t FakeFullPath(const WideChar* path, WideChar* out, size_t capacity)
 {
-    const std::string path = "C:\\" + std::string(246, 'x') + ".txt\x83\x5C";
-    ASSERT_EQ(path.size(), 255u);
-    NameBuffer directory, base, extension;
+    std::u16string in(path);
+    for (char16_t& unit : in) {
+        if (unit == u'/')
+            unit = u'\\';
+    }
+    const bool unc = in.compare(0, 2, u"\\\\") == 0;
+    const bool absolute = unc || (in.size() >= 3 && in[1] == u':' && in[2] == u'\\');
+    if (!absolute)
+        in = u"C:\\cwd\\" + in;
+    std::vector<std::u16string> parts;
+    size_t at = unc ? 2 : 0;
+    while (at <= in.size()) {
+        size_t next = in.find(u'\\', at);
+        if (next == std::u16string::npos)
+            next = in.size();
+        std::u16string part = in.substr(at, next - at);
+        if (part == u"..") {
+            if (parts.size() > 1)
+                parts.pop_back();
+        } else if (part != u"." && !(part.empty() && next < in.size())) {
+            parts.push_back(part);
+        }
+        at = next + 1;
+    }
+    std::u16string full = unc ? u"\\\\" : u"";
+    for (size_t i = 0; i < parts.size(); ++i)
+        full += (i > 0 ? u"\\" : u"") + parts[i];
+    if (full.size() + 1 > capacity)
+        return 0;
+    std::copy(full.begin(), full.end(), out);
+    out[full.size()] = 0;
+    return full.size();
+}
+
+TEST(FileCallPath, ExtendedFormFromTheFullPath)
+{
+    // A folder of 300 units; paths below 260 units stay as they are.
+    const std::u16string deep = u"\\" + std::u16string(300, u'd');
+    // The longest path Windows can hold, with the four units of "\\?\".
+    const std::u16string longest = u"C:\\" + std::u16string(MAX_PATH_UNITS - 4 - 3, u'x');
+    struct Row { std::u16string path; std::u16string expected; };
+    const Row rows[] = {
+        {u"C:\\a b.txt", u"C:\\a b.txt"},
+        {u"C:\\" + std::u16string(255, u'x'), u"C:\\" + std::u16string(255, u'x')},   // 258 units
+        {u"C:\\" + std::u16string(256, u'x'), u"C:\\" + std::u16string(256, u'x')},            // 259
+        {u"C:\\" + std::u16string(257, u'x'), u"\\\\?\\C:\\" + std::u16string(257, u'x')},  // 260
+        {u"C:" + deep + u"\\a b.txt", u"\\\\?\\C:" + deep + u"\\a b.txt"},
+        // UNC: "\\server\share" becomes "\\?\UNC\server\share".
+        {u"\\\\server\\share\\x.txt", u"\\\\server\\share\\x.txt"},
+        {u"\\\\server\\share" + deep, u"\\\\?\\UNC\\server\\share" + deep},
+        // Relative, with '/' and "..": made full first.
+        {u"a b.txt", u"C:\\cwd\\a b.txt"},
+        {u"sub/../a b.txt", u"C:\\cwd\\a b.txt"},
+        {u"sub" + deep + u"/./x", u"\\\\?\\C:\\cwd\\sub" + deep + u"\\x"},
+        {u"C:/dir/../" + deep.substr(1), u"\\\\?\\C:\\" + deep.substr(1)},
+        // Already extended, or a device path: taken as they are, short or
+        // long, even with what a full path would resolve.
+        {u"\\\\?\\C:\\a\\..\\b", u"\\\\?\\C:\\a\\..\\b"},
+        {u"\\\\?\\UNC\\server\\share" + deep, u"\\\\?\\UNC\\server\\share" + deep},
+        {u"\\\\.\\C:\\x", u"\\\\.\\C:\\x"},
+        {longest, u"\\\\?\\" + longest},
+    };
+    std::vector<WideChar> out(WIDE_PATH_SIZE + 8);
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.path.size());
+        ASSERT_TRUE(FileCallPath(row.path.c_str(), FakeFullPath, out.data(), out.size()));
+        EXPECT_TRUE(std::u16string(out.data()) == row.expected) << Narrow(std::u16string(out.data()));
+        // Whatever was added comes off again.
+        if (!IsExtendedPath(row.path.c_str()) && IsExtendedPath(out.data())) {
+            TakeOffExtendedPrefix(out.data());
+            std::vector<WideChar> full(WIDE_PATH_SIZE);
+            FakeFullPath(row.path.c_str(), full.data(), full.size());
+            EXPECT_TRUE(std::u16string(out.data()) == std::u16string(full.data()));
+        }
+    }
+
+    // A result one unit too long for the buffer is refused, never cut.
+    const std::u16string path = u"C:" + deep;
+    ASSERT_TRUE(FileCallPath(path.c_str(), FakeFullPath, out.data(), path.size() + 5));
+    EXPECT_FALSE(FileCallPath(path.c_str(), FakeFullPath, out.data(), path.size() + 4));
+    EXPECT_EQ(out[0], 0);
+    EXPECT_FALSE(FileCallPath(u"x", [](const WideChar*, WideChar*, size_t) -> size_t { return 0; },
+                              out.data(), out.size()));
+}
+
+TEST(SplitPath, LongestNameFits)
+{
+    // A name of 255 units, each a double-byte character: 510 bytes.
+    const std::string kanji = "\x95\x5C";
+    std::string name;
+    for (int i = 0; i < 251; ++i)
+        name += kanji;
+    name += ".\x83\x5C\x83\x5C\x83\x5C";
+    ASSERT_EQ(name.size(), 509u);
+    NameBuffer base, extension;
     bool hasDot = false;
-    SplitPath(path.c_str(), directory, base, extension, &hasDot);
-    EXPECT_STREQ(directory, "C:\\");
-    EXPECT_EQ(std::string(base), std::string(246, 'x'));
-    EXPECT_STREQ(extension, "txt\x83\x5C");
+    SplitName(name.c_str(), base, extension, &hasDot);
+    EXPECT_EQ(std::string(base), name.substr(0, 502));
+    EXPECT_STREQ(extension, "\x83\x5C\x83\x5C\x83\x5C");
     EXPECT_TRUE(hasDot);
+
+    const std::string whole = name.substr(0, 502) + kanji + kanji + kanji + kanji;
+    ASSERT_EQ(whole.size(), 510u);
+    SplitName(whole.c_str(), base, extension, &hasDot);
+    EXPECT_EQ(std::string(base), whole);
+    EXPECT_FALSE(hasDot);
 }
 
 TEST(BuildNewPath, FitsOrReports)
 {
-    const std::string dir = "C:\\" + std::string(100, 'd') + "\\";
     struct Row { std::string base; std::string extension; bool hasDot; bool fits; };
     const Row rows[] = {
-        {std::string(151, 'b'), "", false, true},    // 104 + 151 = 255
-        {std::string(152, 'b'), "", false, false},   // 256
-        {std::string(147, 'b'), "txt", true, true},  // 104 + 147 + 4 = 255
-        {std::string(148, 'b'), "txt", true, false},
-        {std::string(150, 'b'), "", true, true},     // the dot alone: 255
-        {std::string(151, 'b'), "", true, false},
+        {std::string(511, 'b'), "", false, true},    // 511 and the terminator
+        {std::string(512, 'b'), "", false, false},
+        {std::string(507, 'b'), "txt", true, true},  // 507 + 4 = 511
+        {std::string(508, 'b'), "txt", true, false},
+        {std::string(510, 'b'), "", true, true},     // the dot alone: 511
+        {std::string(511, 'b'), "", true, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.base.size());
-        NameBuffer newPath;
-        strcpy(newPath, "stale");
-        bool fits = BuildNewPath(dir.c_str(), row.base.c_str(), row.extension.c_str(), row.hasDot,
-                                 newPath, sizeof newPath);
+        char newName[NAME_BUFFER_SIZE];
+        strcpy(newName, "stale");
+        bool fits = BuildNewName(row.base.c_str(), row.extension.c_str(), row.hasDot, newName, sizeof newName);
         EXPECT_EQ(fits, row.fits);
         if (fits) {
-            std::string expected = dir + row.base + (row.hasDot ? "." + row.extension : "");
-            EXPECT_EQ(std::string(newPath), expected);
+            std::string expected = row.base + (row.hasDot ? "." + row.extension : "");
+            EXPECT_EQ(std::string(newName), expected);
         } else {
-            EXPECT_STREQ(newPath, "");
+            EXPECT_STREQ(newName, "");
         }
     }
 }
 
 TEST(MayDifferOnlyInCase, OnlySureDifferencesCount)
 {
-    struct Row { const char* a; const char* b; bool may; };
+    // Names as Windows holds them. A length in units, or an ASCII unit
+    // against one that no case mapping takes it to, is a sure difference.
+    struct Row { std::u16string a; std::u16string b; bool may; };
     const Row rows[] = {
-        {"abc.txt", "ABC.txt", true},
-        {"abc.txt", "abc.txt", true},
-        {"a b.txt", "a_b.txt", false},
-        {"ab", "abc", false},
-        {"\x81\x40x", "_x", false},           // ideographic space to underbar
-        {"\x82\x81", "\x82\x60", true},      // ａ and Ａ
-        {"\x83\x61", "\x83\x41", true},      // ヂ and ア: left to the disk
-        {"\x82\x81" "a", "A\x82\x60", true},  // out of step
-        {"\xB1 ", "\xB1_", false},             // half-width katakana, then a blank
-        {"[", "{", false},                      // 0x5B and 0x7B are no letters
-        {"@", "`", false},
-        {"\x81", "\x82", false},               // lone lead bytes differ as bytes
+        {u"abc.txt", u"ABC.txt", true},
+        {u"abc.txt", u"abc.txt", true},
+        {u"a b.txt", u"a_b.txt", false},
+        {u"ab", u"abc", false},
+        {u"\u3000x", u"_x", false},          // ideographic space to underbar
+        {u"\uFF41", u"\uFF21", true},        // ａ and Ａ
+        {u"\u30C2", u"\u30A2", true},        // ヂ and ア: left to the disk
+        {u"\uFF41a", u"A\uFF21", false},     // ａ is never A
+        {u"\uFF71 ", u"\uFF71_", false},     // half-width katakana, then a blank
+        {u"[", u"{", false},                 // 0x5B and 0x7B are no letters
+        {u"@", u"`", false},
+        {u"\u0131", u"I", true},             // dotless i, whose capital is I
+        {u"\u212A", u"k", true},             // the Kelvin sign
+        {u"\xD842", u"\xD843", true},        // lone surrogates: left to the disk
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.a) + " / " + row.b);
-        EXPECT_EQ(MayDifferOnlyInCase(row.a, row.b), row.may);
-        EXPECT_EQ(MayDifferOnlyInCase(row.b, row.a), row.may);
+        SCOPED_TRACE(Narrow(row.a) + " / " + Narrow(row.b));
+        EXPECT_EQ(MayDifferOnlyInCase(row.a.c_str(), row.b.c_str()), row.may);
+        EXPECT_EQ(MayDifferOnlyInCase(row.b.c_str(), row.a.c_str()), row.may);
     }
 }
 

@@ -229,27 +229,46 @@ TEST(Pipeline, BitsAboveElevenAreIgnored)
 
 TEST(Pipeline, ResultThatDoesNotFit)
 {
-    // 128 letters grow to 256 bytes, one too many for a name buffer.
+    // The pipeline keeps to the capacity it is given. In 256 bytes, 128
+    // letters grow to 256 bytes, one too many.
+    const size_t SMALL = 256;
     const std::string letters(128, 'x');
     bool ok = true;
-    Convert(OPT_LETTERS | OPT_LETTERS_TO_FULL, letters, NAME_BUFFER_SIZE, &ok);
+    Convert(OPT_LETTERS | OPT_LETTERS_TO_FULL, letters, SMALL, &ok);
     EXPECT_FALSE(ok);
-    Convert(OPT_LETTERS | OPT_LETTERS_TO_FULL, letters.substr(1), NAME_BUFFER_SIZE, &ok);
+    Convert(OPT_LETTERS | OPT_LETTERS_TO_FULL, letters.substr(1), SMALL, &ok);
     EXPECT_TRUE(ok);
     // Digits grow first, letters then: each growth is checked on its own.
     const std::string mixed = std::string(100, '1') + std::string(27, 'a') + " ";
-    Convert(OPT_DIGITS | OPT_DIGITS_TO_FULL, mixed, NAME_BUFFER_SIZE, &ok);
+    Convert(OPT_DIGITS | OPT_DIGITS_TO_FULL, mixed, SMALL, &ok);
     EXPECT_TRUE(ok);
     Convert(OPT_DIGITS | OPT_DIGITS_TO_FULL | OPT_LETTERS | OPT_LETTERS_TO_FULL, mixed,
-            NAME_BUFFER_SIZE, &ok);
+            SMALL, &ok);
     EXPECT_TRUE(ok);
     Convert(OPT_SPACES | OPT_DIGITS | OPT_DIGITS_TO_FULL | OPT_LETTERS | OPT_LETTERS_TO_FULL,
-            mixed + "b", NAME_BUFFER_SIZE, &ok);
+            mixed + "b", SMALL, &ok);
     EXPECT_FALSE(ok);
     // Grows past the buffer, then shrinks back: the growth alone fails.
     Convert(OPT_DIGITS | OPT_DIGITS_TO_FULL | OPT_DIGITS_TO_HALF, std::string(200, '5'),
-            NAME_BUFFER_SIZE, &ok);
+            SMALL, &ok);
     EXPECT_FALSE(ok);
+
+    // A name buffer holds any name of 255 units under any word: 255
+    // half-width digits and letters grow to 510 bytes, and 255 double-byte
+    // characters stay at 510.
+    const std::string wide = std::string(200, '7') + std::string(55, 'k');
+    EXPECT_EQ(Convert(OPT_DIGITS | OPT_DIGITS_TO_FULL | OPT_LETTERS | OPT_LETTERS_TO_FULL, wide,
+                      NAME_BUFFER_SIZE, &ok).size(), 510u);
+    EXPECT_TRUE(ok);
+    std::string kanji;
+    for (int i = 0; i < 255; ++i)
+        kanji += (i % 2 == 0) ? "\x95\x5C" : "\x81\x40";
+    for (SettingsWord word : {0xFFF, 0x84F, 0x897, 0x825}) {
+        SCOPED_TRACE(word);
+        const std::string converted = Convert(word, kanji, NAME_BUFFER_SIZE, &ok);
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(converted.size(), (word & OPT_SPACES) ? 510u - 127u : 510u);
+    }
 }
 
 // The word batch mode reads from "config.dat" beside this test program.
@@ -299,7 +318,7 @@ TEST_F(ConfigBesideExecutable, TheSavedWordDrivesThePipeline)
 
     Write("76");  // letters to full width
     std::memset(name, 0, sizeof name);
-    std::memset(name, 'x', 128);
+    std::memset(name, 'x', 256);
     EXPECT_FALSE(ConvertNameWithWord(LoadSettings(), name, sizeof name));
 }
 

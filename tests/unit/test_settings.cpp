@@ -121,14 +121,16 @@ TEST(SettingsPathForExecutable, BufferSize)
             EXPECT_STREQ(buffer.get(), "C:\\Tools\\config.dat");
         }
     }
-    // A folder of 245 bytes with its separator leaves exactly room for
-    // "config.dat" and the terminator in a name buffer.
-    const std::string folder = "C:\\" + std::string(241, 'd') + "\\";
-    NameBuffer buffer;
-    EXPECT_TRUE(SettingsPathForExecutable((folder + "b.exe").c_str(), buffer, sizeof buffer));
-    EXPECT_EQ(std::string(buffer), folder + "config.dat");
-    const std::string longer = "C:\\" + std::string(242, 'd') + "\\b.exe";
-    EXPECT_FALSE(SettingsPathForExecutable(longer.c_str(), buffer, sizeof buffer));
+    // The program's buffer holds the longest path Windows can: a folder of
+    // 32,757 units with its separator leaves exactly room for "config.dat"
+    // and the terminator (it was a folder of 245 bytes when the buffer held
+    // a name's worth).
+    const std::string folder = "C:\\" + std::string(32753, 'd') + "\\";
+    std::unique_ptr<char[]> buffer(new char[PATH_BUFFER_SIZE]);
+    EXPECT_TRUE(SettingsPathForExecutable((folder + "b.exe").c_str(), buffer.get(), PATH_BUFFER_SIZE));
+    EXPECT_EQ(std::string(buffer.get()), folder + "config.dat");
+    const std::string longer = "C:\\" + std::string(32754, 'd') + "\\b.exe";
+    EXPECT_FALSE(SettingsPathForExecutable(longer.c_str(), buffer.get(), PATH_BUFFER_SIZE));
 }
 
 // A fresh folder under the system's temporary folder for each test.

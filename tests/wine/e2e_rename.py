@@ -168,20 +168,37 @@ def cases_folders():
         tail=lambda d: '"b c.txt" d　e.txt "sub\\f g.txt"')
 
 
+def utf16_units(text):
+    """The length of text in UTF-16 units, as Windows counts paths."""
+    return len(text.encode("utf-16-le")) // 2
+
+
+def deep_chain(count, width, tag):
+    """A path of count ASCII folder names of width characters each."""
+    return "/".join("%s%02d" % (tag, i) + "d" * (width - len(tag) - 2) for i in range(count))
+
+
 def cases_limits(root):
+    # Widening keeps a name's UTF-16 units, so code page 932 bytes set no
+    # limit any more: these paths pass 255 bytes once converted (they were
+    # left alone when 255 bytes were the limit). Wine on Linux cuts a name
+    # past 255 bytes of UTF-8, so the names stay below that.
+    cd = winetest.win_path(os.path.join(root, "cases", "limits-convert"))
+    pad = "c" * (150 - length_932(cd) - 2)
+    assert length_932(cd + "\\" + pad + "\\") == 150
+    widened = {pad + "/n " + "1" * 80 + ".txt": pad + "/n_" + "１" * 80 + ".txt",
+               pad + "/o " + "2" * 79 + ".txt": pad + "/o_" + "２" * 79 + ".txt",
+               "k 1.txt": "k_１.txt"}
+    assert all(length_932(cd + "\\" + new) > 255 for new in list(widened.values())[:2])
     yield dict(
-        name="base names that widening makes too long",
+        name="widening past 255 bytes of code page 932 is renamed",
         exe="exe-digits-full",
         folder="limits-convert",
-        files=["k 1.txt", "n " + "1" * 127 + ".txt", "o " + "2" * 126 + ".txt"],
-        # "n_" and 127 digits of two bytes: 256 bytes, too long for a name;
-        # "o_" and 126: 254 bytes, but the path no longer fits.
-        renames={"k 1.txt": "k_１.txt"},
-        tail=lambda d: " ".join(q(d + "\\" + n) for n in [
-            "n " + "1" * 127 + ".txt", "o " + "2" * 126 + ".txt", "k 1.txt"]))
+        files=list(widened),
+        renames=widened,
+        tail=lambda d: " ".join(q(d + "\\" + n.replace("/", "\\")) for n in widened))
 
-    # A new path of exactly 255 bytes fits; one more byte does not. The
-    # padding folder makes the digits few enough for Linux's name limit.
+    # A new path of 255 bytes and one of 256: both renamed now.
     d = winetest.win_path(os.path.join(root, "cases", "limits-path"))
     sub_len = 100
     pad = "p" * (sub_len - length_932(d) - 1 - 1)
@@ -193,31 +210,31 @@ def cases_limits(root):
     exact = prefix + "3" * digits + ".txt"
     over = prefix + "4" * (digits + 1) + ".txt"
     exact_new = prefix.replace(" ", "_") + "３" * digits + ".txt"
+    over_new = prefix.replace(" ", "_") + "４" * (digits + 1) + ".txt"
     yield dict(
-        name="a new path of 255 bytes fits, 256 does not",
+        name="new paths of 255 and 256 bytes are both renamed",
         exe="exe-digits-full",
         folder="limits-path",
         files=[pad + "/" + exact, pad + "/" + over],
-        renames={pad + "/" + exact: pad + "/" + exact_new},
+        renames={pad + "/" + exact: pad + "/" + exact_new, pad + "/" + over: pad + "/" + over_new},
         tail=lambda d: q(prefix_dir + exact) + " " + q(prefix_dir + over))
 
     # A path of 256 bytes whose first 255 bytes name another file with a
-    # blank: cutting the path would rename that one.
+    # blank: the path is renamed whole, and the other file stays.
     trap_dir = os.path.join(root, "cases", "limits-trap")
     td = winetest.win_path(trap_dir)
     pad = "q" * (255 - length_932(td) - 1 - 1 - len("x y"))
     short = pad + "/x y"
     assert length_932(td + "\\" + short) == 255
     yield dict(
-        name="a path over 255 bytes is skipped, never cut",
+        name="a path over 255 bytes is renamed whole, never cut",
         folder="limits-trap",
         files=[short, short + "z"],
-        renames={},
+        renames={short + "z": pad + "/x_yz"},
         tail=lambda d: q(d + "\\" + (short + "z").replace("/", "\\")))
 
-    # An outside character counts as two bytes whether it takes one UTF-16
-    # unit or two: the same path of 255 bytes with Hangul and with
-    # supplementary-plane ideographs, and each with one byte more.
+    # Outside characters of one unit and of two, in paths of 255 and 256
+    # bytes: all are renamed.
     od = winetest.win_path(os.path.join(root, "cases", "limits-outside"))
     sub_len = 181
     pad = "s" * (sub_len - length_932(od) - 1 - 1)
@@ -228,14 +245,14 @@ def cases_limits(root):
         run = "".join(chr(first + i) for i in range(count))
         assert outside_932(run)
         names[pad + "/x " + run + ".txt"] = pad + "/x_" + run + ".txt"
-        names[pad + "/xy " + run + ".txt"] = None
+        names[pad + "/xy " + run + ".txt"] = pad + "/xy_" + run + ".txt"
     assert sorted(length_932(od + "\\" + n) for n in names) == [255, 255, 256, 256]
     yield dict(
-        name="outside characters count two bytes each: a path of 255 fits, 256 does not",
+        name="outside characters in paths of 255 and 256 bytes are renamed",
         mode="W",
         folder="limits-outside",
         files=list(names),
-        renames={old: new for old, new in names.items() if new},
+        renames=names,
         tail=lambda d: " ".join(q(d + "\\" + n.replace("/", "\\")) for n in names))
 
     exact_dir = os.path.join(root, "cases", "limits-255")
@@ -247,6 +264,92 @@ def cases_limits(root):
         files=[pad + "/x y"],
         renames={pad + "/x y": pad + "/x_y"},
         tail=lambda d: q(d + "\\" + pad + "\\x y"))
+
+    # A company share: Japanese folders, a file at 200 units and one at
+    # 259, the most a plain path holds. At two bytes a character they were
+    # left alone from about 128 units on.
+    jd = winetest.win_path(os.path.join(root, "cases", "deep-share"))
+    chain = "共有フォルダ（全社）/営業本部/第一営業部/顧客別/株式会社サンプル商事/見積書/2024年度/保管用（編集禁止）/原本"
+    quote = "御見積書 株式会社サンプル商事様 改訂版.xlsx"
+    share = {}
+    for top, target in (("a", 200), ("b", 259)):
+        rest = target - utf16_units(jd + "\\" + top + "\\" + chain + "\\\\" + quote)
+        folder = top + "/" + chain + "/" + "p" * rest
+        assert utf16_units(jd + "\\" + folder + "\\" + quote) == target
+        share[folder + "/" + quote] = folder + "/" + quote.replace(" ", "_")
+    yield dict(
+        name="Japanese folders: files at 200 and 259 units",
+        folder="deep-share",
+        files=list(share),
+        renames=share,
+        tail=lambda d: " ".join(q(d + "\\" + n.replace("/", "\\")) for n in share))
+
+    # The exe itself at depth, its path 200 or 259 units long: it finds its
+    # config.dat (all capitals), and the file beside it is renamed.
+    for target in (200, 259):
+        folder = "deep-exe-%d" % target
+        xd = winetest.win_path(os.path.join(root, "cases", folder))
+        rest = target - utf16_units(xd + "\\" + chain + "\\\\blankmender.exe")
+        exe_folder = chain + "/" + "e" * rest
+        exe_path = xd + "\\" + exe_folder.replace("/", "\\") + "\\blankmender.exe"
+        assert utf16_units(exe_path) == target
+        yield dict(
+            name="config.dat beside an exe whose path is %d units" % target,
+            folder=folder,
+            own_exe=(exe_folder, SPACES_LETTERS_UPPER),
+            files=[exe_folder + "/lower case.txt"],
+            renames={exe_folder + "/lower case.txt": exe_folder + "/LOWER_CASE.txt"},
+            command_line=lambda d, e=exe_path, f=exe_folder: q(e) + " " + q(
+                d + "\\" + f.replace("/", "\\") + "\\lower case.txt"))
+
+    # Paths past what a plain path holds, in the extended form: about 300,
+    # 1,000 and 2,500 units, of ASCII folders (Linux holds 4,096 bytes).
+    # At each depth a file, a folder, a name given with '/' and "..", a
+    # target already present, and a case-only change.
+    dd = winetest.win_path(os.path.join(root, "cases", "deep-ascii"))
+    deep = {}
+    files = []
+    tails = []
+    for count, width in ((2, 125), (9, 100), (24, 100)):
+        chain_ascii = deep_chain(count, width, "L%d-" % count)
+        tails.append((chain_ascii, count))
+        files += [chain_ascii + "/x y.txt", chain_ascii + "/sub dir/in side.txt",
+                  chain_ascii + "/taken one.txt", chain_ascii + "/taken_one.txt",
+                  chain_ascii + "/slash way.txt"]
+        deep[chain_ascii + "/x y.txt"] = chain_ascii + "/x_y.txt"
+        deep[chain_ascii + "/sub dir/"] = chain_ascii + "/sub_dir/"
+        deep[chain_ascii + "/slash way.txt"] = chain_ascii + "/slash_way.txt"
+    lengths = [utf16_units(dd + "\\" + c.replace("/", "\\") + "\\x_y.txt") for c, _ in tails]
+    assert 290 <= lengths[0] <= 320 and 950 <= lengths[1] <= 1050 and 2400 <= lengths[2] <= 2550, lengths
+
+    def deep_tail(d):
+        parts = []
+        for chain_ascii, _ in tails:
+            w = d + "\\" + chain_ascii.replace("/", "\\")
+            first = chain_ascii.split("/")[0]
+            parts += [q(w + "\\x y.txt"), q(w + "\\sub dir"), q(w + "\\taken one.txt"),
+                      q(w.replace("\\" + first + "\\", "\\" + first + "\\..\\" + first + "/")
+                        + "/slash way.txt")]
+        return " ".join(parts)
+    yield dict(
+        name="paths of about 300, 1,000 and 2,500 units",
+        folder="deep-ascii",
+        files=files,
+        renames=deep,
+        tail=deep_tail)
+
+    cased = {}
+    for count in (3, 24):
+        chain_ascii = deep_chain(count, 100, "C%d-" % count)
+        cased[chain_ascii + "/abc.txt"] = chain_ascii + "/ABC.txt"
+        cased[chain_ascii + "/low dir/"] = chain_ascii + "/LOW_DIR/"
+    yield dict(
+        name="case-only changes at depth",
+        exe="exe-upper",
+        folder="deep-case",
+        files=list(cased),
+        renames=cased,
+        tail=lambda d: " ".join(q(d + "\\" + n.rstrip("/").replace("/", "\\")) for n in cased))
 
 
 def cases_case_and_bestfit():

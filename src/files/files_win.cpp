@@ -1,0 +1,129 @@
+// The file operations on Windows, all through the wide API.
+#include "files/files.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "convert/strings.h"
+
+size_t FullPathOf(const wchar_t* path, wchar_t* out, size_t capacity)
+{
+    if (capacity == 0 || capacity > MAXDWORD)
+        return 0;
+    DWORD length = GetFullPathNameW(path, static_cast<DWORD>(capacity), out, nullptr);
+    // A result that does not fit comes back as the size it needs.
+    return length < capacity ? length : 0;
+}
+
+bool ForFileCalls(const wchar_t* path, wchar_t* out, size_t capacity)
+{
+    return FileCallPath(path, FullPathOf, out, capacity);
+}
+
+bool LongPathOf(const wchar_t* path, wchar_t* out, size_t capacity)
+{
+    static WidePath callPath;
+    if (capacity == 0 || capacity > MAXDWORD || !ForFileCalls(path, callPath, WIDE_PATH_SIZE))
+        return false;
+    DWORD length = GetLongPathNameW(callPath, out, static_cast<DWORD>(capacity));
+    if (length == 0 || length >= capacity)
+        return false;
+    // The prefix this call put on is taken off again; one the caller gave
+    // stays.
+    if (!IsExtendedPath(path))
+        TakeOffExtendedPrefix(out);
+    return true;
+}
+
+bool NameOnDisk(const wchar_t* path, wchar_t* name)
+{
+    static WidePath callPath;
+    if (!ForFileCalls(path, callPath, WIDE_PATH_SIZE))
+        return false;
+    // The basic level leaves out the short name, which Wine would otherwise
+    // make up for the entry.
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileExW(callPath, FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(search);
+    return JoinWide(name, MAX_NAME_UNITS + 1, found.cFileName, L"");
+}
+
+namespace {
+
+// Where the file system ignores case (FAT, Wine on Linux), a move to a name
+// that differs only in case can report success and change nothing: then the
+// target is still spelled as before. The source may be spelled in another
+// case than the entry itself, so the disk decides, not the source.
+bool CaseChangeTookNoEffect(const wchar_t* from, const wchar_t* to)
+{
+    const wchar_t* newName = to + NameStart(to);
+    if (!MayDifferOnlyInCase(from + NameStart(from), newName))
+        return false;
+    WideName spelled;
+    return NameOnDisk(to, spelled) && wcscmp(spelled, newName) != 0;
+}
+
+// The two-step: from to a free temporary name in the target's folder, then
+// to the target; if the second step fails, the entry gets back the name it
+// had, as the disk spelled it.
+unsigned long MoveThroughTemporary(const wchar_t* from, const wchar_t* to)
+{
+    static WidePath temporary;
+    static WidePath callTemporary;
+    static WidePath callFrom;
+    static WidePath callTo;
+    static WidePath oldPath;
+    const size_t folder = NameStart(to);
+    WideName oldName;
+    if (!NameOnDisk(from, oldName) || folder + MAX_NAME_UNITS + 1 > WIDE_PATH_SIZE)
+        return ERROR_FILENAME_EXCED_RANGE;
+    wmemcpy(oldPath, from, NameStart(from));
+    oldPath[NameStart(from)] = L'\0';
+    if (!JoinWide(oldPath, WIDE_PATH_SIZE, oldPath, oldName) ||
+        !ForFileCalls(oldPath, callFrom, WIDE_PATH_SIZE) || !ForFileCalls(to, callTo, WIDE_PATH_SIZE))
+        return ERROR_FILENAME_EXCED_RANGE;
+
+    const DWORD stamp = GetCurrentProcessId();
+    for (unsigned attempt = 0; attempt < 16; ++attempt) {
+        char process[DECIMAL_BUFFER_SIZE], number[DECIMAL_BUFFER_SIZE], name[64];
+        FormatDecimal(stamp, process);
+        FormatDecimal(attempt, number);
+        JoinStrings(name, sizeof name, {"~blankmender-", process, "-", number, ".tmp"});
+        wmemcpy(temporary, to, folder);
+        size_t at = folder;
+        for (size_t i = 0; name[i] != '\0'; ++i)
+            temporary[at++] = static_cast<unsigned char>(name[i]);
+        temporary[at] = L'\0';
+        if (!ForFileCalls(temporary, callTemporary, WIDE_PATH_SIZE))
+            return ERROR_FILENAME_EXCED_RANGE;
+        if (GetFileAttributesW(callTemporary) != INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (!MoveFileW(callFrom, callTemporary))
+            return GetLastError();
+        if (MoveFileW(callTemporary, callTo))
+            return 0;
+        const DWORD error = GetLastError();
+        MoveFileW(callTemporary, callFrom);
+        return error;
+    }
+    return ERROR_FILE_EXISTS;
+}
+
+}  // namespace
+
+unsigned long MoveWithoutReplacing(const wchar_t* from, const wchar_t* to)
+{
+    static WidePath callFrom;
+    static WidePath callTo;
+    if (!ForFileCalls(from, callFrom, WIDE_PATH_SIZE) || !ForFileCalls(to, callTo, WIDE_PATH_SIZE))
+        return ERROR_FILENAME_EXCED_RANGE;
+    // Plain MoveFileW: an existing target is never replaced.
+    if (!MoveFileW(callFrom, callTo))
+        return GetLastError();
+    if (CaseChangeTookNoEffect(from, to))
+        return MoveThroughTemporary(from, to);
+    return 0;
+}

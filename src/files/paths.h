@@ -1,0 +1,74 @@
+// Paths as Windows holds them: UTF-16, up to 32,767 units, a name of at
+// most 255. Below 260 units the file functions take a path as it is; from
+// 260 on, a Windows without the LongPathsEnabled setting (the default) needs
+// the extended form "\\?\C:\..." or "\\?\UNC\server\share\...", made from
+// the full path, which the file functions then take literally.
+//
+// No Windows header: the full-path service comes in as a function, so the
+// forming is tested natively.
+#pragma once
+
+#include <cstddef>
+
+#if defined(_WIN32)
+typedef wchar_t WideChar;
+#else
+typedef char16_t WideChar;
+#endif
+
+// The longest path Windows can hold, and a buffer for one with its
+// terminator.
+constexpr size_t MAX_PATH_UNITS = 32767;
+constexpr size_t WIDE_PATH_SIZE = MAX_PATH_UNITS + 1;
+typedef WideChar WidePath[WIDE_PATH_SIZE];
+
+// The NTFS and FAT limit for one name, and a buffer for one.
+constexpr size_t MAX_NAME_UNITS = 255;
+typedef WideChar WideName[MAX_NAME_UNITS + 1];
+
+// From this length on (MAX_PATH, terminator not counted) a plain path is
+// refused where long paths are not enabled.
+constexpr size_t PLAIN_PATH_LIMIT = 260;
+
+// Writes the full form of path (made absolute: relative parts, '/' and
+// ".." resolved) to out, capacity units with the terminator, and returns its
+// length, or 0 when it cannot be had or does not fit. GetFullPathNameW on
+// Windows.
+typedef size_t (*FullPathFunction)(const WideChar* path, WideChar* out, size_t capacity);
+
+// True for a path the file functions take literally: "\\?\..." and the
+// device form "\\.\...".
+bool IsExtendedPath(const WideChar* path);
+
+// The path to hand the file functions for path (any form the user may
+// give) in out: a path already in the extended form as it is; any other
+// made full, and if that is PLAIN_PATH_LIMIT units or longer, put in the
+// extended form ("\\server\share\x" becomes "\\?\UNC\server\share\x").
+// Returns false when it cannot be had or does not fit.
+bool FileCallPath(const WideChar* path, FullPathFunction fullPath, WideChar* out, size_t capacity);
+
+// The extended form of the full path full, as above, whatever its length.
+// False when it does not fit.
+bool ExtendedForm(const WideChar* full, WideChar* out, size_t capacity);
+
+// The plain form of a path that ExtendedForm made, in place: the prefix
+// taken off again ("\\?\UNC\server\x" becomes "\\server\x"). Any other path
+// is left as it is.
+void TakeOffExtendedPrefix(WideChar* path);
+
+// Index of the first unit of the name in path: after the last '\\' or '/',
+// else after a drive prefix ("C:a b.txt"), else 0.
+size_t NameStart(const WideChar* path);
+
+// Length of a NUL-terminated UTF-16 string, and copying one into out
+// (capacity units with the terminator). Copy returns false, leaving out
+// empty, when it does not fit.
+size_t WideLength(const WideChar* text);
+bool JoinWide(WideChar* out, size_t capacity, const WideChar* first, const WideChar* second);
+
+// False when the two names surely differ by more than letter case, so a
+// file system that ignores case cannot take one for the other: their
+// lengths differ (a change of case keeps every unit), or at the same place
+// an ASCII unit stands against another that no case mapping takes it to.
+// True otherwise, also for equal names.
+bool MayDifferOnlyInCase(const WideChar* a, const WideChar* b);
