@@ -14,6 +14,7 @@
 #include "convert/pipeline.h"
 #include "convert/strings.h"
 #include "files/files.h"
+#include "history/history_file.h"
 #include "settings/settings.h"
 
 namespace {
@@ -169,6 +170,7 @@ void RenameFromCommandLine(const wchar_t* tail)
     // One batch, one word: a save in the dialog while a batch runs must not
     // split it between two.
     const SettingsWord word = LoadSettings();
+    StartBatchRecord(word);
     // A token is as long as the command line allows.
     static WidePath token;
     size_t position = 0;
@@ -179,6 +181,7 @@ void RenameFromCommandLine(const wchar_t* tail)
         if (result == TAIL_PATH)
             RenameOneFile(word, token);
     }
+    EndBatchRecord();
 }
 
 void RenameOneFile(SettingsWord word, const wchar_t* path)
@@ -190,8 +193,15 @@ void RenameOneFile(SettingsWord word, const wchar_t* path)
     static WidePath full;
     static WidePath longPath;
     size_t nameAt;
-    if (FullPathOf(path, full, WIDE_PATH_SIZE) == 0 || !ResolveLongPath(full, longPath, &nameAt))
+    if (FullPathOf(path, full, WIDE_PATH_SIZE) == 0) {
+        RecordNotRenamed(path, ERROR_FILENAME_EXCED_RANGE);
         return;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    if (!ResolveLongPath(full, longPath, &nameAt)) {
+        RecordNotRenamed(full, GetLastError());
+        return;
+    }
 
     // Stand-ins are kept per name: a name of 255 units holds at most 255 of
     // them, and the table holds 1,880.
@@ -199,8 +209,10 @@ void RenameOneFile(SettingsWord word, const wchar_t* path)
     table.count = 0;
     NameBuffer name;
     const wchar_t* wideName = longPath + nameAt;
-    if (!ToCodePage932(wideName, wcslen(wideName), CODEC, &table, name, sizeof name))
+    if (!ToCodePage932(wideName, wcslen(wideName), CODEC, &table, name, sizeof name)) {
+        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
         return;
+    }
 
     NameBuffer baseName;
     NameBuffer extension;
@@ -208,21 +220,31 @@ void RenameOneFile(SettingsWord word, const wchar_t* path)
     SplitName(name, baseName, extension, &hasDot);
     NameBuffer oldBaseName;
     strcpy(oldBaseName, baseName);
-    if (!ConvertNameWithWord(word, baseName, sizeof baseName) || strcmp(baseName, oldBaseName) == 0)
+    if (!ConvertNameWithWord(word, baseName, sizeof baseName)) {
+        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
         return;
+    }
+    if (strcmp(baseName, oldBaseName) == 0) {
+        RecordUnchanged();
+        return;
+    }
 
     // A name may hold at most 255 units. Only a conversion that adds units
     // can pass that; the file then keeps its name.
     NameBuffer newName;
     WideName newWideName;
     static WidePath newPath;
-    if (!BuildNewName(baseName, extension, hasDot, newName, sizeof newName) ||
-        !FromCodePage932(newName, CODEC, table, newWideName, MAX_NAME_UNITS + 1))
-        return;
     wmemcpy(newPath, longPath, nameAt);
     newPath[nameAt] = L'\0';
-    if (!JoinWide(newPath, WIDE_PATH_SIZE, newPath, newWideName))
+    if (!BuildNewName(baseName, extension, hasDot, newName, sizeof newName) ||
+        !FromCodePage932(newName, CODEC, table, newWideName, MAX_NAME_UNITS + 1) ||
+        !JoinWide(newPath, WIDE_PATH_SIZE, newPath, newWideName)) {
+        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
         return;
+    }
 
-    MoveWithoutReplacing(longPath, newPath);
+    // Recorded before the move, so that a batch stopped at any moment
+    // leaves every rename it made in the history.
+    RecordMove(longPath, newPath);
+    RecordOutcome(longPath, MoveWithoutReplacing(longPath, newPath));
 }

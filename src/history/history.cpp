@@ -390,7 +390,7 @@ HistoryReason ReasonForError(unsigned long error)
     case 206: // ERROR_FILENAME_EXCED_RANGE
         return REASON_TOO_LONG;
     default:
-        return REASON_OTHER;
+        return REASON_OTHER_ERROR;
     }
 }
 
@@ -653,7 +653,7 @@ const char* ReasonText(HistoryReason reason)
         "\x96\xBC\x91\x4F\x82\xAA\x92\xB7\x82\xB7\x82\xAC\x82\xE9",         // 名前が長すぎる
         "\x82\xBB\x82\xCC\x91\xBC\x82\xCC\x83\x47\x83\x89\x81\x5B",         // その他のエラー
     };
-    return TEXTS[reason < REASON_COUNT ? reason : REASON_OTHER];
+    return TEXTS[reason < REASON_COUNT ? reason : REASON_OTHER_ERROR];
 }
 
 void FormatHistorySummary(const HistoryBatch* batch, char* out, size_t size)

@@ -26,12 +26,9 @@
 #include <cstddef>
 
 #include "convert/options.h"
+#include "files/paths.h"
 
-#if defined(_WIN32)
-typedef wchar_t HistoryChar;
-#else
-typedef char16_t HistoryChar;
-#endif
+typedef WideChar HistoryChar;
 
 // A whole path: at most 32,767 UTF-16 units and the terminator.
 constexpr size_t HISTORY_PATH_UNITS = 32768;
@@ -51,7 +48,7 @@ enum HistoryReason {
     REASON_DENIED,    // 5, 32: in use, or access denied
     REASON_NOT_FOUND, // 2, 3
     REASON_TOO_LONG,  // 206: a name or path Windows cannot hold
-    REASON_OTHER,     // anything else, with its number
+    REASON_OTHER_ERROR,     // anything else, with its number
     REASON_COUNT
 };
 HistoryReason ReasonForError(unsigned long error);

@@ -110,8 +110,8 @@ TEST(History, ReasonsFromWindowsErrors)
         {2, REASON_NOT_FOUND, "not found"},
         {3, REASON_NOT_FOUND, "not found"},
         {206, REASON_TOO_LONG, "name too long"},
-        {123, REASON_OTHER, "other"},
-        {0, REASON_OTHER, "other"},
+        {123, REASON_OTHER_ERROR, "other"},
+        {0, REASON_OTHER_ERROR, "other"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.error);

@@ -1,0 +1,323 @@
+// history.txt on Windows, through the wide API and the file operations that
+// batch renaming uses too.
+//
+// Batches append at once: each opens the file for appending only, and every
+// line goes out in one write, so lines interleave but never mix. No handle
+// lets the file be deleted or replaced while it is open: older batches are
+// dropped only when nobody has the file open, by writing the rest to a new
+// file and moving that over it, as config.dat is saved.
+#include "history/history_file.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+#include "files/files.h"
+#include "settings/settings.h"
+
+namespace {
+
+const char HISTORY_FILE_NAME[] = "history.txt";
+
+// What is read of the file: all of it, or its last part when it has grown
+// this large (older batches a failed trim left behind).
+const size_t HISTORY_READ_SIZE = 8 << 20;
+char fileText[HISTORY_READ_SIZE];
+
+char line[HISTORY_LINE_SIZE];
+WidePath historyPath;
+WidePath callPath;
+WidePath fullFrom;
+WidePath fullTo;
+
+bool MakeHistoryPath()
+{
+    return FileBesideExecutable(HISTORY_FILE_NAME, historyPath, WIDE_PATH_SIZE) &&
+           ForFileCalls(historyPath, callPath, WIDE_PATH_SIZE);
+}
+
+// Another batch may be dropping old ones right now, with the file to
+// itself for a moment: wait for it, a while.
+HANDLE OpenForAppending()
+{
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        HANDLE file = CreateFileW(callPath, FILE_READ_DATA | FILE_APPEND_DATA | SYNCHRONIZE,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file != INVALID_HANDLE_VALUE || GetLastError() != ERROR_SHARING_VIOLATION)
+            return file;
+        Sleep(10);
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+void Append(HANDLE file, const char* text, size_t length)
+{
+    DWORD written;
+    if (file != INVALID_HANDLE_VALUE && length != 0)
+        WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr);
+}
+
+// A batch stopped in the middle of a line left it without its line end:
+// end it, so that the next line is a line of its own.
+void EndTornLine(HANDLE file)
+{
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size) || size.QuadPart == 0)
+        return;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(size.QuadPart - 1);
+    at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+    char last = 0;
+    DWORD read = 0;
+    if (ReadFile(file, &last, 1, &read, &at) && read == 1 && last != '\n')
+        Append(file, "\r\n", 2);
+}
+
+// The file's text into fileText: its length, 0 when there is none. Only
+// whole lines when just its end is read.
+size_t ReadWhole(HANDLE file)
+{
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size))
+        return 0;
+    long long start = size.QuadPart > static_cast<long long>(HISTORY_READ_SIZE)
+                          ? size.QuadPart - static_cast<long long>(HISTORY_READ_SIZE)
+                          : 0;
+    LARGE_INTEGER offset;
+    offset.QuadPart = start;
+    if (!SetFilePointerEx(file, offset, nullptr, FILE_BEGIN))
+        return 0;
+    size_t length = 0;
+    DWORD read = 0;
+    while (length < HISTORY_READ_SIZE &&
+           ReadFile(file, fileText + length, static_cast<DWORD>(HISTORY_READ_SIZE - length), &read, nullptr) &&
+           read != 0)
+        length += read;
+    if (start == 0)
+        return length;
+    size_t skip = 0;
+    while (skip < length && fileText[skip] != '\n')
+        ++skip;
+    if (skip < length)
+        ++skip;
+    memmove(fileText, fileText + skip, length - skip);
+    return length - skip;
+}
+
+size_t ReadHistory()
+{
+    if (!MakeHistoryPath())
+        return 0;
+    HANDLE file = CreateFileW(callPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    size_t length = ReadWhole(file);
+    CloseHandle(file);
+    return length;
+}
+
+// Drops the oldest batches once the file is over the limit. Only when no
+// one else has it open (no sharing at all): a batch still writing would
+// otherwise lose what it writes next. The new file is complete before it
+// is moved over the old one.
+void TrimIfLarge()
+{
+    HANDLE file = CreateFileW(callPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(file, &size) || size.QuadPart <= static_cast<long long>(HISTORY_LIMIT)) {
+        CloseHandle(file);
+        return;
+    }
+    size_t length = TrimHistory(fileText, ReadWhole(file), HISTORY_LIMIT);
+
+    static WidePath temporary;
+    char stamp[DECIMAL_BUFFER_SIZE];
+    FormatDecimal(GetCurrentProcessId(), stamp);
+    wchar_t suffix[DECIMAL_BUFFER_SIZE + 8] = L".";
+    size_t at = 1;
+    for (size_t i = 0; stamp[i] != '\0'; ++i)
+        suffix[at++] = static_cast<wchar_t>(stamp[i]);
+    wcscpy(suffix + at, L".tmp");
+    bool ok = false;
+    if (JoinWide(temporary, WIDE_PATH_SIZE, historyPath, suffix)) {
+        static WidePath callTemporary;
+        HANDLE out = ForFileCalls(temporary, callTemporary, WIDE_PATH_SIZE)
+                         ? CreateFileW(callTemporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                       nullptr)
+                         : INVALID_HANDLE_VALUE;
+        if (out != INVALID_HANDLE_VALUE) {
+            DWORD written = 0;
+            ok = WriteFile(out, fileText, static_cast<DWORD>(length), &written, nullptr) && written == length;
+            ok = CloseHandle(out) && ok;
+        }
+    }
+    CloseHandle(file);
+    if (ok)
+        ok = MoveFileReplacing(temporary, historyPath);
+    if (!ok)
+        RemoveFile(temporary);
+}
+
+// The batch being recorded.
+HANDLE batchFile = INVALID_HANDLE_VALUE;
+char batchId[HISTORY_ID_SIZE];
+unsigned long unchangedNames;
+
+// path in its full form, or as it is when that cannot be had.
+const wchar_t* Full(const wchar_t* path, wchar_t* out)
+{
+    return FullPathOf(path, out, WIDE_PATH_SIZE) != 0 ? out : path;
+}
+
+} // namespace
+
+void StartBatchRecord(SettingsWord word)
+{
+    if (!MakeHistoryPath())
+        return;
+    batchFile = OpenForAppending();
+    if (batchFile == INVALID_HANDLE_VALUE)
+        return;
+    EndTornLine(batchFile);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    MakeBatchId(GetCurrentProcessId(),
+                static_cast<unsigned long long>(now.dwHighDateTime) << 32 | now.dwLowDateTime, batchId);
+    SYSTEMTIME local;
+    GetLocalTime(&local);
+    const HistoryTime when = {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+    Append(batchFile, line, FormatBatchLine(batchId, when, word, line, sizeof line));
+}
+
+void RecordMove(const wchar_t* from, const wchar_t* to)
+{
+    if (batchFile != INVALID_HANDLE_VALUE)
+        Append(batchFile, line, FormatMoveLine(batchId, Full(from, fullFrom), Full(to, fullTo), line, sizeof line));
+}
+
+void RecordOutcome(const wchar_t* from, unsigned long error)
+{
+    if (batchFile == INVALID_HANDLE_VALUE)
+        return;
+    if (error == 0)
+        Append(batchFile, line, FormatDoneLine(batchId, line, sizeof line));
+    else
+        Append(batchFile, line, FormatFailedLine(batchId, Full(from, fullFrom), error, line, sizeof line));
+}
+
+void RecordNotRenamed(const wchar_t* path, unsigned long error)
+{
+    if (batchFile != INVALID_HANDLE_VALUE)
+        Append(batchFile, line, FormatFailedLine(batchId, Full(path, fullFrom), error, line, sizeof line));
+}
+
+void RecordUnchanged()
+{
+    ++unchangedNames;
+}
+
+void EndBatchRecord()
+{
+    if (batchFile == INVALID_HANDLE_VALUE)
+        return;
+    Append(batchFile, line, FormatEndLine(batchId, unchangedNames, line, sizeof line));
+    CloseHandle(batchFile);
+    batchFile = INVALID_HANDLE_VALUE;
+    TrimIfLarge();
+}
+
+bool CanKeepHistory(wchar_t* folder, size_t size)
+{
+    if (MakeHistoryPath()) {
+        // The file itself, or, when there is none yet, one made and gone
+        // again at once.
+        HANDLE file = CreateFileW(callPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_NOT_FOUND)
+            file = CreateFileW(callPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        bool writable = file != INVALID_HANDLE_VALUE || GetLastError() == ERROR_SHARING_VIOLATION;
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        if (writable)
+            return true;
+    }
+    if (size != 0) {
+        folder[0] = L'\0';
+        JoinWide(folder, size, historyPath, L"");
+        folder[NameStart(folder)] = L'\0';
+    }
+    return false;
+}
+
+bool LatestBatch(HistoryBatch* batch)
+{
+    return FindLatestBatch(fileText, ReadHistory(), batch);
+}
+
+bool UndoLatestBatch(UndoResult* result)
+{
+    static HistoryMove moves[1 << 15];
+    static WidePath oldPath;
+    static WidePath newPath;
+    static WidePath callOld;
+    static WidePath callNew;
+    static WidePath failedPaths[10];
+
+    *result = UndoResult{};
+    const size_t length = ReadHistory();
+    HistoryBatch batch;
+    if (!FindLatestBatch(fileText, length, &batch))
+        return false;
+    size_t count = ListBatchMoves(fileText, length, batch.id, moves, sizeof moves / sizeof moves[0]);
+    if (count > sizeof moves / sizeof moves[0])
+        count = sizeof moves / sizeof moves[0];
+
+    for (size_t i = count; i-- > 0;) {
+        const HistoryMove& move = moves[i];
+        if (!DecodeHistoryPath(move.oldPath, oldPath, WIDE_PATH_SIZE) ||
+            !DecodeHistoryPath(move.newPath, newPath, WIDE_PATH_SIZE))
+            continue;
+        unsigned long error = ERROR_FILENAME_EXCED_RANGE;
+        if (ForFileCalls(oldPath, callOld, WIDE_PATH_SIZE) && ForFileCalls(newPath, callNew, WIDE_PATH_SIZE)) {
+            const bool newThere = GetFileAttributesW(callNew) != INVALID_FILE_ATTRIBUTES;
+            // A change of case only: where names ignore case the old name
+            // is the new one's, and the move does the two steps itself.
+            const bool caseOnly = CompareStringOrdinal(oldPath, -1, newPath, -1, TRUE) == CSTR_EQUAL;
+            const bool oldTaken = !caseOnly && GetFileAttributesW(callOld) != INVALID_FILE_ATTRIBUTES;
+            if (!newThere && !move.confirmed)
+                continue; // the batch was stopped before this move was made
+            if (!newThere)
+                error = ERROR_FILE_NOT_FOUND;
+            else if (oldTaken)
+                error = ERROR_ALREADY_EXISTS;
+            else
+                error = MoveWithoutReplacing(newPath, oldPath);
+        }
+        if (error == 0) {
+            result->restored++;
+            continue;
+        }
+        if (result->listed < 10) {
+            wchar_t* kept = failedPaths[result->listed];
+            kept[0] = L'\0';
+            JoinWide(kept, WIDE_PATH_SIZE, newPath, L"");
+            result->failures[result->listed++] = {kept, error};
+        }
+        result->failed++;
+    }
+
+    if (MakeHistoryPath()) {
+        HANDLE file = OpenForAppending();
+        if (file != INVALID_HANDLE_VALUE) {
+            EndTornLine(file);
+            Append(file, line, FormatUndoneLine(batch.id, line, sizeof line));
+            CloseHandle(file);
+        }
+    }
+    return true;
+}
