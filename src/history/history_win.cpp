@@ -1,8 +1,8 @@
 // history.txt on Windows, through the wide API and the file operations that
 // batch renaming uses too.
 //
-// Batches append at once: each opens the file for appending only, and every
-// line goes out in one write, so lines interleave but never mix. No handle
+// Batches append at once: each opens the file for appending, and every line
+// goes out in one write, in turn, so lines interleave but never mix. No handle
 // lets the file be deleted or replaced while it is open: older batches are
 // dropped only when nobody has the file open, by writing the rest to a new
 // file and moving that over it, as config.dat is saved.
@@ -24,7 +24,6 @@ const char HISTORY_FILE_NAME[] = "history.txt";
 const size_t HISTORY_READ_SIZE = 8 << 20;
 char fileText[HISTORY_READ_SIZE];
 
-char line[HISTORY_LINE_SIZE];
 WidePath historyPath;
 WidePath callPath;
 WidePath fullFrom;
@@ -51,11 +50,21 @@ HANDLE OpenForAppending()
     return INVALID_HANDLE_VALUE;
 }
 
+// One line, at the end of the file. Not every system appends in one step
+// (Wine finds the end, then writes there), so the writers of all batches
+// take turns: each holds a lock on a byte far past any end while it writes.
 void Append(HANDLE file, const char* text, size_t length)
 {
+    if (file == INVALID_HANDLE_VALUE || length == 0)
+        return;
+    OVERLAPPED turn = {};
+    turn.Offset = 0xFFFFFFFE;
+    turn.OffsetHigh = 0x7FFFFFFF;
+    const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != 0;
     DWORD written;
-    if (file != INVALID_HANDLE_VALUE && length != 0)
-        WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr);
+    WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr);
+    if (locked)
+        UnlockFileEx(file, 0, 1, 0, &turn);
 }
 
 // A batch stopped in the middle of a line left it without its line end:
@@ -162,15 +171,37 @@ void TrimIfLarge()
         RemoveFile(temporary);
 }
 
-// The batch being recorded.
+// The batch being recorded. A move's outcome waits in the buffer and goes
+// out with the next line, in one turn at the file: a batch stopped in
+// between leaves that move without its outcome, which undo handles like
+// any move whose outcome is unknown.
 HANDLE batchFile = INVALID_HANDLE_VALUE;
 char batchId[HISTORY_ID_SIZE];
 unsigned long unchangedNames;
+char batchLines[2 * HISTORY_LINE_SIZE];
+size_t waiting;
 
 // path in its full form, or as it is when that cannot be had.
 const wchar_t* Full(const wchar_t* path, wchar_t* out)
 {
     return FullPathOf(path, out, WIDE_PATH_SIZE) != 0 ? out : path;
+}
+
+// Where the next line is formatted, and how much room it has.
+char* Next()
+{
+    return batchLines + waiting;
+}
+size_t Room()
+{
+    return sizeof batchLines - waiting;
+}
+
+// Writes what waits and the line just formatted (length bytes at Next()).
+void Flush(size_t length)
+{
+    Append(batchFile, batchLines, waiting + length);
+    waiting = 0;
 }
 
 } // namespace
@@ -190,13 +221,13 @@ void StartBatchRecord(SettingsWord word)
     SYSTEMTIME local;
     GetLocalTime(&local);
     const HistoryTime when = {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
-    Append(batchFile, line, FormatBatchLine(batchId, when, word, line, sizeof line));
+    Flush(FormatBatchLine(batchId, when, word, Next(), Room()));
 }
 
 void RecordMove(const wchar_t* from, const wchar_t* to)
 {
     if (batchFile != INVALID_HANDLE_VALUE)
-        Append(batchFile, line, FormatMoveLine(batchId, Full(from, fullFrom), Full(to, fullTo), line, sizeof line));
+        Flush(FormatMoveLine(batchId, Full(from, fullFrom), Full(to, fullTo), Next(), Room()));
 }
 
 void RecordOutcome(const wchar_t* from, unsigned long error)
@@ -204,15 +235,15 @@ void RecordOutcome(const wchar_t* from, unsigned long error)
     if (batchFile == INVALID_HANDLE_VALUE)
         return;
     if (error == 0)
-        Append(batchFile, line, FormatDoneLine(batchId, line, sizeof line));
+        waiting += FormatDoneLine(batchId, Next(), Room());
     else
-        Append(batchFile, line, FormatFailedLine(batchId, Full(from, fullFrom), error, line, sizeof line));
+        waiting += FormatFailedLine(batchId, Full(from, fullFrom), error, Next(), Room());
 }
 
 void RecordNotRenamed(const wchar_t* path, unsigned long error)
 {
     if (batchFile != INVALID_HANDLE_VALUE)
-        Append(batchFile, line, FormatFailedLine(batchId, Full(path, fullFrom), error, line, sizeof line));
+        Flush(FormatFailedLine(batchId, Full(path, fullFrom), error, Next(), Room()));
 }
 
 void RecordUnchanged()
@@ -224,7 +255,7 @@ void EndBatchRecord()
 {
     if (batchFile == INVALID_HANDLE_VALUE)
         return;
-    Append(batchFile, line, FormatEndLine(batchId, unchangedNames, line, sizeof line));
+    Flush(FormatEndLine(batchId, unchangedNames, Next(), Room()));
     CloseHandle(batchFile);
     batchFile = INVALID_HANDLE_VALUE;
     TrimIfLarge();
@@ -282,22 +313,22 @@ bool UndoLatestBatch(UndoResult* result)
         if (!DecodeHistoryPath(move.oldPath, oldPath, WIDE_PATH_SIZE) ||
             !DecodeHistoryPath(move.newPath, newPath, WIDE_PATH_SIZE))
             continue;
-        unsigned long error = ERROR_FILENAME_EXCED_RANGE;
-        if (ForFileCalls(oldPath, callOld, WIDE_PATH_SIZE) && ForFileCalls(newPath, callNew, WIDE_PATH_SIZE)) {
-            const bool newThere = GetFileAttributesW(callNew) != INVALID_FILE_ATTRIBUTES;
+        // The move itself refuses a new name that is gone and an old one
+        // that is taken, and never overwrites: its error says which.
+        if (!move.confirmed) {
+            // The batch was stopped at this move: it may never have been
+            // made, and the new name may be another file's.
+            const bool newThere = ForFileCalls(newPath, callNew, WIDE_PATH_SIZE) &&
+                                  GetFileAttributesW(callNew) != INVALID_FILE_ATTRIBUTES;
             // A change of case only: where names ignore case the old name
             // is the new one's, and the move does the two steps itself.
             const bool caseOnly = CompareStringOrdinal(oldPath, -1, newPath, -1, TRUE) == CSTR_EQUAL;
-            const bool oldTaken = !caseOnly && GetFileAttributesW(callOld) != INVALID_FILE_ATTRIBUTES;
-            if (!newThere && !move.confirmed)
-                continue; // the batch was stopped before this move was made
-            if (!newThere)
-                error = ERROR_FILE_NOT_FOUND;
-            else if (oldTaken)
-                error = ERROR_ALREADY_EXISTS;
-            else
-                error = MoveWithoutReplacing(newPath, oldPath);
+            const bool oldThere = ForFileCalls(oldPath, callOld, WIDE_PATH_SIZE) &&
+                                  GetFileAttributesW(callOld) != INVALID_FILE_ATTRIBUTES;
+            if (!newThere || (oldThere && !caseOnly))
+                continue;
         }
+        const unsigned long error = MoveWithoutReplacing(newPath, oldPath);
         if (error == 0) {
             result->restored++;
             continue;
@@ -315,7 +346,8 @@ bool UndoLatestBatch(UndoResult* result)
         HANDLE file = OpenForAppending();
         if (file != INVALID_HANDLE_VALUE) {
             EndTornLine(file);
-            Append(file, line, FormatUndoneLine(batch.id, line, sizeof line));
+            char undone[64];
+            Append(file, undone, FormatUndoneLine(batch.id, undone, sizeof undone));
             CloseHandle(file);
         }
     }
