@@ -330,7 +330,8 @@ const size_t ID_SLOTS = 1 << 15;
 const size_t MAX_IDS = ID_SLOTS / 4 * 3;
 
 struct IdEntry {
-    unsigned char length; // 0: free
+    unsigned generation; // free unless it is the table's
+    unsigned char length;
     char id[HISTORY_ID_SIZE];
     size_t bytes;
     int state;
@@ -339,11 +340,16 @@ struct IdEntry {
 struct IdTable {
     IdEntry slots[ID_SLOTS];
     size_t count;
+    unsigned generation;
 
+    // Frees every slot at once: a slot of an older generation is free.
     void Clear()
     {
-        for (IdEntry& slot : slots)
-            slot.length = 0;
+        if (++generation == 0) {
+            for (IdEntry& slot : slots)
+                slot.generation = 0;
+            generation = 1;
+        }
         count = 0;
     }
     // The entry of id; a new one when add is set and there is room, else
@@ -355,10 +361,11 @@ struct IdTable {
             hash = (hash ^ static_cast<unsigned char>(id.text[i])) * 16777619u;
         for (size_t probe = 0;; ++probe) {
             IdEntry& slot = slots[(hash + probe) & (ID_SLOTS - 1)];
-            if (slot.length == 0) {
+            if (slot.generation != generation) {
                 if (!add || count == MAX_IDS)
                     return nullptr;
                 ++count;
+                slot.generation = generation;
                 slot.length = static_cast<unsigned char>(id.length);
                 memcpy(slot.id, id.text, id.length);
                 slot.bytes = 0;
