@@ -193,6 +193,18 @@ void CheckStandIns(int word, const char* name, size_t n)
     if (kept != outside)
         Fail("an outside character did not survive the conversions", name, Ref::Hex(bytes),
              "word " + std::to_string(word));
+
+    // The conversions of bits 0-11 keep every name's length in units, so a
+    // name Windows can hold always converts, and the new one fits too.
+    if (wide.size() <= MAX_NAME_UNITS) {
+        WideName converted;
+        const NameResult result =
+            ConvertWideName(word & 0xFFF, wide.data(), wide.size(), Ref::SMALL_CODE_PAGE, converted);
+        if (result == NAME_TOO_LONG || result == NAME_UNREADABLE ||
+            (result == NAME_CONVERTED && std::u16string(converted).size() != wide.size()))
+            Fail("ConvertWideName: a name of 255 units or fewer did not convert to as many", name,
+                 std::to_string(result), "word " + std::to_string(word));
+    }
 }
 
 } // namespace

@@ -11,8 +11,6 @@
 #include "app/command_line.h"
 #include "app/rename.h"
 #include "app/wide_names.h"
-#include "convert/pipeline.h"
-#include "convert/strings.h"
 #include "files/files.h"
 #include "history/history_file.h"
 #include "settings/settings.h"
@@ -203,42 +201,22 @@ void RenameOneFile(SettingsWord word, const wchar_t* path)
         return;
     }
 
-    // Stand-ins are kept per name: a name of 255 units holds at most 255 of
-    // them, and the table holds 1,880.
-    static StandIns table;
-    table.count = 0;
-    NameBuffer name;
-    const wchar_t* wideName = longPath + nameAt;
-    if (!ToCodePage932(wideName, wcslen(wideName), CODEC, &table, name, sizeof name)) {
-        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
-        return;
-    }
-
-    NameBuffer baseName;
-    NameBuffer extension;
-    bool hasDot;
-    SplitName(name, baseName, extension, &hasDot);
-    NameBuffer oldBaseName;
-    strcpy(oldBaseName, baseName);
-    if (!ConvertNameWithWord(word, baseName, sizeof baseName)) {
-        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
-        return;
-    }
-    if (strcmp(baseName, oldBaseName) == 0) {
+    WideName newName;
+    const wchar_t* name = longPath + nameAt;
+    switch (ConvertWideName(word, name, wcslen(name), CODEC, newName)) {
+    case NAME_CONVERTED:
+        break;
+    case NAME_UNCHANGED:
         RecordUnchanged();
         return;
+    default:
+        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
+        return;
     }
-
-    // A name may hold at most 255 units. Only a conversion that adds units
-    // can pass that; the file then keeps its name.
-    NameBuffer newName;
-    WideName newWideName;
     static WidePath newPath;
     wmemcpy(newPath, longPath, nameAt);
     newPath[nameAt] = L'\0';
-    if (!BuildNewName(baseName, extension, hasDot, newName, sizeof newName) ||
-        !FromCodePage932(newName, CODEC, table, newWideName, MAX_NAME_UNITS + 1) ||
-        !JoinWide(newPath, WIDE_PATH_SIZE, newPath, newWideName)) {
+    if (!JoinWide(newPath, WIDE_PATH_SIZE, newPath, newName)) {
         RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
         return;
     }

@@ -548,6 +548,37 @@ TEST(StandIns, TheConversionsKeepThemAsTheyAre)
     }
 }
 
+TEST(ConvertWideName, TheNameAloneWithinTheUnitLimit)
+{
+    // Names as Windows holds them, converted in code page 932 and back.
+    // Lengths count UTF-16 units: 255 full-width letters are 510 bytes and
+    // still a name Windows can hold; 256 units are none.
+    const std::u16string fullA(255, u'\uFF41');
+    const std::u16string fullUpperA(255, u'\uFF21');
+    const std::u16string halfA(255, u'a');
+    std::u16string capital = u"\uFF21" + std::u16string(254, u'\uFF41');
+    struct Row { std::u16string name; SettingsWord word; NameResult result; std::u16string converted; };
+    const Row rows[] = {
+        {u"my file 01.txt", OPT_SPACES, NAME_CONVERTED, u"my_file_01.txt"},
+        {u"my_file.txt", OPT_SPACES, NAME_UNCHANGED, u""},
+        {u"a b.c d", OPT_SPACES, NAME_CONVERTED, u"a_b.c d"},
+        {u"\u8868 \u30BD\u3000x", OPT_SPACES, NAME_CONVERTED, u"\u8868_\u30BD_x"},
+        {u"caf\u00e9 x.txt", 0x825, NAME_CONVERTED, u"Caf\u00e9_X.txt"},
+        {fullA, 0x225, NAME_CONVERTED, fullUpperA},
+        {fullA.substr(0, 251) + u".txt", 0x225, NAME_CONVERTED, fullUpperA.substr(0, 251) + u".txt"},
+        {halfA, 0x845, NAME_CONVERTED, capital},
+        {fullA + u"\uFF41", 0x225, NAME_TOO_LONG, u""},
+        {halfA + u"a", OPT_SPACES, NAME_TOO_LONG, u""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name.size());
+        WideName out;
+        out[0] = u'?';
+        EXPECT_EQ(ConvertWideName(row.word, row.name.data(), row.name.size(), Ref::SMALL_CODE_PAGE, out), row.result);
+        EXPECT_TRUE(std::u16string(out) == row.converted) << Narrow(out);
+    }
+}
+
 TEST(StandIns, EveryStandInAndTheLimits)
 {
     // Every stand-in of F040-F9FC in turn: leads F0-F9, trails 40-7E and

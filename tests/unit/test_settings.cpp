@@ -183,6 +183,24 @@ TEST_F(SettingsFile, RoundTripOfEveryWord)
     EXPECT_EQ(Entries(), std::vector<std::string>{"config.dat"});
 }
 
+TEST_F(SettingsFile, AFolderOfAnyDepth)
+{
+    // Beside an exe more than 1,000 characters deep: found, saved through
+    // its temporary sibling and read back.
+    fs::path deep = dir;
+    for (int i = 0; i < 8; ++i)
+        deep /= std::string(120, static_cast<char>('a' + i));
+    ASSERT_TRUE(fs::create_directories(deep));
+    const std::string exe = (deep / "blankmender.exe").string();
+    ASSERT_GT(exe.size(), 1000u);
+    std::unique_ptr<char[]> path(new char[PATH_BUFFER_SIZE]);
+    ASSERT_TRUE(SettingsPathForExecutable(exe.c_str(), path.get(), PATH_BUFFER_SIZE));
+    EXPECT_EQ(std::string(path.get()), (deep / "config.dat").string());
+    ASSERT_TRUE(SaveSettingsTo(path.get(), 2085));
+    EXPECT_EQ(LoadSettingsFrom(path.get()), 2085);
+    EXPECT_EQ(Read(path.get()), "2085");
+}
+
 TEST_F(SettingsFile, ShorterNumberReplacesLongerOne)
 {
     Write("2085 and some text after it");

@@ -11,6 +11,12 @@ every round all 500 original names must be present again, which shows that
 every program moved every file, and the history must have grown by one
 batch. Times are wall times from CreateProcess to the end of the process,
 measured by the launcher.
+
+With --depth the files lie in a folder whose path is that many UTF-16 units
+long, made of ASCII folders. A command line holds 32,767 units, so there
+are only as many files as their full paths fit on one (Wine starts no
+program in a working folder that deep, so relative names are no way out);
+compare the time per file.
 """
 import argparse
 import os
@@ -30,6 +36,8 @@ def main():
     parser.add_argument("--floor", required=True)
     parser.add_argument("--files", type=int, default=500)
     parser.add_argument("--rounds", type=int, default=7)
+    parser.add_argument("--depth", type=int, default=0,
+                        help="the folder's path length in UTF-16 units (0: a shallow folder)")
     args = parser.parse_args()
 
     root = winetest.temp_root("bm-bench-")
@@ -52,9 +60,21 @@ def main():
         history = os.path.join(root, "exe", "history.txt")
 
         folder = os.path.join(root, "f")
-        names = ["会議 資料 %03d.txt" % i for i in range(args.files)]
+        if args.depth:
+            step = 0
+            while len(winetest.win_path(folder)) + 101 <= args.depth:
+                folder = os.path.join(folder, "%02d" % step + "d" * 98)
+                step += 1
+            rest = args.depth - len(winetest.win_path(folder)) - 1
+            if rest > 0:
+                folder = os.path.join(folder, "e" * rest)
+            assert len(winetest.win_path(folder)) == args.depth
+        files = args.files
+        if args.depth:
+            files = min(files, (32767 - 300) // (args.depth + len(" \\会議 資料 000.txt  ")))
+        names = ["会議 資料 %03d.txt" % i for i in range(files)]
         winetest.make_tree(folder, names)
-        before = winetest.snapshot(folder)
+        before = winetest.snapshot(os.path.join(root, "f"))
         d = winetest.win_path(folder)
         tail = " ".join('"%s\\%s"' % (d, n) for n in names)
         back = os.path.join(root, "back.txt")
@@ -66,7 +86,8 @@ def main():
         move_back = ("A", "", "", '"%s" %s' % (winetest.win_path(floor), winetest.win_path(back)))
         cases = [("A", "", "", '"%s" %s' % (winetest.win_path(exe), tail)), move_back,
                  ("A", "", "", '"%s" %s' % (winetest.win_path(plain), tail)), move_back]
-        print("command line: %d characters, %d paths" % (len(cases[0][3]), len(names)))
+        print("folder: %d units; command line: %d characters, %d paths"
+              % (len(d), len(cases[0][3]), len(names)))
 
         kept, blank, floor_ms = [], [], []
         batches = 0
@@ -74,7 +95,8 @@ def main():
             results = winetest.run_launcher(args.launcher, root, cases, 120000)
             with open(history, "rb") as f:
                 now = f.read().count(b"\r\nend\t")
-            if any(r != "0" for r, _ in results) or winetest.snapshot(folder) != before or now != batches + 1:
+            if (any(r != "0" for r, _ in results) or winetest.snapshot(os.path.join(root, "f")) != before
+                    or now != batches + 1):
                 print("round %d: not every file was moved, or no batch recorded (%s)" % (round_number, results))
                 return 1
             batches = now
@@ -91,8 +113,9 @@ def main():
             k = pick(kept)
             b = pick(blank)
             f = pick(floor_ms)
-            print("%-8s with history %7.1f ms, without %7.1f ms (ratio %.2f), floor (MoveFileW only) %7.1f ms"
-                  % (label + ":", k, b, k / b, f))
+            print("%-8s with history %7.1f ms, without %7.1f ms (ratio %.2f), floor (MoveFileW only) %7.1f ms;"
+                  " per file %.2f ms, %.2f ms and %.2f ms"
+                  % (label + ":", k, b, k / b, f, k / len(names), b / len(names), f / len(names)))
     finally:
         if os.path.isdir(os.path.join(root, "read-only")):
             subprocess.run(["chattr", "-i", os.path.join(root, "read-only")], stderr=subprocess.DEVNULL)
