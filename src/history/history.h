@@ -37,8 +37,11 @@ constexpr size_t HISTORY_FIELD_SIZE = 5 * (HISTORY_PATH_UNITS - 1) + 1;
 // The longest line, a move: two fields and the rest.
 constexpr size_t HISTORY_LINE_SIZE = 2 * HISTORY_FIELD_SIZE + 96;
 // The file keeps the latest batches up to this many bytes; the latest
-// batch is kept whole even when it alone is larger.
+// batch is kept whole even when it alone is larger. Once past it, older
+// batches are dropped until the rest fits in three quarters of it, so that
+// not every batch of a full history has to rewrite the whole file.
 constexpr size_t HISTORY_LIMIT = 1 << 20;
+constexpr size_t HISTORY_TRIMMED = HISTORY_LIMIT / 4 * 3;
 // An id: a process id and a time stamp, "1234-1dc2f3a4b5c6d7e".
 constexpr size_t HISTORY_ID_SIZE = 40;
 

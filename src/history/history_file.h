@@ -13,13 +13,13 @@
 // folder cannot be written, the batch goes on as ever and records nothing:
 // every call below then does nothing.
 void StartBatchRecord(SettingsWord word);
-// Before a move: where from and to. The paths are recorded in their full
-// long form.
+// Before a move: where from and to, both full paths in their long form, as
+// undo will need them wherever it runs.
 void RecordMove(const HistoryChar* from, const HistoryChar* to);
 // After it: 0 for done, else the Windows error of the move, which left the
 // name as it was.
 void RecordOutcome(const HistoryChar* from, unsigned long error);
-// A path given up before any move (not found, too long).
+// A path given up before any move (not found, too long), made full here.
 void RecordNotRenamed(const HistoryChar* path, unsigned long error);
 // A name that needed no change: counted, not listed.
 void RecordUnchanged();

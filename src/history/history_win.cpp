@@ -26,8 +26,7 @@ char fileText[HISTORY_READ_SIZE];
 
 WidePath historyPath;
 WidePath callPath;
-WidePath fullFrom;
-WidePath fullTo;
+WidePath fullPath;
 
 bool MakeHistoryPath()
 {
@@ -141,7 +140,7 @@ void TrimIfLarge()
         CloseHandle(file);
         return;
     }
-    size_t length = TrimHistory(fileText, ReadWhole(file), HISTORY_LIMIT);
+    size_t length = TrimHistory(fileText, ReadWhole(file), HISTORY_TRIMMED);
 
     static WidePath temporary;
     char stamp[DECIMAL_BUFFER_SIZE];
@@ -227,7 +226,7 @@ void StartBatchRecord(SettingsWord word)
 void RecordMove(const wchar_t* from, const wchar_t* to)
 {
     if (batchFile != INVALID_HANDLE_VALUE)
-        Flush(FormatMoveLine(batchId, Full(from, fullFrom), Full(to, fullTo), Next(), Room()));
+        Flush(FormatMoveLine(batchId, from, to, Next(), Room()));
 }
 
 void RecordOutcome(const wchar_t* from, unsigned long error)
@@ -237,13 +236,13 @@ void RecordOutcome(const wchar_t* from, unsigned long error)
     if (error == 0)
         waiting += FormatDoneLine(batchId, Next(), Room());
     else
-        waiting += FormatFailedLine(batchId, Full(from, fullFrom), error, Next(), Room());
+        waiting += FormatFailedLine(batchId, from, error, Next(), Room());
 }
 
 void RecordNotRenamed(const wchar_t* path, unsigned long error)
 {
     if (batchFile != INVALID_HANDLE_VALUE)
-        Flush(FormatFailedLine(batchId, Full(path, fullFrom), error, Next(), Room()));
+        Flush(FormatFailedLine(batchId, Full(path, fullPath), error, Next(), Room()));
 }
 
 void RecordUnchanged()
