@@ -148,77 +148,84 @@ bool ReadNumber(const char* text, size_t length, unsigned long* value)
     return true;
 }
 
-// Walks UTF-8 with escapes, handing each UTF-16 unit to put. False at the
-// first thing that is neither.
-template <typename Put>
-bool WalkPath(const HistoryField& field, Put put)
+// Reads a path field: UTF-8 with escapes, as UTF-16 units into out
+// (capacity units with the terminator), or only counted when out is
+// nullptr. False at the first thing that is neither, or when it does not
+// fit.
+bool ReadPath(const HistoryField& field, HistoryChar* out, size_t capacity)
 {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(field.text);
     const unsigned char* end = p + field.length;
-    if (p == end)
+    size_t used = 0;
+    if (p == end || capacity == 0)
         return false;
     while (p < end) {
         const unsigned c = *p;
+        unsigned long code;
+        size_t length;
         if (c == '%') {
             if (end - p < 5)
                 return false;
-            unsigned unit = 0;
+            code = 0;
             for (int k = 1; k <= 4; ++k) {
                 const unsigned d = p[k];
-                unit <<= 4;
+                code <<= 4;
                 if (d >= '0' && d <= '9')
-                    unit |= d - '0';
+                    code |= d - '0';
                 else if (d >= 'A' && d <= 'F')
-                    unit |= d - 'A' + 10;
+                    code |= d - 'A' + 10;
                 else
                     return false;
             }
-            if (unit == 0 || !put(unit))
+            if (code == 0)
                 return false;
-            p += 5;
-            continue;
-        }
-        if (c < 0x20 || c == 0x7F)
-            return false;
-        size_t length;
-        unsigned long code;
-        if (c < 0x80) {
-            length = 1, code = c;
-        } else if (c >= 0xC2 && c < 0xE0) {
-            length = 2, code = c & 0x1F;
-        } else if (c >= 0xE0 && c < 0xF0) {
-            length = 3, code = c & 0x0F;
-        } else if (c >= 0xF0 && c < 0xF5) {
-            length = 4, code = c & 0x07;
+            length = 5;
         } else {
-            return false;
-        }
-        if (static_cast<size_t>(end - p) < length)
-            return false;
-        for (size_t k = 1; k < length; ++k) {
-            if ((p[k] & 0xC0) != 0x80)
+            if (c < 0x20 || c == 0x7F)
                 return false;
-            code = code << 6 | (p[k] & 0x3F);
-        }
-        // No overlong forms, no encoded surrogates, nothing past U+10FFFF.
-        if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
-            (code >= 0xD800 && code < 0xE000))
-            return false;
-        if (code >= 0x10000) {
-            if (!put(0xD800 + ((code - 0x10000) >> 10)) || !put(0xDC00 + ((code - 0x10000) & 0x3FF)))
+            if (c < 0x80) {
+                length = 1, code = c;
+            } else if (c >= 0xC2 && c < 0xE0) {
+                length = 2, code = c & 0x1F;
+            } else if (c >= 0xE0 && c < 0xF0) {
+                length = 3, code = c & 0x0F;
+            } else if (c >= 0xF0 && c < 0xF5) {
+                length = 4, code = c & 0x07;
+            } else {
                 return false;
-        } else if (!put(code)) {
-            return false;
+            }
+            if (static_cast<size_t>(end - p) < length)
+                return false;
+            for (size_t k = 1; k < length; ++k) {
+                if ((p[k] & 0xC0) != 0x80)
+                    return false;
+                code = code << 6 | (p[k] & 0x3F);
+            }
+            // No overlong forms, no encoded surrogates, nothing past U+10FFFF.
+            if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
+                (code >= 0xD800 && code < 0xE000))
+                return false;
         }
+        const size_t units = code >= 0x10000 ? 2 : 1;
+        if (used + units >= capacity)
+            return false;
+        if (out != nullptr && units == 2) {
+            out[used] = static_cast<HistoryChar>(0xD800 + ((code - 0x10000) >> 10));
+            out[used + 1] = static_cast<HistoryChar>(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else if (out != nullptr) {
+            out[used] = static_cast<HistoryChar>(code);
+        }
+        used += units;
         p += length;
     }
+    if (out != nullptr)
+        out[used] = 0;
     return true;
 }
 
 bool IsPath(const HistoryField& field)
 {
-    size_t units = 0;
-    return WalkPath(field, [&units](unsigned long) { return ++units < HISTORY_PATH_UNITS; });
+    return ReadPath(field, nullptr, HISTORY_PATH_UNITS);
 }
 
 bool ReadTime(const HistoryField& field, HistoryTime* when)
@@ -418,18 +425,13 @@ size_t FormatBatchLine(const char* id, const HistoryTime& when, SettingsWord wor
 {
     LineWriter line = Start("batch", id, out, size);
     line.Tab();
-    TwoDigits(line, when.year / 100);
-    TwoDigits(line, when.year);
-    line.Text("-");
-    TwoDigits(line, when.month);
-    line.Text("-");
-    TwoDigits(line, when.day);
-    line.Text(" ");
-    TwoDigits(line, when.hour);
-    line.Text(":");
-    TwoDigits(line, when.minute);
-    line.Text(":");
-    TwoDigits(line, when.second);
+    // yyyy-mm-dd hh:mm:ss
+    const int parts[7] = {when.year / 100, when.year, when.month, when.day, when.hour, when.minute, when.second};
+    for (int k = 0; k < 7; ++k) {
+        TwoDigits(line, parts[k]);
+        if (k > 0 && k < 6)
+            line.Bytes(&"-- ::"[k - 1], 1);
+    }
     line.Tab();
     line.Number(static_cast<unsigned long long>(word));
     return line.End();
@@ -482,17 +484,82 @@ size_t FormatUndoneLine(const char* id, char* out, size_t size)
 
 bool DecodeHistoryPath(const HistoryField& field, HistoryChar* out, size_t capacity)
 {
-    size_t used = 0;
-    bool ok = WalkPath(field, [&](unsigned long unit) {
-        if (used + 1 >= capacity)
-            return false;
-        out[used++] = static_cast<HistoryChar>(unit);
+    if (ReadPath(field, out, capacity))
         return true;
-    });
     if (capacity > 0)
-        out[ok ? used : 0] = 0;
-    return ok;
+        out[0] = 0;
+    return false;
 }
+
+namespace {
+
+// What batch id did, into batch (its id already set), and its moves that
+// may have happened into moves (at most capacity); returns how many moves
+// there are in all. Only lines from the batch's first "batch" line on are
+// its own.
+size_t ReadBatch(const char* text, size_t length, const HistoryField& id, HistoryBatch* batch,
+                 HistoryMove* moves, size_t capacity)
+{
+    size_t count = 0;
+    bool started = false;
+    bool pending = false;
+    HistoryField pendingPath = {nullptr, 0};
+    ForEachLine(text, length, [&](const Line& line, size_t, size_t) {
+        if (line.kind == LINE_JUNK || !SameField(line.fields[1], id))
+            return;
+        unsigned long number = 0;
+        if (line.kind == LINE_BATCH) {
+            if (!started) {
+                ReadTime(line.fields[2], &batch->when);
+                ReadNumber(line.fields[3].text, line.fields[3].length, &number);
+                batch->word = static_cast<SettingsWord>(number & static_cast<unsigned long>(OPT_ALL));
+            }
+            started = true;
+        }
+        if (!started)
+            return;
+        switch (line.kind) {
+        case LINE_MOVE:
+            batch->unconfirmed += pending;
+            if (count < capacity)
+                moves[count] = {line.fields[2], line.fields[3], false};
+            ++count;
+            pending = true;
+            pendingPath = line.fields[2];
+            break;
+        case LINE_DONE:
+            if (pending) {
+                batch->renamed++;
+                if (count <= capacity)
+                    moves[count - 1].confirmed = true;
+            }
+            pending = false;
+            break;
+        case LINE_FAILED:
+            // The move just written failed, or a path was given up before
+            // any move.
+            if (pending && SameField(pendingPath, line.fields[2])) {
+                pending = false;
+                --count;
+            }
+            ReadNumber(line.fields[3].text, line.fields[3].length, &number);
+            batch->failed++;
+            batch->reasons[ReasonForError(number)]++;
+            break;
+        case LINE_END:
+            ReadNumber(line.fields[2].text, line.fields[2].length, &number);
+            batch->unchanged = number;
+            batch->ended = true;
+            break;
+        default:
+            break;
+        }
+    });
+    batch->unconfirmed += pending;
+    return count;
+}
+
+} // namespace
 
 bool FindLatestBatch(const char* text, size_t length, HistoryBatch* batch)
 {
@@ -511,95 +578,16 @@ bool FindLatestBatch(const char* text, size_t length, HistoryBatch* batch)
     });
     if (found.text == nullptr)
         return false;
-
     *batch = HistoryBatch{};
     memcpy(batch->id, found.text, found.length);
-    batch->id[found.length] = '\0';
-    // Forwards, from the batch's own line: the first "batch" line of an id
-    // is the one that counts, and a line before it is none of its own.
-    bool started = false;
-    bool pending = false;
-    HistoryField pendingPath = {nullptr, 0};
-    ForEachLine(text, length, [&](const Line& line, size_t, size_t) {
-        if (line.kind == LINE_JUNK || !SameField(line.fields[1], found))
-            return;
-        unsigned long number = 0;
-        switch (line.kind) {
-        case LINE_BATCH:
-            if (started)
-                return;
-            started = true;
-            ReadTime(line.fields[2], &batch->when);
-            ReadNumber(line.fields[3].text, line.fields[3].length, &number);
-            batch->word = static_cast<SettingsWord>(number & static_cast<unsigned long>(OPT_ALL));
-            return;
-        default:
-            break;
-        }
-        if (!started)
-            return;
-        switch (line.kind) {
-        case LINE_MOVE:
-            batch->unconfirmed += pending;
-            pending = true;
-            pendingPath = line.fields[2];
-            break;
-        case LINE_DONE:
-            if (pending)
-                batch->renamed++;
-            pending = false;
-            break;
-        case LINE_FAILED:
-            // The move just written failed, or a path was given up before
-            // any move.
-            if (pending && SameField(pendingPath, line.fields[2]))
-                pending = false;
-            ReadNumber(line.fields[3].text, line.fields[3].length, &number);
-            batch->failed++;
-            batch->reasons[ReasonForError(number)]++;
-            break;
-        case LINE_END:
-            ReadNumber(line.fields[2].text, line.fields[2].length, &number);
-            batch->unchanged = number;
-            batch->ended = true;
-            break;
-        default:
-            break;
-        }
-    });
-    batch->unconfirmed += pending;
+    ReadBatch(text, length, found, batch, nullptr, 0);
     return true;
 }
 
 size_t ListBatchMoves(const char* text, size_t length, const char* id, HistoryMove* moves, size_t capacity)
 {
-    const HistoryField wanted = {id, strlen(id)};
-    size_t count = 0;
-    bool started = false;
-    bool pending = false;
-    ForEachLine(text, length, [&](const Line& line, size_t, size_t) {
-        if (line.kind == LINE_JUNK || !SameField(line.fields[1], wanted))
-            return;
-        if (line.kind == LINE_BATCH)
-            started = true;
-        if (!started)
-            return;
-        if (line.kind == LINE_MOVE) {
-            if (count < capacity)
-                moves[count] = {line.fields[2], line.fields[3], false};
-            ++count;
-            pending = true;
-        } else if (line.kind == LINE_DONE && pending) {
-            if (count <= capacity)
-                moves[count - 1].confirmed = true;
-            pending = false;
-        } else if (line.kind == LINE_FAILED && pending &&
-                   (count > capacity || SameField(moves[count - 1].oldPath, line.fields[2]))) {
-            --count;
-            pending = false;
-        }
-    });
-    return count;
+    HistoryBatch batch = {};
+    return ReadBatch(text, length, {id, strlen(id)}, &batch, moves, capacity);
 }
 
 size_t TrimHistory(char* text, size_t length, size_t limit)

@@ -49,37 +49,62 @@ HANDLE OpenForAppending()
     return INVALID_HANDLE_VALUE;
 }
 
-// One line, at the end of the file. Not every system appends in one step
-// (Wine finds the end, then writes there), so the writers of all batches
-// take turns: each holds a lock on a byte far past any end while it writes.
+// The writers of all batches take turns at the end of the file: not every
+// system appends in one step (Wine finds the end, then writes there). Each
+// holds a lock on a byte far past any end while it is there.
+OVERLAPPED TurnByte()
+{
+    OVERLAPPED at = {};
+    at.Offset = 0xFFFFFFFE;
+    at.OffsetHigh = 0x7FFFFFFF;
+    return at;
+}
+
+bool TakeTurn(HANDLE file)
+{
+    OVERLAPPED at = TurnByte();
+    return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &at) != 0;
+}
+
+void EndTurn(HANDLE file, bool taken)
+{
+    OVERLAPPED at = TurnByte();
+    if (taken)
+        UnlockFileEx(file, 0, 1, 0, &at);
+}
+
+void Write(HANDLE file, const char* text, size_t length)
+{
+    DWORD written;
+    WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr);
+}
+
+// One line, or a few, at the end of the file in one write.
 void Append(HANDLE file, const char* text, size_t length)
 {
     if (file == INVALID_HANDLE_VALUE || length == 0)
         return;
-    OVERLAPPED turn = {};
-    turn.Offset = 0xFFFFFFFE;
-    turn.OffsetHigh = 0x7FFFFFFF;
-    const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != 0;
-    DWORD written;
-    WriteFile(file, text, static_cast<DWORD>(length), &written, nullptr);
-    if (locked)
-        UnlockFileEx(file, 0, 1, 0, &turn);
+    const bool taken = TakeTurn(file);
+    Write(file, text, length);
+    EndTurn(file, taken);
 }
 
 // A batch stopped in the middle of a line left it without its line end:
 // end it, so that the next line is a line of its own.
 void EndTornLine(HANDLE file)
 {
+    const bool taken = TakeTurn(file);
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size) || size.QuadPart == 0)
-        return;
-    OVERLAPPED at = {};
-    at.Offset = static_cast<DWORD>(size.QuadPart - 1);
-    at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
-    char last = 0;
-    DWORD read = 0;
-    if (ReadFile(file, &last, 1, &read, &at) && read == 1 && last != '\n')
-        Append(file, "\r\n", 2);
+    if (GetFileSizeEx(file, &size) && size.QuadPart != 0) {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(size.QuadPart - 1);
+        at.OffsetHigh = static_cast<DWORD>((size.QuadPart - 1) >> 32);
+        char last = 0;
+        DWORD read = 0;
+        if (ReadFile(file, &last, 1, &read, &at) && read == 1 && last != '\n')
+            Write(file, "\r\n", 2);
+    }
+    EndTurn(file, taken);
 }
 
 // The file's text into fileText: its length, 0 when there is none. Only
@@ -142,14 +167,11 @@ void TrimIfLarge()
     }
     size_t length = TrimHistory(fileText, ReadWhole(file), HISTORY_TRIMMED);
 
+    // Only one batch at a time can get here (no sharing above), but another
+    // may follow before this one has moved its file: each has its own name.
     static WidePath temporary;
-    char stamp[DECIMAL_BUFFER_SIZE];
-    FormatDecimal(GetCurrentProcessId(), stamp);
-    wchar_t suffix[DECIMAL_BUFFER_SIZE + 8] = L".";
-    size_t at = 1;
-    for (size_t i = 0; stamp[i] != '\0'; ++i)
-        suffix[at++] = static_cast<wchar_t>(stamp[i]);
-    wcscpy(suffix + at, L".tmp");
+    wchar_t suffix[16];
+    wsprintfW(suffix, L".%lu.tmp", GetCurrentProcessId());
     bool ok = false;
     if (JoinWide(temporary, WIDE_PATH_SIZE, historyPath, suffix)) {
         static WidePath callTemporary;
