@@ -30,9 +30,10 @@ wine_prepare() {
     # Debian has. At 96 dpi its hinted underbar falls outside the 12-pixel
     # cell and the preview's underbars vanish; at 104 dpi (13 pixels) they
     # show.
+    # BLANKMENDER_LOGPIXELS gives a prefix of its own another dpi.
     "$WINE" reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'ＭＳ ゴシック' /t REG_SZ /d IPAGothic /f \
       >/dev/null 2>&1 </dev/null &&
-    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 104 /f \
+    "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "${BLANKMENDER_LOGPIXELS:-104}" /f \
       >/dev/null 2>&1 </dev/null &&
     touch "$WINEPREFIX/.blankmender-fonts"
   fi

@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """Draws the program's icon (res/icon.ico) and banner (res/banner.bmp).
 
-Both are 8-bit paletted images built pixel by pixel from the small font
-below, so they can be remade exactly: python3 tools/make_images.py
+Both are built pixel by pixel from the small font below, so they can be
+remade exactly: python3 tools/make_images.py
+The banner and the icon's 16, 24, 32 and 48 pixel images are 8-bit
+paletted; the icon's 256 pixel image is an RGBA PNG. The dialog draws the
+banner at other dpi itself (src/ui/banner.cpp), from the same letters.
 Standard library only.
 """
 
 import os
 import struct
 import sys
+import zlib
 
 # 5 x 7 glyphs, one string per row, '#' for ink.
 FONT = {
@@ -100,38 +104,62 @@ def make_banner():
     return file_header + info + image
 
 
-# Icon: 32 x 32, a blue rounded square holding a white "Q" and an orange
-# underbar: a blank that became "_".
-ICON_SIZE = 32
+# Icon: a blue rounded square holding a white "Q" and an orange underbar: a
+# blank that became "_". Each size is drawn for its own grid: 16, 24, 32 and
+# 48 pixels in 256 colours with a mask, 256 pixels smooth-edged as a PNG.
 CLEAR, FILL, EDGE, INK, BAR = 0, 1, 2, 3, 4
+ICON_COLOURS = [(0, 0, 0), (0x20, 0x58, 0xD8), (0x08, 0x20, 0x70), (0xFF, 0xFF, 0xFF), (0xFF, 0x98, 0x10)]
+
+# At 16 pixels the font's Q at one pixel a cell is too thin and at two too
+# tall: its own glyph, stems two pixels wide.
+Q16 = [".#####.", "##...##", "##...##", "##...##", "##...##", "##.#.##", "##..##.", ".####.#"]
+
+# size: corner radius, edge width, Q's left, top and pixels per font cell
+# (0: Q16), and the underbar's columns and rows as half-open ranges.
+ICON_GRIDS = {
+    16: (3, 1, 2, 2, 0, (10, 14), (11, 13)),
+    24: (5, 1, 4, 3, 2, (15, 21), (16, 18)),
+    32: (6, 1, 5, 4, 3, (21, 28), (23, 26)),
+    48: (9, 2, 8, 6, 4, (31, 42), (33, 37)),
+}
 
 
-def make_icon():
-    colours = [(0, 0, 0), (0x20, 0x58, 0xD8), (0x08, 0x20, 0x70), (0xFF, 0xFF, 0xFF), (0xFF, 0x98, 0x10)]
-    n = ICON_SIZE
-    radius = 6
+def rounded(n, radius, x, y, inset):
+    """Whether pixel (x, y) lies in the n x n rounded square shrunk by inset."""
+    lo, hi = inset, n - 1 - inset
+    r = radius - inset
+    if not (lo <= x <= hi and lo <= y <= hi):
+        return False
+    cx = lo + r if x < lo + r else hi - r if x > hi - r else x
+    cy = lo + r if y < lo + r else hi - r if y > hi - r else y
+    return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
+
+
+def icon_pixels(n):
+    radius, edge, q_left, q_top, q_scale, bar_x, bar_y = ICON_GRIDS[n]
     pixels = [[CLEAR] * n for _ in range(n)]
-
-    def inside(x, y, inset):
-        lo, hi = inset, n - 1 - inset
-        r = radius - inset
-        if not (lo <= x <= hi and lo <= y <= hi):
-            return False
-        cx = lo + r if x < lo + r else hi - r if x > hi - r else x
-        cy = lo + r if y < lo + r else hi - r if y > hi - r else y
-        return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
-
     for y in range(n):
         for x in range(n):
-            if inside(x, y, 1):
+            if rounded(n, radius, x, y, edge):
                 pixels[y][x] = FILL
-            elif inside(x, y, 0):
+            elif rounded(n, radius, x, y, 0):
                 pixels[y][x] = EDGE
-    draw_text(pixels, n, n, "Q", 5, 4, 3, INK)
-    for y in range(23, 26):
-        for x in range(21, 28):
+    if q_scale:
+        draw_text(pixels, n, n, "Q", q_left, q_top, q_scale, INK)
+    else:
+        for gy, row in enumerate(Q16):
+            for gx, cell in enumerate(row):
+                if cell == "#":
+                    pixels[q_top + gy][q_left + gx] = INK
+    for y in range(*bar_y):
+        for x in range(*bar_x):
             pixels[y][x] = BAR
+    return pixels
 
+
+def icon_bitmap(pixels):
+    """One 8-bit icon image: header, palette, colour rows, mask rows."""
+    n = len(pixels)
     xor = rows_bottom_up(pixels, n)
     mask_stride = ((n + 31) // 32) * 4
     mask = bytearray()
@@ -142,12 +170,76 @@ def make_icon():
                 bits[x // 8] |= 0x80 >> (x % 8)
         mask += bits
     # An icon's header counts the XOR and AND images together: twice the height.
-    image = bitmap_info_header(n, 2 * n, len(xor) + len(mask)) + palette_bytes(colours) + xor + bytes(mask)
-    directory = struct.pack("<HHH", 0, 1, 1)
-    # width, height, colour count (0: 256), reserved, planes, bit count,
-    # bytes in resource, offset
-    entry = struct.pack("<BBBBHHII", n, n, 0, 0, 1, 8, len(image), 6 + 16)
-    return directory + entry + image
+    return bitmap_info_header(n, 2 * n, len(xor) + len(mask)) + palette_bytes(ICON_COLOURS) + xor + bytes(mask)
+
+
+def icon_png(n):
+    """The n x n image as an RGBA PNG, each pixel the mean of 4 x 4 samples
+    of the 32-pixel design drawn n / 32 times as large."""
+    unit = n / 32
+    radius, edge = 6 * unit, 1 * unit
+    q_left, q_top, cell = 5 * unit, 4 * unit, 3 * unit
+    bar_x, bar_y = (21 * unit, 28 * unit), (23 * unit, 26 * unit)
+
+    def in_rounded(x, y, inset):
+        lo, hi = inset, n - inset
+        r = radius - inset
+        if not (lo <= x < hi and lo <= y < hi):
+            return False
+        cx = min(max(x, lo + r), hi - r)
+        cy = min(max(y, lo + r), hi - r)
+        return (x - cx) ** 2 + (y - cy) ** 2 <= r * r
+
+    def colour_at(x, y):
+        if bar_x[0] <= x < bar_x[1] and bar_y[0] <= y < bar_y[1]:
+            return BAR
+        gx, gy = int((x - q_left) // cell), int((y - q_top) // cell)
+        if 0 <= gx < GLYPH_WIDTH and 0 <= gy < GLYPH_HEIGHT and FONT["Q"][gy][gx] == "#":
+            return INK
+        if in_rounded(x, y, edge):
+            return FILL
+        return EDGE if in_rounded(x, y, 0) else CLEAR
+
+    samples = 4
+    raw = bytearray()
+    for y in range(n):
+        raw.append(0)  # filter: none
+        for x in range(n):
+            r = g = b = a = 0
+            for sy in range(samples):
+                for sx in range(samples):
+                    c = colour_at(x + (sx + 0.5) / samples, y + (sy + 0.5) / samples)
+                    if c != CLEAR:
+                        cr, cg, cb = ICON_COLOURS[c]
+                        r, g, b, a = r + cr, g + cg, b + cb, a + 1
+            if a:
+                raw += bytes((round(r / a), round(g / a), round(b / a), round(255 * a / samples**2)))
+            else:
+                raw += bytes(4)
+
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+
+    header = struct.pack(">IIBBBBB", n, n, 8, 6, 0, 0, 0)  # 8 bits, RGBA
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+            + chunk(b"IEND", b""))
+
+
+ICON_SIZES = (16, 24, 32, 48, 256)
+
+
+def make_icon():
+    images = [icon_png(n) if n == 256 else icon_bitmap(icon_pixels(n)) for n in ICON_SIZES]
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    offset = 6 + 16 * len(images)
+    entries = b""
+    for n, image in zip(ICON_SIZES, images):
+        # width and height (0: 256), colour count (0: 256 or more), reserved,
+        # planes, bits per pixel, bytes in the image, offset
+        bits = 32 if n == 256 else 8
+        entries += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, bits, len(image), offset)
+        offset += len(image)
+    return directory + entries + b"".join(images)
 
 
 def main():

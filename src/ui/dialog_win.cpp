@@ -7,6 +7,7 @@
 #include "history/history_file.h"
 #include "resource.h"
 #include "settings/settings.h"
+#include "ui/banner.h"
 #include "ui/controls.h"
 #include "ui/preview.h"
 #include "version.h"
@@ -183,11 +184,77 @@ void ReportSaveFailure(HWND window)
     MessageBoxW(window, text, L"Blankmender", MB_OK | MB_ICONERROR);
 }
 
+// The caption and the task switcher show the small icon: its own image of
+// the system's small size, not the large one shrunk.
+void SetSmallIcon(HWND window, HINSTANCE instance)
+{
+    HANDLE icon = LoadImageW(instance, MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                             GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR);
+    if (icon != nullptr)
+        SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+}
+
+// The banner drawn for this dialog's dpi, if the template's would not do.
+HBITMAP scaledBanner = nullptr;
+
+// The template's banner static is the one bitmap static, wherever it stands.
+HWND FindBanner(HWND window)
+{
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        wchar_t className[16];
+        LONG_PTR style = GetWindowLongPtrW(child, GWL_STYLE);
+        if (GetClassNameW(child, className, 16) != 0 && lstrcmpiW(className, L"Static") == 0 &&
+            (style & SS_TYPEMASK) == SS_BITMAP)
+            return child;
+    }
+    return nullptr;
+}
+
+// Bitmap 105 is the banner at 96 dpi. The dialog's units grow with its
+// font, so at another dpi the banner is drawn anew at that scale (and never
+// stretched from the small one); the static takes the new bitmap's size.
+// The dpi is the one the dialog was created at: the program is system
+// aware, so it stays for the dialog's life.
+void ScaleBanner(HWND window)
+{
+    HDC screen = GetDC(window);
+    const int dpi = screen != nullptr ? GetDeviceCaps(screen, LOGPIXELSY) : 96;
+    if (screen != nullptr)
+        ReleaseDC(window, screen);
+    HWND banner = FindBanner(window);
+    if (dpi == 96 || dpi <= 0 || banner == nullptr)
+        return;
+    const int width = ScaleToDpi(BANNER_WIDTH, dpi);
+    const int height = ScaleToDpi(BANNER_HEIGHT, dpi);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // rows from the top
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap == nullptr || bits == nullptr) {
+        // The 96-dpi banner stays: small, but the dialog works.
+        if (bitmap != nullptr)
+            DeleteObject(bitmap);
+        return;
+    }
+    DrawBanner(static_cast<unsigned char*>(bits), width, height, (width * 3 + 3) & ~3);
+    LRESULT old = SendMessageW(banner, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap));
+    if (old != 0)
+        DeleteObject(reinterpret_cast<HGDIOBJ>(old));
+    scaledBanner = bitmap;
+}
+
 INT_PTR OnInitDialog(HWND window)
 {
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
     HICON icon = LoadIconW(instance, MAKEINTRESOURCEW(IDI_MAIN));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SetSmallIcon(window, instance);
+    ScaleBanner(window);
     if (!settingsShown) {
         ShowSettings(window, LoadSettings());
         settingsShown = true;
@@ -237,6 +304,9 @@ INT_PTR CALLBACK SettingsDialogProc(HWND window, UINT message, WPARAM wParam, LP
     case WM_DESTROY:
         // Ends the message loop in WinMain, and with it the process.
         PostQuitMessage(0);
+        if (scaledBanner != nullptr)
+            DeleteObject(scaledBanner);
+        scaledBanner = nullptr;
         return TRUE;
     default:
         return FALSE;

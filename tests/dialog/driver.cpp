@@ -230,8 +230,16 @@ const ExpectedControl CONTROLS[] = {
 };
 const int CONTROL_COUNT = sizeof(CONTROLS) / sizeof(CONTROLS[0]);
 
-const int BANNER_WIDTH = 279;
-const int BANNER_HEIGHT = 32;
+// The dpi of the test's Wine prefix (its LogPixels, BLANKMENDER_DRIVER_DPI)
+// and the banner's size there: bitmap 105 as it is at 96 dpi, drawn anew at
+// the dialog's scale at any other.
+int screenDpi = 96;
+int bannerWidth = 279;
+int bannerHeight = 32;
+
+// The base units that explained every control's rectangle (0: none did).
+int foundBaseX = 0;
+int foundBaseY = 0;
 
 // The twelve option buttons, bit by bit.
 struct OptionButton {
@@ -471,8 +479,8 @@ void CheckTemplate(const App& app)
                 MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&r), 2);
                 const ExpectedControl& want = CONTROLS[i];
                 // A bitmap static takes the size of its bitmap.
-                int width = i == 0 ? BANNER_WIDTH : MulDiv(want.width, bx, 4);
-                int height = i == 0 ? BANNER_HEIGHT : MulDiv(want.height, by, 8);
+                int width = i == 0 ? bannerWidth : MulDiv(want.width, bx, 4);
+                int height = i == 0 ? bannerHeight : MulDiv(want.height, by, 8);
                 all = r.left == MulDiv(want.x, bx, 4) && r.top == MulDiv(want.y, by, 8) &&
                       r.right - r.left == width && r.bottom - r.top == height;
             }
@@ -494,6 +502,8 @@ void CheckTemplate(const App& app)
         }
     } else {
         printf("   base units %d x %d\n", baseX, baseY);
+        foundBaseX = baseX;
+        foundBaseY = baseY;
     }
 
     // DS_CENTER: the window's centre is the work area's centre.
@@ -504,6 +514,80 @@ void CheckTemplate(const App& app)
     long dy = (window.top + window.bottom) - (work.top + work.bottom);
     Expect(dx >= -2 && dx <= 2 && dy >= -2 && dy <= 2, "dialog centred in the work area (off by %ld/2, %ld/2)", dx,
            dy);
+}
+
+// The test says which dpi its prefix has. Read before the first launch.
+void ReadScreenDpi()
+{
+    wchar_t value[16];
+    if (GetEnvironmentVariableW(L"BLANKMENDER_DRIVER_DPI", value, 16) != 0)
+        screenDpi = static_cast<int>(wcstoul(value, nullptr, 10));
+    bannerWidth = MulDiv(279, screenDpi, 96);
+    bannerHeight = MulDiv(32, screenDpi, 96);
+}
+
+// The dialog at the prefix's dpi: its base units are those of its font, 9
+// points at that dpi, measured as the dialog manager measures it (the mean
+// width of the 52 Latin letters, rounded, and the cell's height). With the
+// rectangles CheckTemplate matched to those base units, every control sits
+// where its dialog units say at this scale; the banner is as large as the
+// scale too.
+void CheckScale(const App& app)
+{
+    Section("scale");
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    Expect(dpi == screenDpi, "the screen has %d dpi (got %d)", screenDpi, dpi);
+    HFONT font = CreateFontW(-MulDiv(9, screenDpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, FF_DONTCARE,
+                             L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF"); // ＭＳ ゴシック
+    HDC dc = CreateCompatibleDC(screen);
+    HGDIOBJ old = SelectObject(dc, font);
+    const wchar_t letters[] = L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+    SIZE extent = {};
+    TEXTMETRICW metrics = {};
+    GetTextExtentPoint32W(dc, letters, 52, &extent);
+    GetTextMetricsW(dc, &metrics);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(font);
+    ReleaseDC(nullptr, screen);
+    const int baseX = (extent.cx / 26 + 1) / 2;
+    const int baseY = metrics.tmHeight;
+    Expect(foundBaseX == baseX && foundBaseY == baseY,
+           "the controls sit at base units %d x %d, 9 points at %d dpi (found %d x %d)", baseX, baseY, screenDpi,
+           foundBaseX, foundBaseY);
+
+    HWND banner = GetWindow(app.dialog, GW_CHILD);
+    RECT r = {};
+    if (banner != nullptr)
+        GetWindowRect(banner, &r);
+    const long width = r.right - r.left, height = r.bottom - r.top;
+    printf("   banner %ld x %ld at %d dpi\n", width, height, screenDpi);
+    // As large as the dpi makes it: 1.5 times at 144 dpi, give or take a
+    // rounded pixel.
+    Expect(width * 96 >= 279L * screenDpi - 48 && height * 96 >= 32L * screenDpi - 48,
+           "the banner is %d / 96 as large as at 96 dpi (%ld x %ld)", screenDpi, width, height);
+
+    // Drawn as large, not a small picture in a large frame: the blue
+    // lettering (with its shadow) spans rows 5 to 26 of the 96-dpi banner.
+    HDC shown = GetDC(nullptr);
+    int top = -1, bottom = -1;
+    for (long y = 0; y < height; y++) {
+        for (long x = 0; x < width / 2; x++) {
+            COLORREF c = GetPixel(shown, r.left + x, r.top + y);
+            if (GetBValue(c) > GetRValue(c) + 40 && GetBValue(c) > GetGValue(c) + 40) {
+                if (top < 0)
+                    top = static_cast<int>(y);
+                bottom = static_cast<int>(y);
+                break;
+            }
+        }
+    }
+    ReleaseDC(nullptr, shown);
+    printf("   lettering on rows %d to %d\n", top, bottom);
+    Expect(top >= 0 && (bottom - top + 1) * 96 >= 22 * screenDpi - 96,
+           "the lettering is %d / 96 as tall as at 96 dpi (rows %d to %d)", screenDpi, top, bottom);
 }
 
 SettingsWord ReadButtons(HWND dialog)
@@ -1036,6 +1120,7 @@ void MainLaunch(App& app, const wchar_t* readyFile, const wchar_t* shotFile)
     if (!Launch(app))
         return;
     CheckTemplate(app);
+    CheckScale(app);
     CheckState(app.dialog, "at start", 0x825, // Ｑｕｉｂ_Ver_２.004_製作.見本文字
                "\x82\x70\x82\x95\x82\x89\x82\x82_Ver_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A");
 
@@ -1227,26 +1312,30 @@ int wmain(int argc, wchar_t** argv)
         return 1;
     }
 
+    ReadScreenDpi();
     MainLaunch(app, argc == 4 ? argv[2] : nullptr, argc == 4 ? argv[3] : nullptr);
-    CancelLaunch(app);
-    CloseLaunch(app);
-    SystemCloseLaunch(app);
-    SaveFailureLaunch(app);
-    EscapeLaunch(app);
-    HistoryUndoLaunch(app);
-    HistoryTakenLaunch(app);
-    HistoryConcurrentLaunch(app);
-    HistoryKilledLaunch(app);
-    // The script could not make a folder read-only here (not root, and no
-    // way to drop the write bits) only when it says so.
-    wchar_t readOnly[MAX_PATH];
-    wchar_t why[256];
-    if (GetEnvironmentVariableW(L"BLANKMENDER_READONLY_EXE", readOnly, MAX_PATH) != 0)
-        ReadOnlyLaunch(readOnly);
-    else if (GetEnvironmentVariableW(L"BLANKMENDER_READONLY_SKIP", why, 256) != 0)
-        printf("-- launch 11 skipped: %s\n", Utf8(why).c_str());
-    else
-        Expect(false, "BLANKMENDER_READONLY_EXE names an exe in a folder that cannot be written");
+    // At a second dpi the first launch tells what the scale changes.
+    if (GetEnvironmentVariableW(L"BLANKMENDER_DRIVER_ONE_LAUNCH", nullptr, 0) == 0) {
+        CancelLaunch(app);
+        CloseLaunch(app);
+        SystemCloseLaunch(app);
+        SaveFailureLaunch(app);
+        EscapeLaunch(app);
+        HistoryUndoLaunch(app);
+        HistoryTakenLaunch(app);
+        HistoryConcurrentLaunch(app);
+        HistoryKilledLaunch(app);
+        // The script could not make a folder read-only here (not root, and
+        // no way to drop the write bits) only when it says so.
+        wchar_t readOnly[MAX_PATH];
+        wchar_t why[256];
+        if (GetEnvironmentVariableW(L"BLANKMENDER_READONLY_EXE", readOnly, MAX_PATH) != 0)
+            ReadOnlyLaunch(readOnly);
+        else if (GetEnvironmentVariableW(L"BLANKMENDER_READONLY_SKIP", why, 256) != 0)
+            printf("-- launch 11 skipped: %s\n", Utf8(why).c_str());
+        else
+            Expect(false, "BLANKMENDER_READONLY_EXE names an exe in a folder that cannot be written");
+    }
 
     DeleteTree(root);
 
