@@ -209,8 +209,11 @@ void RenameOneFile(SettingsWord word, const wchar_t* path)
     case NAME_UNCHANGED:
         RecordUnchanged();
         return;
-    default:
+    case NAME_TOO_LONG:
         RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
+        return;
+    default:
+        RecordNotRenamed(longPath, ERROR_INVALID_NAME);
         return;
     }
     static WidePath newPath;

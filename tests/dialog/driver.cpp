@@ -945,26 +945,34 @@ void HistoryUndoLaunch(App& app)
 // file was deleted: those two stay as they are, the third comes back.
 void HistoryTakenLaunch(App& app)
 {
-    Section("launch 8: undo with an old name taken and a renamed file gone");
+    Section("launch 8: undo with an old name taken, a renamed file gone, a change of case only");
+    // All capitals: abc.txt changes only in case, and where names ignore
+    // case both ways go through a temporary name.
+    WriteWholeFile(app.config, "549");
     const std::wstring folder = app.folder + L"h2\\";
-    MakeTree(folder, {L"p q.txt", L"r s.txt", L"t u.txt"});
-    RunBatch(app, folder, {L"p q.txt", L"r s.txt", L"t u.txt"}, "batch of three");
+    MakeTree(folder, {L"p q.txt", L"r s.txt", L"t u.txt", L"abc.txt"});
+    RunBatch(app, folder, {L"p q.txt", L"r s.txt", L"t u.txt", L"abc.txt"}, "batch of four");
+    Tree renamed = Snapshot(folder);
+    Expect(renamed.count(L"ABC.txt") == 1 && renamed.count(L"T_U.txt") == 1, "the batch renamed, case too");
     WriteWholeFile(folder + L"p q.txt", "a new file");
-    DeleteFileW((folder + L"r_s.txt").c_str());
+    DeleteFileW((folder + L"R_S.txt").c_str());
     Tree want = Snapshot(folder);
-    want[L"t u.txt"] = want[L"t_u.txt"];
-    want.erase(L"t_u.txt");
+    for (const auto& back : {std::make_pair(L"T_U.txt", L"t u.txt"), std::make_pair(L"ABC.txt", L"abc.txt")}) {
+        want[back.second] = want[back.first];
+        want.erase(back.first);
+    }
 
     if (!Launch(app))
         return;
-    CheckHistory(app, "after the batch", Summary("3"), true);
+    CheckHistory(app, "after the batch", Summary("4"), true);
     Undo(app, "undo",
-         Restored(1) + L"\n\n" + FromCp932(NOT_RESTORED) + L"2" + FromCp932(COUNT) + L"\n" + folder + L"r_s.txt: " +
-             FromCp932(NOT_FOUND) + L"\n" + folder + L"p_q.txt: " + FromCp932(EXISTS));
+         Restored(2) + L"\n\n" + FromCp932(NOT_RESTORED) + L"2" + FromCp932(COUNT) + L"\n" + folder + L"R_S.txt: " +
+             FromCp932(NOT_FOUND) + L"\n" + folder + L"P_Q.txt: " + FromCp932(EXISTS));
     ExpectTree("after undo", want, Snapshot(folder));
     CheckNoHistory(app, "after undo");
     PostClick(app.dialog, IDC_CANCEL);
     ExpectExit(app, "CANCEL");
+    WriteWholeFile(app.config, "305");
 }
 
 // Three batches at once: each undo takes back exactly one of them, the one
