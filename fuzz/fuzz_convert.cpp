@@ -1,10 +1,12 @@
 // Fuzz target for the conversion pipeline, the separator search, the
-// settings word parser, the stand-ins for characters outside code page 932
-// and the join of combining marks.
+// settings word parser, the stand-ins for characters outside code page
+// 932, the join of combining marks, and the reading and trimming of the
+// history file.
 //
 // Input layout: two bytes of settings word (little-endian, so every word is
 // reached, katakana and marks among them), one byte of spare capacity,
-// then the name up to the first NUL. The name is copied into a heap buffer
+// then the name up to the first NUL (the history: all of it). The name is
+// copied into a heap buffer
 // that ends exactly at the capacity, so AddressSanitizer reports any byte
 // read or written beyond it.
 //
@@ -25,6 +27,7 @@
 #include "app/wide_names.h"
 #include "convert/sjis.h"
 #include "convert/strings.h"
+#include "history/history.h"
 #include "reference.h"
 #include "settings/settings.h"
 
@@ -247,6 +250,34 @@ void CheckJoin(const char* name, size_t n)
 
 } // namespace
 
+// Any bytes as a history file: reading never fails and never reads past
+// the text; every move it lists decodes; trimming never grows the text,
+// and trimming what it made changes nothing.
+void CheckHistory(const char* text, size_t n, size_t spare)
+{
+    std::unique_ptr<char[]> copy(new char[n + 1]);
+    std::memcpy(copy.get(), text, n);
+    HistoryBatch batch;
+    if (FindLatestBatch(copy.get(), n, &batch)) {
+        std::vector<HistoryMove> moves(spare & 15);
+        const size_t count = ListBatchMoves(copy.get(), n, batch.id, moves.data(), moves.size());
+        std::vector<HistoryChar> path(HISTORY_PATH_UNITS);
+        for (size_t i = 0; i < count && i < moves.size(); ++i) {
+            if (!DecodeHistoryPath(moves[i].oldPath, path.data(), path.size()) ||
+                !DecodeHistoryPath(moves[i].newPath, path.data(), path.size()))
+                Fail("ListBatchMoves listed a path that does not decode", "", "", "");
+        }
+        char summary[256];
+        FormatHistorySummary(&batch, summary, sizeof summary);
+    }
+    const size_t trimmed = TrimHistory(copy.get(), n, spare * 8);
+    if (trimmed > n)
+        Fail("TrimHistory grew the text", "", std::to_string(trimmed), std::to_string(n));
+    const std::string once(copy.get(), trimmed);
+    if (TrimHistory(copy.get(), trimmed, spare * 8) != trimmed || once != std::string(copy.get(), trimmed))
+        Fail("TrimHistory changed what it made", "", "", "");
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 3)
@@ -254,6 +285,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int word = data[0] | (data[1] << 8);
     const size_t spare = data[2];
     std::string name(reinterpret_cast<const char*>(data + 3), size - 3);
+    CheckHistory(name.data(), name.size(), spare);
     name.resize(std::min(std::strlen(name.c_str()), MAX_NAME));
     const size_t n = name.size();
 

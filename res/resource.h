@@ -48,3 +48,7 @@
 #define IDC_PREVIEW_BEFORE  1022
 #define IDC_KANA_BEFORE     1023
 #define IDC_KANA_AFTER      1024
+
+// The latest batch: undo it, and what it did.
+#define IDC_UNDO            1040
+#define IDC_HISTORY         1041

@@ -13,6 +13,7 @@
 #include "app/rename.h"
 #include "app/wide_names.h"
 #include "files/files.h"
+#include "history/history_file.h"
 #include "settings/settings.h"
 
 namespace {
@@ -194,6 +195,7 @@ void RenameFromCommandLine(const wchar_t* tail)
     // One batch, one word: a save in the dialog while a batch runs must not
     // split it between two.
     const SettingsWord word = LoadSettings();
+    StartBatchRecord(word);
     // A token is as long as the command line allows.
     static WidePath token;
     size_t position = 0;
@@ -204,6 +206,7 @@ void RenameFromCommandLine(const wchar_t* tail)
         if (result == TAIL_PATH)
             RenameOneFile(word, token);
     }
+    EndBatchRecord();
 }
 
 void RenameOneFile(SettingsWord word, const wchar_t* path)
@@ -215,18 +218,41 @@ void RenameOneFile(SettingsWord word, const wchar_t* path)
     static WidePath full;
     static WidePath longPath;
     size_t nameAt;
-    if (FullPathOf(path, full, WIDE_PATH_SIZE) == 0 || !ResolveLongPath(full, longPath, &nameAt))
+    if (FullPathOf(path, full, WIDE_PATH_SIZE) == 0) {
+        RecordNotRenamed(path, ERROR_FILENAME_EXCED_RANGE);
         return;
+    }
+    SetLastError(ERROR_FILE_NOT_FOUND);
+    if (!ResolveLongPath(full, longPath, &nameAt)) {
+        RecordNotRenamed(full, GetLastError());
+        return;
+    }
 
     WideName newName;
     const wchar_t* name = longPath + nameAt;
-    if (ConvertJoinedName(word, name, wcslen(name), CODEC, NormalizeNfc, newName) != NAME_CONVERTED)
+    switch (ConvertJoinedName(word, name, wcslen(name), CODEC, NormalizeNfc, newName)) {
+    case NAME_CONVERTED:
+        break;
+    case NAME_UNCHANGED:
+        RecordUnchanged();
         return;
+    case NAME_TOO_LONG:
+        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
+        return;
+    default:
+        RecordNotRenamed(longPath, ERROR_INVALID_NAME);
+        return;
+    }
     static WidePath newPath;
     wmemcpy(newPath, longPath, nameAt);
     newPath[nameAt] = L'\0';
-    if (!JoinWide(newPath, WIDE_PATH_SIZE, newPath, newName))
+    if (!JoinWide(newPath, WIDE_PATH_SIZE, newPath, newName)) {
+        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
         return;
+    }
 
-    MoveWithoutReplacing(longPath, newPath);
+    // Recorded before the move, so that a batch stopped at any moment
+    // leaves every rename it made in the history.
+    RecordMove(longPath, newPath);
+    RecordOutcome(longPath, MoveWithoutReplacing(longPath, newPath));
 }

@@ -81,16 +81,33 @@ size_t LastPathSeparator(const char* path)
 }
 #endif
 
-bool SettingsPathForExecutable(const PathChar* exePath, PathChar* buffer, size_t size)
+namespace {
+
+bool PathBesideExecutable(const PathChar* exePath, const char* name, PathChar* buffer, size_t size)
 {
     size_t separator = LastPathSeparator(exePath);
     if (separator == NO_SEPARATOR)
         return false;
     size_t folderLength = separator + 1;
-    if (folderLength + sizeof(SETTINGS_FILE_NAME) > size)
+    if (folderLength + strlen(name) + 1 > size)
         return false;
     memcpy(buffer, exePath, folderLength * sizeof(PathChar));
-    return PutAscii(buffer, size, folderLength, SETTINGS_FILE_NAME);
+    return PutAscii(buffer, size, folderLength, name);
+}
+
+}  // namespace
+
+bool SettingsPathForExecutable(const PathChar* exePath, PathChar* buffer, size_t size)
+{
+    return PathBesideExecutable(exePath, SETTINGS_FILE_NAME, buffer, size);
+}
+
+bool FileBesideExecutable(const char* name, PathChar* buffer, size_t size)
+{
+    static PathChar exePath[PATH_BUFFER_SIZE];
+    if (!GetExecutablePath(exePath, PATH_BUFFER_SIZE))
+        return false;
+    return PathBesideExecutable(exePath, name, buffer, size);
 }
 
 bool SettingsFilePath(PathChar* buffer, size_t size)

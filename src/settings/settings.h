@@ -46,6 +46,9 @@ bool SettingsPathForExecutable(const PathChar* exePath, PathChar* buffer, size_t
 // path cannot be had or does not fit.
 bool SettingsFilePath(PathChar* buffer, size_t size);
 
+// The file called name (ASCII) beside this executable, as above.
+bool FileBesideExecutable(const char* name, PathChar* buffer, size_t size);
+
 // Reads the word from the file at path; DEFAULT_SETTINGS when the file is
 // missing, unreadable or holds no number.
 SettingsWord LoadSettingsFrom(const PathChar* path);

@@ -2,6 +2,9 @@
 // greyed out under an unchecked parent, a live preview, and OK to save.
 #include "ui/dialog.h"
 
+#include <cwchar>
+
+#include "history/history_file.h"
 #include "resource.h"
 #include "settings/settings.h"
 #include "ui/banner.h"
@@ -27,6 +30,17 @@ const char SAVE_FAILED_TEXT[] =
     "\x90\xDD\x92\xE8\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9\x8F\x91\x82\xAB"
     "\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42"
     "\n\n";
+
+// "この場所には履歴を残せません:" (no history can be kept here), then the
+// folder on a line of its own.
+const char NO_HISTORY_TEXT[] =
+    "\x82\xB1\x82\xCC\x8F\xEA\x8F\x8A\x82\xC9\x82\xCD\x97\x9A\x97\xF0\x82\xF0\x8E\x63"
+    "\x82\xB9\x82\xDC\x82\xB9\x82\xF1:\r\n";
+// " 件を元に戻しました。" (restored), after the number.
+const char RESTORED_TEXT[] = " \x8C\x8F\x82\xF0\x8C\xB3\x82\xC9\x96\xDF\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42";
+// "戻せなかったもの: " (not restored), before the number, and "件".
+const char NOT_RESTORED_TEXT[] = "\x96\xDF\x82\xB9\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x82\xE0\x82\xCC: ";
+const char COUNT_TEXT[] = " \x8C\x8F";
 
 // The program's texts are code page 932, like the names it converts; they
 // reach Windows as UTF-16, converted from 932 whatever the system's code
@@ -79,6 +93,89 @@ void UpdatePreview(HWND window)
     MakeKanaPreview(buttons, preview);
     ToWide(preview, text, PREVIEW_BUFFER_SIZE);
     SetDlgItemTextW(window, IDC_KANA_AFTER, text);
+}
+
+// Appends text (code page 932) to out, which holds used units of size.
+void AppendText(wchar_t* out, size_t size, size_t* used, const char* text)
+{
+    if (*used + 1 >= size)
+        return;
+    const int length = ToWide(text, out + *used, static_cast<int>(size - *used));
+    if (length > 0)
+        *used += static_cast<size_t>(length) - 1;
+    out[*used] = L'\0';
+}
+
+void AppendNumber(wchar_t* out, size_t size, size_t* used, unsigned long number)
+{
+    char digits[DECIMAL_BUFFER_SIZE];
+    FormatDecimal(static_cast<long long>(number), digits);
+    AppendText(out, size, used, digits);
+}
+
+// The latest batch not undone, and the undo button for it; or why there
+// is none.
+void ShowHistory(HWND window)
+{
+    static wchar_t folder[PATH_BUFFER_SIZE];
+    static wchar_t text[sizeof(NO_HISTORY_TEXT) + PATH_BUFFER_SIZE];
+    HistoryBatch batch;
+    bool undoable = false;
+    if (!CanKeepHistory(folder, PATH_BUFFER_SIZE)) {
+        size_t used = 0;
+        AppendText(text, sizeof(NO_HISTORY_TEXT), &used, NO_HISTORY_TEXT);
+        wcscpy(text + used, folder);
+    } else {
+        undoable = LatestBatch(&batch);
+        char summary[256];
+        FormatHistorySummary(undoable ? &batch : nullptr, summary, sizeof summary);
+        ToWide(summary, text, 256);
+    }
+    SetDlgItemTextW(window, IDC_HISTORY, text);
+    EnableWindow(GetDlgItem(window, IDC_UNDO), undoable);
+}
+
+// Undoes the latest batch and says how it went: how many came back, and
+// how many did not, the first ten of them with the reason.
+void UndoAndReport(HWND window)
+{
+    static wchar_t text[10 * (PATH_BUFFER_SIZE + 64) + 256];
+    const size_t size = sizeof text / sizeof text[0];
+    UndoResult result;
+    if (!UndoLatestBatch(&result)) {
+        ShowHistory(window);
+        return;
+    }
+    size_t used = 0;
+    text[0] = L'\0';
+    AppendNumber(text, size, &used, result.restored);
+    AppendText(text, size, &used, RESTORED_TEXT);
+    if (result.failed != 0) {
+        AppendText(text, size, &used, "\n\n");
+        AppendText(text, size, &used, NOT_RESTORED_TEXT);
+        AppendNumber(text, size, &used, result.failed);
+        AppendText(text, size, &used, COUNT_TEXT);
+        for (size_t i = 0; i < result.listed; ++i) {
+            const UndoFailure& failure = result.failures[i];
+            AppendText(text, size, &used, "\n");
+            const size_t length = wcslen(failure.path);
+            if (used + length + 1 < size) {
+                wmemcpy(text + used, failure.path, length + 1);
+                used += length;
+            }
+            AppendText(text, size, &used, ": ");
+            const HistoryReason reason = ReasonForError(failure.error);
+            AppendText(text, size, &used, ReasonText(reason));
+            if (reason == REASON_OTHER_ERROR) {
+                AppendText(text, size, &used, " (");
+                AppendNumber(text, size, &used, failure.error);
+                AppendText(text, size, &used, ")");
+            }
+        }
+    }
+    ShowHistory(window);
+    const UINT icon = result.failed != 0 ? MB_ICONWARNING : MB_ICONINFORMATION;
+    MessageBoxW(window, text, L"Blankmender", MB_OK | icon);
 }
 
 // A failed save must not look like a successful one: say which file could
@@ -168,6 +265,7 @@ INT_PTR OnInitDialog(HWND window)
         settingsShown = true;
     }
     UpdatePreview(window);
+    ShowHistory(window);
     return TRUE;
 }
 
@@ -189,6 +287,9 @@ INT_PTR OnCommand(HWND window, WORD id)
     case IDC_INFO:
         MessageBoxW(window, INFO_TEXT, INFO_TITLE, MB_OK);
         UpdatePreview(window);
+        return TRUE;
+    case IDC_UNDO:
+        UndoAndReport(window);
         return TRUE;
     default:
         UpdatePreview(window);

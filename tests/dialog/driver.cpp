@@ -22,7 +22,9 @@
 #include <cstdlib>
 #include <cwchar>
 #include <initializer_list>
+#include <map>
 #include <string>
+#include <vector>
 
 #include "resource.h"
 #include "settings/settings.h"
@@ -153,6 +155,20 @@ const char INFO_TEXT[] = "Blankmender\nQUIB ver 2.004\nFree software by the Blan
 const char SAVE_FAILED[] = // 設定ファイルに書き込めませんでした。
     "\x90\xDD\x92\xE8\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9\x8F\x91\x82\xAB\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42";
 
+// The history's texts.
+const char NO_HISTORY[] = "\x97\x9A\x97\xF0\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42"; // 履歴はありません。
+const char RENAMED[] = "\x96\xBC\x91\x4F\x82\xF0\x95\xCF\x8D\x58: ";                                  // 名前を変更:
+const char COUNT[] = " \x8C\x8F";                                                                        // 件
+const char FAILED_EXISTS[] = // 失敗: 1 件（主に同じ名前がある）
+    "\x8E\xB8\x94\x73: 1 \x8C\x8F\x81\x69\x8E\xE5\x82\xC9\x93\xAF\x82\xB6\x96\xBC\x91\x4F\x82\xAA\x82\xA0\x82\xE9\x81\x6A";
+const char STOPPED[] = "\x81\x69\x92\x86\x92\x66\x81\x6A";                                           // （中断）
+const char RESTORED[] = " \x8C\x8F\x82\xF0\x8C\xB3\x82\xC9\x96\xDF\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42"; // 件を元に戻しました。
+const char NOT_RESTORED[] = "\x96\xDF\x82\xB9\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x82\xE0\x82\xCC: "; // 戻せなかったもの:
+const char NOT_FOUND[] = "\x8C\xA9\x82\xC2\x82\xA9\x82\xE7\x82\xC8\x82\xA2";                       // 見つからない
+const char EXISTS[] = "\x93\xAF\x82\xB6\x96\xBC\x91\x4F\x82\xAA\x82\xA0\x82\xE9";                 // 同じ名前がある
+const char CANNOT_KEEP[] = // この場所には履歴を残せません:
+    "\x82\xB1\x82\xCC\x8F\xEA\x8F\x8A\x82\xC9\x82\xCD\x97\x9A\x97\xF0\x82\xF0\x8E\x63\x82\xB9\x82\xDC\x82\xB9\x82\xF1:";
+
 // ---------------------------------------------------------------- template
 
 const DWORD CHILD = WS_CHILD | WS_VISIBLE;
@@ -229,6 +245,9 @@ const ExpectedControl CONTROLS[] = {
     {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 187, 165, 10},
     {IDC_KANA_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 205, 165, 10},
     {IDC_KANA_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 219, 165, 10},
+    {IDC_STATIC, "Button", "\x91\x4F\x89\xF1\x82\xCC\x88\xEA\x8A\x87\x95\xCF\x8A\xB7", FRAME, 205, 160, 186, 75}, // 前回の一括変換
+    {IDC_HISTORY, "Static", nullptr, CHILD | SS_LEFT, 213, 173, 172, 34},
+    {IDC_UNDO, "Button", "\x8C\xB3\x82\xC9\x96\xDF\x82\xB7", PUSH | BS_PUSHBUTTON, 315, 214, 70, 14}, // 元に戻す
     {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 245, 70, 15},
     {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 245, 70, 15},
     {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 245, 70, 15},
@@ -498,8 +517,8 @@ void CheckTemplate(const App& app)
             }
         }
     }
-    Expect(explained, "client 404 x 269 units and all 30 rectangles match one pair of base units (client %ld x %ld)",
-           client.right, client.bottom);
+    Expect(explained, "client 404 x 269 units and all %d rectangles match one pair of base units (client %ld x %ld)",
+           CONTROL_COUNT, client.right, client.bottom);
     if (!explained) {
         for (int i = 0; i < count; i++) {
             RECT r;
@@ -732,6 +751,378 @@ void PressKey(const App& app, WPARAM key, const char* name)
     PostMessageW(target, WM_KEYUP, key, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
 }
 
+// ---------------------------------------------------------------- history
+
+// Files (names ending in a backslash are folders) under root, each with
+// content of its own.
+void MakeTree(const std::wstring& root, const std::vector<std::wstring>& names)
+{
+    CreateDirectoryW(root.c_str(), nullptr);
+    int serial = 0;
+    for (const std::wstring& name : names) {
+        const std::wstring path = root + name;
+        if (name.back() == L'\\') {
+            CreateDirectoryW(path.c_str(), nullptr);
+            continue;
+        }
+        const size_t cut = path.rfind(L'\\');
+        CreateDirectoryW(path.substr(0, cut).c_str(), nullptr);
+        WriteWholeFile(path, Utf8(name) + " #" + std::to_string(serial++));
+    }
+}
+
+// Every entry under root: relative path -> content ("/" for a folder).
+typedef std::map<std::wstring, std::string> Tree;
+
+void AddTree(const std::wstring& root, const std::wstring& relative, Tree& tree)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((root + relative + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            tree[relative + name + L"\\"] = "/";
+            AddTree(root, relative + name + L"\\", tree);
+        } else {
+            FILE* file = _wfopen((root + relative + name).c_str(), L"rb");
+            std::string content;
+            char buffer[4096];
+            size_t count;
+            while (file != nullptr && (count = fread(buffer, 1, sizeof buffer, file)) != 0)
+                content.append(buffer, count);
+            if (file != nullptr)
+                fclose(file);
+            tree[relative + name] = content;
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+// Deletes folder (ending in a backslash) and everything in it.
+void DeleteTree(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(folder + name + L"\\");
+            else
+                DeleteFileW((folder + name).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(folder.c_str());
+}
+
+Tree Snapshot(const std::wstring& root)
+{
+    Tree tree;
+    AddTree(root, L"", tree);
+    return tree;
+}
+
+void ExpectTree(const char* what, const Tree& want, const Tree& got)
+{
+    int shown = 0;
+    for (const auto& entry : want) {
+        auto it = got.find(entry.first);
+        if ((it == got.end() || it->second != entry.second) && shown++ < 5)
+            printf("   %s: %s %s\n", what, it == got.end() ? "missing" : "changed", Utf8(entry.first).c_str());
+    }
+    for (const auto& entry : got) {
+        if (want.find(entry.first) == want.end() && shown++ < 10)
+            printf("   %s: unexpected %s\n", what, Utf8(entry.first).c_str());
+    }
+    Expect(want == got, "%s: the whole tree as it should be, contents included (%zu entries)", what, want.size());
+}
+
+// Starts a batch: the program with the names (quoted) as its command line,
+// in folder as its working folder.
+PROCESS_INFORMATION StartBatch(const App& app, const std::wstring& folder, const std::vector<std::wstring>& names)
+{
+    std::wstring commandLine = L"\"" + app.exe + L"\"";
+    for (const std::wstring& name : names)
+        commandLine += L" \"" + name + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(app.exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                        &startup, &process))
+        Expect(false, "batch: CreateProcess error %lu", GetLastError());
+    return process;
+}
+
+// Waits for a batch to end by itself; its time in ms.
+DWORD FinishBatch(PROCESS_INFORMATION& process, const char* what)
+{
+    const DWORD started = GetTickCount();
+    DWORD waited = WaitForSingleObject(process.hProcess, 120000);
+    DWORD code = 1234;
+    GetExitCodeProcess(process.hProcess, &code);
+    Expect(waited == WAIT_OBJECT_0 && code == 0, "%s: the batch ends with exit code 0 (got %lu)", what, code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return GetTickCount() - started;
+}
+
+DWORD RunBatch(const App& app, const std::wstring& folder, const std::vector<std::wstring>& names, const char* what)
+{
+    const DWORD started = GetTickCount();
+    PROCESS_INFORMATION process = StartBatch(app, folder, names);
+    if (process.hProcess != nullptr)
+        FinishBatch(process, what);
+    return GetTickCount() - started;
+}
+
+std::wstring Summary(const char* renamed, const char* third = nullptr)
+{
+    std::wstring text = L"\r\n" + FromCp932(RENAMED) + FromCp932(renamed) + FromCp932(COUNT);
+    if (third != nullptr)
+        text += L"\r\n" + FromCp932(third);
+    return text;
+}
+
+// The summary after its first line (the date and time, which are checked
+// for their shape only), and whether undo can be pressed.
+void CheckHistory(const App& app, const char* what, const std::wstring& rest, bool undoable,
+                  const char* mark = nullptr)
+{
+    std::wstring text = GetItemText(app.dialog, IDC_HISTORY);
+    const std::wstring stamp = text.substr(0, 19);
+    bool shaped = stamp.size() == 19;
+    for (size_t i = 0; i < stamp.size() && shaped; i++)
+        shaped = std::wstring(L"0000-00-00 00:00:00")[i] == L'0' ? iswdigit(stamp[i]) != 0
+                                                                  : stamp[i] == L"0000-00-00 00:00:00"[i];
+    Expect(shaped, "%s: the summary starts with the date and time (got \"%s\")", what, Shown(text).c_str());
+    std::wstring markText = mark != nullptr ? FromCp932(mark) : L"";
+    ExpectText(std::string(what) + ": the summary", stamp + markText + rest, text);
+    Expect((IsWindowEnabled(GetDlgItem(app.dialog, IDC_UNDO)) != 0) == undoable, "%s: undo %s", what,
+           undoable ? "enabled" : "greyed out");
+}
+
+void CheckNoHistory(const App& app, const char* what)
+{
+    ExpectText(std::string(what) + ": the summary", FromCp932(NO_HISTORY), GetItemText(app.dialog, IDC_HISTORY));
+    Expect(!IsWindowEnabled(GetDlgItem(app.dialog, IDC_UNDO)), "%s: undo greyed out", what);
+}
+
+// Presses undo and checks the box that reports it; its time in ms, from
+// the click to the box.
+DWORD Undo(const App& app, const char* what, const std::wstring& report)
+{
+    const DWORD started = GetTickCount();
+    PostClick(app.dialog, IDC_UNDO);
+    WaitFor([&] { return FindOwnedBox(app) != nullptr; }, 120000);
+    const DWORD ms = GetTickCount() - started;
+    CheckMessageBox(app, what, L"Blankmender", report);
+    return ms;
+}
+
+std::wstring Restored(size_t count)
+{
+    return std::to_wstring(count) + FromCp932(RESTORED);
+}
+
+std::vector<std::wstring> Numbered(const wchar_t* format, int count)
+{
+    std::vector<std::wstring> names;
+    for (int i = 0; i < count; i++) {
+        wchar_t name[64];
+        swprintf(name, 64, format, i);
+        names.push_back(name);
+    }
+    return names;
+}
+
+std::vector<std::wstring> Underbars(std::vector<std::wstring> names)
+{
+    for (std::wstring& name : names) {
+        for (wchar_t& c : name) {
+            if (c == L' ')
+                c = L'_';
+        }
+    }
+    return names;
+}
+
+// A batch of 500 files and more, then undo: the whole tree comes back.
+// Both are timed.
+void HistoryUndoLaunch(App& app)
+{
+    Section("launch 7: a batch of 500, undo");
+    WriteWholeFile(app.config, "305");
+    const std::wstring folder = app.folder + L"h1\\";
+    std::vector<std::wstring> names = Numbered(L"f%03d x.txt", 500);
+    std::vector<std::wstring> files = names;
+    for (const wchar_t* extra : {L"keep.txt", L"t u.txt", L"t_u.txt", L"d e\\in side.txt"})
+        files.push_back(extra);
+    MakeTree(folder, files);
+    const Tree before = Snapshot(folder);
+    names.insert(names.end(), {L"keep.txt", L"t u.txt", L"d e"});
+    const DWORD batchMs = RunBatch(app, folder, names, "batch of 500");
+    Expect(FileExists(folder + L"f499_x.txt") && FileExists(folder + L"d_e\\in side.txt"), "the batch renamed");
+
+    if (!Launch(app))
+        return;
+    CheckHistory(app, "after the batch", Summary("501", FAILED_EXISTS), true);
+    const DWORD undoMs = Undo(app, "undo", Restored(501));
+    ExpectTree("after undo", before, Snapshot(folder));
+    CheckNoHistory(app, "after undo");
+    printf("   batch of %zu paths: %lu ms; undo of 501 renames: %lu ms\n", names.size(), batchMs, undoMs);
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+}
+
+// Since the batch, one old name was taken by a new file and one renamed
+// file was deleted: those two stay as they are, the third comes back.
+void HistoryTakenLaunch(App& app)
+{
+    Section("launch 8: undo with an old name taken, a renamed file gone, a change of case only");
+    // All capitals: abc.txt changes only in case, and where names ignore
+    // case both ways go through a temporary name.
+    WriteWholeFile(app.config, "549");
+    const std::wstring folder = app.folder + L"h2\\";
+    MakeTree(folder, {L"p q.txt", L"r s.txt", L"t u.txt", L"abc.txt"});
+    RunBatch(app, folder, {L"p q.txt", L"r s.txt", L"t u.txt", L"abc.txt"}, "batch of four");
+    Tree renamed = Snapshot(folder);
+    Expect(renamed.count(L"ABC.txt") == 1 && renamed.count(L"T_U.txt") == 1, "the batch renamed, case too");
+    WriteWholeFile(folder + L"p q.txt", "a new file");
+    DeleteFileW((folder + L"R_S.txt").c_str());
+    Tree want = Snapshot(folder);
+    for (const auto& back : {std::make_pair(L"T_U.txt", L"t u.txt"), std::make_pair(L"ABC.txt", L"abc.txt")}) {
+        want[back.second] = want[back.first];
+        want.erase(back.first);
+    }
+
+    if (!Launch(app))
+        return;
+    CheckHistory(app, "after the batch", Summary("4"), true);
+    Undo(app, "undo",
+         Restored(2) + L"\n\n" + FromCp932(NOT_RESTORED) + L"2" + FromCp932(COUNT) + L"\n" + folder + L"R_S.txt: " +
+             FromCp932(NOT_FOUND) + L"\n" + folder + L"P_Q.txt: " + FromCp932(EXISTS));
+    ExpectTree("after undo", want, Snapshot(folder));
+    CheckNoHistory(app, "after undo");
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+    WriteWholeFile(app.config, "305");
+}
+
+// Three batches at once: each undo takes back exactly one of them, the one
+// started last first.
+void HistoryConcurrentLaunch(App& app)
+{
+    Section("launch 9: three batches at once, three undos");
+    std::wstring folders[3];
+    Tree before[3];
+    Tree after[3];
+    PROCESS_INFORMATION processes[3];
+    const std::vector<std::wstring> names = Numbered(L"m%03d x.txt", 100);
+    for (int i = 0; i < 3; i++) {
+        folders[i] = app.folder + L"m" + std::to_wstring(i) + L"\\";
+        MakeTree(folders[i], names);
+        before[i] = Snapshot(folders[i]);
+    }
+    for (int i = 0; i < 3; i++)
+        processes[i] = StartBatch(app, folders[i], names);
+    for (int i = 0; i < 3; i++) {
+        if (processes[i].hProcess != nullptr)
+            FinishBatch(processes[i], "a batch of three at once");
+        after[i] = Snapshot(folders[i]);
+        Expect(after[i].count(L"m099_x.txt") == 1, "batch %d renamed", i);
+    }
+
+    if (!Launch(app))
+        return;
+    bool undone[3] = {false, false, false};
+    for (int round = 0; round < 3; round++) {
+        char what[64];
+        snprintf(what, sizeof what, "undo %d of 3", round + 1);
+        CheckHistory(app, what, Summary("100"), true);
+        Undo(app, what, Restored(100));
+        int back = -1;
+        for (int i = 0; i < 3; i++) {
+            const Tree now = Snapshot(folders[i]);
+            if (!undone[i] && now == before[i]) {
+                Expect(back < 0, "%s: only one batch comes back", what);
+                back = i;
+            } else {
+                ExpectTree(what, undone[i] ? before[i] : after[i], now);
+            }
+        }
+        Expect(back >= 0, "%s: one batch comes back whole", what);
+        if (back >= 0)
+            undone[back] = true;
+    }
+    CheckNoHistory(app, "after three undos");
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+}
+
+// A batch ended from outside part way: every rename it made is in the
+// history, so undo brings the whole tree back.
+void HistoryKilledLaunch(App& app)
+{
+    Section("launch 10: a batch stopped part way, undo");
+    const std::wstring folder = app.folder + L"k\\";
+    const std::vector<std::wstring> names = Numbered(L"k%04d x.txt", 600);
+    MakeTree(folder, names);
+    const Tree before = Snapshot(folder);
+    PROCESS_INFORMATION process = StartBatch(app, folder, names);
+    if (process.hProcess == nullptr)
+        return;
+    const std::wstring first = folder + L"k0000_x.txt";
+    WaitFor([&] { return FileExists(first) || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 60000);
+    Sleep(30);
+    TerminateProcess(process.hProcess, 9);
+    WaitForSingleObject(process.hProcess, WAIT_MS);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    size_t renamed = 0;
+    const std::vector<std::wstring> newNames = Underbars(names);
+    for (const std::wstring& name : newNames)
+        renamed += FileExists(folder + name);
+    printf("   stopped after %zu of %zu renames\n", renamed, names.size());
+    Expect(renamed > 0 && renamed < names.size(), "the batch was stopped part way (%zu of %zu renamed)", renamed,
+           names.size());
+
+    if (!Launch(app))
+        return;
+    // The last move may have been written without its outcome.
+    std::wstring text = GetItemText(app.dialog, IDC_HISTORY);
+    Expect(text.find(FromCp932(STOPPED)) == 19, "the summary says the batch was stopped (got \"%s\")",
+           Shown(text).c_str());
+    Undo(app, "undo", Restored(renamed));
+    ExpectTree("after undo", before, Snapshot(folder));
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+}
+
+// An exe in a folder that cannot be written (prepared by the script): the
+// dialog says no history can be kept there and names the folder.
+void ReadOnlyLaunch(const std::wstring& exe)
+{
+    Section("launch 11: an exe in a folder that cannot be written");
+    App app;
+    app.exe = exe;
+    app.folder = exe.substr(0, exe.rfind(L'\\') + 1);
+    app.config = app.folder + L"config.dat";
+    if (!Launch(app))
+        return;
+    ExpectText("read-only folder: the summary", FromCp932(CANNOT_KEEP) + L"\r\n" + app.folder,
+               GetItemText(app.dialog, IDC_HISTORY));
+    Expect(!IsWindowEnabled(GetDlgItem(app.dialog, IDC_UNDO)), "read-only folder: undo greyed out");
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+}
+
 // ---------------------------------------------------------------- scenarios
 
 const Click MAIN_CLICKS[] = {
@@ -780,6 +1171,8 @@ void MainLaunch(App& app, const wchar_t* readyFile, const wchar_t* shotFile)
     CheckScale(app);
     CheckState(app.dialog, "at start", 0x825, // Ｑｕｉｂ_Ver_２.004_製作.見本文字
                "\x82\x70\x82\x95\x82\x89\x82\x82_Ver_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A");
+
+    CheckNoHistory(app, "at start");
 
     if (readyFile != nullptr) {
         RECT r;
@@ -994,12 +1387,23 @@ int wmain(int argc, wchar_t** argv)
         SystemCloseLaunch(app);
         SaveFailureLaunch(app);
         EscapeLaunch(app);
+        HistoryUndoLaunch(app);
+        HistoryTakenLaunch(app);
+        HistoryConcurrentLaunch(app);
+        HistoryKilledLaunch(app);
+        // The script could not make a folder read-only here (not root, and
+        // no way to drop the write bits) only when it says so.
+        wchar_t readOnly[MAX_PATH];
+        wchar_t why[256];
+        if (GetEnvironmentVariableW(L"BLANKMENDER_READONLY_EXE", readOnly, MAX_PATH) != 0)
+            ReadOnlyLaunch(readOnly);
+        else if (GetEnvironmentVariableW(L"BLANKMENDER_READONLY_SKIP", why, 256) != 0)
+            printf("-- launch 11 skipped: %s\n", Utf8(why).c_str());
+        else
+            Expect(false, "BLANKMENDER_READONLY_EXE names an exe in a folder that cannot be written");
     }
 
-    DeleteFileW(app.config.c_str());
-    DeleteFileW(app.exe.c_str());
-    RemoveDirectoryW(app.folder.c_str());
-    RemoveDirectoryW(root.c_str());
+    DeleteTree(root);
 
     printf("driver: %d checks in %.1f s under ANSI code page %u\n", passed + failed,
            (GetTickCount() - started) / 1000.0, GetACP());

@@ -58,6 +58,7 @@ TEST(Resources, IdsAreDistinct)
         IDC_OK, IDC_CANCEL, IDC_INFO, IDC_PREVIEW_AFTER, IDC_PREVIEW_BEFORE,
         IDC_KANA, IDC_KANA_TO_FULL, IDC_KANA_TO_HALF, IDC_JOIN_MARKS,
         IDC_KANA_BEFORE, IDC_KANA_AFTER,
+        IDC_UNDO, IDC_HISTORY,
     };
     std::set<int> seen;
     for (int id : ids) {
@@ -77,6 +78,8 @@ TEST(Resources, IdsAreDistinct)
     EXPECT_EQ(IDC_PREVIEW_BEFORE, 1022);
     EXPECT_EQ(IDC_KANA_BEFORE, 1023);
     EXPECT_EQ(IDC_KANA_AFTER, 1024);
+    EXPECT_EQ(IDC_UNDO, 1040);
+    EXPECT_EQ(IDC_HISTORY, 1041);
 }
 
 TEST(Resources, EveryBitHasOneButton)
@@ -169,6 +172,9 @@ const TemplateControl TEMPLATE[] = {
     {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 187, 165, 10},
     {"IDC_KANA_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 205, 165, 10},
     {"IDC_KANA_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 219, 165, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 205, 160, 186, 75},
+    {"IDC_HISTORY", "\"Static\"", "SS_LEFT", 213, 173, 172, 34},
+    {"IDC_UNDO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 315, 214, 70, 14},
     {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 245, 70, 15},
     {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 245, 70, 15},
     {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 245, 70, 15},
@@ -203,7 +209,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
         std::vector<std::string> fields = SplitFields(line);
         ASSERT_EQ(fields.size(), 8u) << line;
         ASSERT_EQ(fields[0].compare(0, 8, "CONTROL "), 0) << line;
-        ASSERT_LT(index, std::size(TEMPLATE)) << "more than 30 controls";
+        ASSERT_LT(index, std::size(TEMPLATE)) << "more controls than the template has";
         const TemplateControl& want = TEMPLATE[index++];
         SCOPED_TRACE(line);
         // The banner's text is the bitmap's id; every other text is quoted.

@@ -343,6 +343,15 @@ TEST(Platform, ExecutablePathIsThisProgram)
     EXPECT_EQ(fs::path(settings), fs::path(path).parent_path() / "config.dat");
     char tiny[8];
     EXPECT_FALSE(SettingsFilePath(tiny, sizeof tiny));
+
+    // Any other file beside it, as long as it fits.
+    NameBuffer history;
+    ASSERT_TRUE(FileBesideExecutable("history.txt", history, sizeof history));
+    EXPECT_EQ(fs::path(history), fs::path(path).parent_path() / "history.txt");
+    const size_t fit = std::strlen(history) + 1;
+    std::unique_ptr<char[]> exactFit(new char[fit]);
+    EXPECT_TRUE(FileBesideExecutable("history.txt", exactFit.get(), fit));
+    EXPECT_FALSE(FileBesideExecutable("history.txt", exactFit.get(), fit - 1));
 }
 
 } // namespace

@@ -11,7 +11,9 @@ everything not named, is untouched).
 """
 import argparse
 import os
+import re
 import shutil
+import subprocess
 import sys
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -639,6 +641,97 @@ def cases_outside(root):
         tail=lambda d: quoted_paths(d, many))
 
 
+def history_records(folder):
+    """The lines of history.txt in folder, split into fields; None when
+    there is none. Every line must end in CRLF."""
+    path = os.path.join(folder, "history.txt")
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        data = f.read()
+    assert data.endswith(b"\r\n"), data[-40:]
+    return [line.split("\t") for line in data.decode("utf-8").split("\r\n")[:-1]]
+
+
+def cases_history(root):
+    # What a batch records beside its exe: each rename with its full old
+    # and new path, each path left alone with the reason, and the count of
+    # names that needed no change.
+    def check_record(folder):
+        d = winetest.win_path(folder)
+        records = history_records(os.path.join(folder, "hist exe"))
+        if records is None:
+            return ["no history.txt beside the exe"]
+        problems = []
+        head = records[0]
+        if len(head) != 4 or head[0] != "batch" or head[3] != "1" or not re.fullmatch(
+                r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d", head[2]):
+            problems.append("first line: %r" % head)
+        batch = head[1] if len(head) > 1 else ""
+        want = [
+            ["move", batch, d + r"\a b.txt", d + r"\a_b.txt"], ["done", batch],
+            ["move", batch, d + r"\c d.txt", d + r"\c_d.txt"],
+            ["failed", batch, d + r"\c d.txt", "183", "target exists"],
+            ["failed", batch, d + r"\gone x.txt", "2", "not found"],
+            ["move", batch, d + r"\50%0025 off.txt", d + r"\50%0025_off.txt"], ["done", batch],
+            ["move", batch, d + r"\dir x", d + r"\dir_x"], ["done", batch],
+            ["move", batch, d + r"\sub\e f.txt", d + r"\sub\e_f.txt"], ["done", batch],
+            ["end", batch, "1"],
+        ]
+        if records[1:] != want:
+            problems.append("records:\n         " + "\n         ".join(map(repr, records[1:])))
+        return problems
+    yield dict(
+        name="a batch's record: renames in full, failures with the reason, unchanged names counted",
+        own_exe=("hist exe", SPACES),
+        cwd=True,
+        files=["a b.txt", "c d.txt", "c_d.txt", "keep.txt", "50% off.txt", "dir x/in y.txt",
+               "sub/e f.txt"],
+        renames={"a b.txt": "a_b.txt", "50% off.txt": "50%_off.txt", "dir x/": "dir_x/",
+                 "sub/e f.txt": "sub/e_f.txt"},
+        check=check_record,
+        command_line=lambda d: q(d + r"\hist exe\blankmender.exe") + " " + " ".join(
+            q(d + "\\" + n) for n in ["a b.txt", "c d.txt", "gone x.txt", "keep.txt", "50% off.txt",
+                                       "dir x"]) + " " + q(r"sub\..\sub/e f.txt"))
+
+    # A folder nobody may write to (Program Files, a read-only medium): the
+    # batch renames as ever and records nothing.
+    def check_read_only(folder):
+        if history_records(os.path.join(folder, "ro exe")) is not None:
+            return ["history.txt in the read-only folder"]
+        return []
+    yield dict(
+        name="an exe in a folder that cannot be written: renamed as ever, nothing recorded",
+        own_exe=("ro exe", SPACES),
+        read_only="ro exe",
+        history=False,
+        files=["e f.txt", "g h.txt"],
+        renames={"e f.txt": "e_f.txt", "g h.txt": "g_h.txt"},
+        check=check_read_only,
+        command_line=lambda d: q(d + r"\ro exe\blankmender.exe") + " " + q(d + r"\e f.txt") + " "
+        + q(d + r"\g h.txt"))
+
+
+def make_read_only(folder):
+    """Makes folder one that nobody, root included, can create a file in:
+    immutable where the file system allows it, else without write bits.
+    False when it can still be written."""
+    os.chmod(folder, 0o555)
+    subprocess.run(["chattr", "+i", folder], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    probe = os.path.join(folder, "probe")
+    try:
+        open(probe, "wb").close()
+    except OSError:
+        return True
+    os.remove(probe)
+    return False
+
+
+def make_writable(folder):
+    subprocess.run(["chattr", "-i", folder], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    os.chmod(folder, 0o755)
+
+
 GROUPS = {
     "tokens": lambda root: cases_tokens(),
     "names": lambda root: cases_names(),
@@ -647,6 +740,7 @@ GROUPS = {
     "case_and_bestfit": lambda root: cases_case_and_bestfit(),
     "program_name": cases_program_name,
     "outside": cases_outside,
+    "history": cases_history,
 }
 
 
@@ -664,6 +758,7 @@ def main():
 
     root = winetest.temp_root("bm-e2e-%s-" % args.group)
     failures = []
+    read_only = []
     try:
         for folder, word in EXES.items():
             winetest.install_exe(args.exe, os.path.join(root, folder), word)
@@ -677,9 +772,17 @@ def main():
             if "own_exe" in case:
                 subfolder, word = case["own_exe"]
                 winetest.install_exe(args.exe, os.path.join(folder, subfolder), word)
+            if "read_only" in case:
+                read_only.append(os.path.join(folder, case["read_only"]))
+                if not make_read_only(read_only[-1]):
+                    case["_skip"] = "no folder here can be made read-only"
             before = winetest.snapshot(folder)
             for rel in case["renames"]:
                 assert rel in before or rel + "/" in before, rel
+            # A batch records beside its exe: that history.txt must be
+            # there after it, whatever it holds.
+            if "own_exe" in case and case.get("history", True):
+                before[case["own_exe"][0] + "/history.txt"] = "history"
             d = winetest.win_path(folder)
             exe = winetest.win_path(os.path.join(root, case.get("exe", "exe-spaces"),
                                                  "blankmender.exe"))
@@ -707,8 +810,13 @@ def main():
                     problems.append("missing: %s" % rel)
                 elif rel not in expected:
                     problems.append("unexpected: %s" % rel)
-                elif actual[rel] != expected[rel]:
+                elif actual[rel] != expected[rel] and expected[rel] != "history":
                     problems.append("content changed: %s" % rel)
+            if "check" in case:
+                problems += case["check"](case["_folder"])
+            if "_skip" in case and not problems:
+                print("skip %6.0f ms  %s: %s" % (ms, case["name"], case["_skip"]))
+                continue
             status = "ok" if not problems else "FAIL"
             print("%-4s %6.0f ms  %s" % (status, ms, case["name"]))
             for problem in problems:
@@ -716,6 +824,8 @@ def main():
             if problems:
                 failures.append(case["name"])
     finally:
+        for folder in read_only:
+            make_writable(folder)
         if args.keep or failures:
             print("files kept in", root)
         else:

@@ -1,0 +1,55 @@
+// "history.txt" beside the executable, on Windows: the batch records into
+// it, the dialog reads it and undoes the latest batch. The lines themselves
+// are history.h's.
+#pragma once
+
+#include <cstddef>
+
+#include "history/history.h"
+
+// ---------------------------------------------------------------- the batch
+
+// Opens the file for appending and writes the batch's first line. When the
+// folder cannot be written, the batch goes on as ever and records nothing:
+// every call below then does nothing.
+void StartBatchRecord(SettingsWord word);
+// Before a move: where from and to, both full paths in their long form, as
+// undo will need them wherever it runs.
+void RecordMove(const HistoryChar* from, const HistoryChar* to);
+// After it: 0 for done, else the Windows error of the move, which left the
+// name as it was.
+void RecordOutcome(const HistoryChar* from, unsigned long error);
+// A path given up before any move (not found, too long), made full here.
+void RecordNotRenamed(const HistoryChar* path, unsigned long error);
+// A name that needed no change: counted, not listed.
+void RecordUnchanged();
+// Writes the batch's last line and closes the file; drops older batches
+// when it has grown past HISTORY_LIMIT.
+void EndBatchRecord();
+
+// ---------------------------------------------------------------- the dialog
+
+// False when the executable's folder cannot be written, so no history can
+// be kept there; folder then holds the folder's path (size units).
+bool CanKeepHistory(HistoryChar* folder, size_t size);
+
+// The latest batch not undone, false when there is none.
+bool LatestBatch(HistoryBatch* batch);
+
+struct UndoFailure {
+    const HistoryChar* path; // where the file was looked for
+    unsigned long error;
+};
+
+struct UndoResult {
+    unsigned long restored;
+    unsigned long failed;
+    size_t listed; // the first failures, up to ten
+    UndoFailure failures[10];
+};
+
+// Takes the latest batch back: in reverse order, each renamed path from
+// its new name to its old one, where the new name is there and the old one
+// free; nothing is overwritten. Then marks the batch undone. False when
+// there is no batch to undo. The paths in result live until the next call.
+bool UndoLatestBatch(UndoResult* result);
