@@ -342,6 +342,7 @@ struct IdEntry {
     char id[HISTORY_ID_SIZE];
     size_t bytes;
     int state;
+    size_t batchStart; // where the "batch" line that trimming measured from starts
 };
 
 struct IdTable {
@@ -377,6 +378,7 @@ struct IdTable {
                 memcpy(slot.id, id.text, id.length);
                 slot.bytes = 0;
                 slot.state = 0;
+                slot.batchStart = 0;
                 return &slot;
             }
             if (slot.length == id.length && memcmp(slot.id, id.text, id.length) == 0)
@@ -599,14 +601,14 @@ size_t TrimHistory(char* text, size_t length, size_t limit)
     ids.Clear();
     size_t kept = 0;
     bool first = true;
-    ForEachLineBackwards(text, length, [&](const Line& line, size_t, size_t bytes) {
+    ForEachLineBackwards(text, length, [&](const Line& line, size_t start, size_t bytes) {
         if (line.kind == LINE_JUNK)
             return true;
         IdEntry* entry = ids.Find(line.fields[1], true);
         if (entry == nullptr)
             return false;
         if (entry->state == KEPT)
-            return true; // a second "batch" line of a kept id: dropped below
+            return true; // before the "batch" line measured: dropped below
         entry->bytes += bytes;
         if (line.kind != LINE_BATCH)
             return true;
@@ -615,24 +617,21 @@ size_t TrimHistory(char* text, size_t length, size_t limit)
         first = false;
         kept += entry->bytes;
         entry->state = KEPT;
+        entry->batchStart = start;
         return true;
     });
 
-    // Forwards: every line of a kept batch from its first "batch" line on.
+    // Forwards: every line of a kept batch from the "batch" line it was
+    // measured from (its last) on, exactly what was counted. Copying from an
+    // earlier "batch" line of the same id could pass the limit, and a second
+    // trim would then drop a batch the first one kept.
     size_t out = 0;
     ForEachLine(text, length, [&](const Line& line, size_t start, size_t bytes) {
         if (line.kind == LINE_JUNK)
             return;
         IdEntry* entry = ids.Find(line.fields[1], false);
-        if (entry == nullptr || entry->state != KEPT)
+        if (entry == nullptr || entry->state != KEPT || start < entry->batchStart)
             return;
-        if (line.kind == LINE_BATCH) {
-            if (entry->bytes == 0)
-                return; // its first "batch" line was copied already
-            entry->bytes = 0;
-        } else if (entry->bytes != 0) {
-            return; // before its "batch" line
-        }
         memmove(text + out, text + start, bytes);
         out += bytes;
     });
