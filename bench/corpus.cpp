@@ -376,3 +376,13 @@ Corpus MakeFixedLengthCorpus(size_t count, size_t length, uint64_t seed, CorpusM
     }
     return corpus;
 }
+
+FILE* OpenStream(const char* path, const char* mode, FILE* standard)
+{
+    if (path == nullptr || std::strcmp(path, "-") == 0)
+        return standard;
+    FILE* file = std::fopen(path, mode);
+    if (file == nullptr)
+        std::perror(path);
+    return file;
+}

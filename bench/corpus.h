@@ -4,6 +4,8 @@
 // standard library.
 #pragma once
 
+#include <cstdio>
+
 #include "settings/settings.h"
 #include <cstddef>
 #include <cstdint>
@@ -73,3 +75,7 @@ constexpr SettingsWord HALF_WIDTH_JOB_WORD =
 // full-width katakana to half width (as nkf -Z4 -x), nothing else.
 constexpr SettingsWord KANA_TO_FULL_JOB_WORD = OPT_KANA | OPT_KANA_TO_FULL;
 constexpr SettingsWord KANA_TO_HALF_JOB_WORD = OPT_KANA | OPT_KANA_TO_HALF;
+
+// The file at path opened in mode ("rb" or "wb"), or standard when path is
+// null or "-". Says why on stderr and returns null when it cannot be opened.
+FILE* OpenStream(const char* path, const char* mode, FILE* standard);

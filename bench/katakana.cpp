@@ -68,22 +68,12 @@ int main(int argc, char** argv)
     if (word == 0)
         return Usage();
 
-    FILE* in = stdin;
-    if (inputPath != nullptr && std::strcmp(inputPath, "-") != 0) {
-        in = std::fopen(inputPath, "rb");
-        if (in == nullptr) {
-            std::perror(inputPath);
-            return 1;
-        }
-    }
-    FILE* out = stdout;
-    if (outputPath != nullptr) {
-        out = std::fopen(outputPath, "wb");
-        if (out == nullptr) {
-            std::perror(outputPath);
-            return 1;
-        }
-    }
+    FILE* in = OpenStream(inputPath, "rb", stdin);
+    if (in == nullptr)
+        return 1;
+    FILE* out = OpenStream(outputPath, "wb", stdout);
+    if (out == nullptr)
+        return 1;
 
     size_t kept = 0;
     for (;;) {

@@ -54,14 +54,9 @@ int main(int argc, char** argv)
             return Usage();
     }
 
-    FILE* out = stdout;
-    if (outputPath != nullptr) {
-        out = std::fopen(outputPath, "wb");
-        if (out == nullptr) {
-            std::perror(outputPath);
-            return 1;
-        }
-    }
+    FILE* out = OpenStream(outputPath, "wb", stdout);
+    if (out == nullptr)
+        return 1;
 
     CorpusRandom random;
     SeedCorpusRandom(&random, CORPUS_SEED);
