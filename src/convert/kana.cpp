@@ -257,7 +257,52 @@ bool KatakanaToFullWidth(char* name, size_t capacity)
 
 namespace {
 
-const unsigned short NO_HALF[256] = {};
+// What narrowing does to a double-byte character, by lead, then by trail:
+// flip, xored onto the lead (low byte) and the trail, gives the two bytes to
+// write, and width is how many of them the result keeps. A character that
+// stays has flip 0 and width 2, so every lead takes the same few steps.
+struct NarrowStep {
+    unsigned short flip;
+    unsigned short width;
+};
+
+struct NarrowSteps {
+    NarrowStep kept[256];
+    NarrowStep narrowed[NARROW_LEADS][256];
+
+    constexpr NarrowSteps() : kept(), narrowed()
+    {
+        for (int t = 0; t < 256; ++t) {
+            kept[t].flip = 0;
+            kept[t].width = 2;
+            for (int row = 0; row < NARROW_LEADS; ++row) {
+                const unsigned half = NARROW.half[row][t];
+                const unsigned pair = static_cast<unsigned>(row == 1 ? 0x83 : 0x81) | static_cast<unsigned>(t) << 8;
+                narrowed[row][t].flip = static_cast<unsigned short>(half == 0 ? 0 : half ^ pair);
+                narrowed[row][t].width = static_cast<unsigned short>(half == 0 ? 2 : half > 0xFF ? 2 : 1);
+            }
+        }
+    }
+};
+
+constexpr NarrowSteps NARROW_STEPS;
+
+// The row of NARROW_STEPS for each lead; null for a byte that is no lead.
+struct NarrowRows {
+    const NarrowStep* byLead[256];
+
+    constexpr NarrowRows() : byLead()
+    {
+        for (int b = 0; b < 256; ++b) {
+            if (IsLeadByte(static_cast<uchar>(b)))
+                byLead[b] = b == 0x81   ? NARROW_STEPS.narrowed[0]
+                            : b == 0x83 ? NARROW_STEPS.narrowed[1]
+                                        : NARROW_STEPS.kept;
+        }
+    }
+};
+
+constexpr NarrowRows NARROW_ROWS;
 
 // One character of KatakanaToHalfWidth, read at read (a character start)
 // and written at write, at or before it. No branch on what the character
@@ -266,20 +311,19 @@ const unsigned short NO_HALF[256] = {};
 inline void NarrowChar(const uchar*& read, uchar*& write)
 {
     const uchar c = *read;
-    if (!IsLeadByte(c) || read[1] == 0) {
+    const NarrowStep* const row = NARROW_ROWS.byLead[c];
+    if (row == nullptr || read[1] == 0) {
         *write++ = *read++;
         return;
     }
     const uchar t = read[1];
     read += 2;
-    const unsigned short* row = c == 0x81 ? NARROW.half[0] : c == 0x83 ? NARROW.half[1] : NO_HALF;
-    const unsigned half = row[t];
-    const bool kept = half == 0;
-    write[0] = kept ? c : static_cast<uchar>(half);
-    write[1] = kept ? t : static_cast<uchar>(half >> 8);
-    write += kept ? 2 : 1 + (half > 0xFF);
+    const NarrowStep step = row[t];
+    const unsigned pair = (c | static_cast<unsigned>(t) << 8) ^ step.flip;
+    write[0] = static_cast<uchar>(pair);
+    write[1] = static_cast<uchar>(pair >> 8);
+    write += step.width;
 }
-
 
 } // namespace
 
