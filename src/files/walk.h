@@ -1,0 +1,130 @@
+// The walk of a dropped folder's tree, in the order a renamer needs:
+//
+// - Contents first. Every entry of a folder is handed out before the folder
+//   itself, and the dropped folder comes last, so that renaming an entry
+//   never leaves the path of one still to come stale.
+// - List, then act. A folder is listed whole, and its listing kept, before
+//   anything in it is handed out: a rename while FindNextFileW runs can show
+//   an entry twice or hide one. The names handed out are the listing's, as
+//   the file system spells them.
+// - Never through another place. Hidden entries (the attribute, or a name
+//   starting with a dot) and reparse points that stand for another place
+//   are neither entered nor handed out (see WalkTakesEntry).
+//
+// The state is explicit: one TreeWalk holds a stack of listings, one per
+// folder on the way down, so its memory grows with the listings of the
+// deepest branch, never with the whole tree. No Windows header: the listing
+// comes in as a function, so the order and the rules are tested natively.
+#pragma once
+
+#include <cstddef>
+
+#include "files/paths.h"
+
+// The attribute bits (FILE_ATTRIBUTE_*) a listing gives that matter here.
+constexpr unsigned long ENTRY_HIDDEN = 0x2;
+constexpr unsigned long ENTRY_DIRECTORY = 0x10;
+constexpr unsigned long ENTRY_REPARSE_POINT = 0x400;
+
+// Reparse tags. A name surrogate (junction, symbolic link, mount point)
+// stands for another place. The cloud family, IO_REPARSE_TAG_CLOUD and its
+// variants 0x9000X01A, are OneDrive's files on demand: placeholders of
+// entries that belong here.
+constexpr unsigned long REPARSE_TAG_NAME_SURROGATE = 0x20000000;
+constexpr unsigned long REPARSE_TAG_CLOUD = 0x9000001A;
+constexpr unsigned long REPARSE_TAG_CLOUD_VARIANTS = 0x0000F000;
+
+// Whether the walk takes a listed entry: enters it if it is a folder, and
+// hands it out for renaming. Not ".", "..", nor any name that starts with a
+// dot (.git, .DS_Store); nothing hidden; no reparse point but a cloud file.
+// Any other tag counts as a link, the unknown ones too: Wine lists a link
+// to a folder with tag 0, and moving a link there moves its target, even
+// one outside the tree.
+bool WalkTakesEntry(const WideChar* name, unsigned long attributes, unsigned long reparseTag);
+
+struct TreeWalk;
+
+// Lists the folder at path (full, without a trailing separator) whole,
+// handing each entry to AddListedEntry. Returns 0, or the Windows error
+// that kept it from being listed; the walk then leaves that folder alone.
+typedef unsigned long (*ListFolderCall)(void* context, const WideChar* path, TreeWalk* walk);
+
+struct FolderLister {
+    ListFolderCall list;
+    void* context;
+};
+
+// One entry of the folder being listed (name: length units, not
+// necessarily terminated). Returns false when there is no memory left to
+// keep it: the lister should stop, and the folder counts as not listed.
+bool AddListedEntry(TreeWalk* walk, const WideChar* name, size_t length, unsigned long attributes,
+                    unsigned long reparseTag);
+
+// ERROR_NOT_ENOUGH_MEMORY: a listing the walk could not keep.
+constexpr unsigned long WALK_NO_MEMORY = 8;
+
+// What the walk hands out, one entry at a time.
+struct WalkStep {
+    // The entry's full path: its folder's path (as the walk was started
+    // with, then the listed names), a separator and its name. It lives in
+    // the walk and holds until the next step.
+    const WideChar* path;
+    size_t nameAt; // where the name starts in path
+    bool folder;
+    // 0; or, for a folder that could not be listed, the error: nothing in
+    // it was handed out, and it should be left alone itself.
+    unsigned long error;
+};
+
+// The entries of the listing being made (a stack, the current folder's on
+// top) and the folders on the way down. Used as a stack of growing
+// buffers: a folder done gives its room back to the next one.
+struct ListedEntry {
+    size_t nameAt; // in names
+    size_t length;
+    bool folder;
+};
+
+struct WalkLevel {
+    size_t firstEntry; // this folder's listing: entries [firstEntry, entryCount)
+    size_t next;       // the next of them to hand out
+    size_t count;
+    size_t firstName;  // its names from here in names
+    size_t pathLength; // the folder's own path: path[0, pathLength)
+    size_t nameAt;     // where the folder's name starts in path
+};
+
+struct TreeWalk {
+    FolderLister lister;
+    int state; // 0: not started, 1: walking, 2: over
+    bool listingFailed;
+    WidePath path;
+    WalkLevel* levels;
+    size_t depth, levelCapacity;
+    ListedEntry* entries;
+    size_t entryCount, entryCapacity;
+    WideChar* names;
+    size_t nameUnits, nameCapacity;
+};
+
+// Starts a walk of the folder at path (full, without a trailing
+// separator). walk may be fresh (zeroed) or have walked before: it keeps
+// its buffers. False when the path does not fit.
+bool StartWalk(TreeWalk* walk, const WideChar* path, FolderLister lister);
+
+// The next entry to rename, deepest first, the dropped folder last. False
+// when the walk is over. An entry whose path would pass MAX_PATH_UNITS is
+// passed over: no Windows call could name it.
+bool NextWalkStep(TreeWalk* walk, WalkStep* step);
+
+// Gives the walk's buffers back; the walk can start again after it.
+void FreeWalk(TreeWalk* walk);
+
+// Whether folder (a full path, plain or in the extended or device form,
+// with or without a trailing separator) is one a walk must leave alone,
+// its own name included: a drive's or volume's root, a share's root
+// ("\\server\share") or a server, one of the known folders (the Windows
+// folder, Program Files, ProgramData, the user's profile), or a folder
+// above one of them. Folder names are compared ignoring ASCII case. known
+// holds count full paths; empty ones are passed over.
+bool IsGuardedFolder(const WideChar* folder, const WideChar* const* known, size_t count);
