@@ -128,3 +128,14 @@ void FreeWalk(TreeWalk* walk);
 // above one of them. Folder names are compared ignoring ASCII case. known
 // holds count full paths; empty ones are passed over.
 bool IsGuardedFolder(const WideChar* folder, const WideChar* const* known, size_t count);
+
+// ---------------------------------------------------------------- on Windows
+
+// A FolderLister's call: FindFirstFileExW at the basic level (no short
+// names to make up) with large fetches. context is not used.
+unsigned long ListFolderOnDisk(void* context, const WideChar* path, TreeWalk* walk);
+
+// IsGuardedFolder with the folders SHGetKnownFolderPath gives on this
+// system: the Windows folder, each Program Files folder, ProgramData and
+// the user's profile.
+bool IsGuardedOnThisSystem(const WideChar* folder);

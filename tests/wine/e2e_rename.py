@@ -27,6 +27,9 @@ JOIN_MARKS = 0x8000
 SPACES_JOIN_KANA_FULL = 0xB001  # blanks, marks joined, katakana to full width
 SPACES_JOIN_KANA_HALF = 0xD001  # blanks, marks joined, katakana to half width
 CAPITALISE_KANA_FULL = 0x3825  # 2085 and katakana to full width
+FOLDER_CONTENTS = 0x10000
+TREE = SPACES | FOLDER_CONTENTS
+TREE_UPPER = SPACES_LETTERS_UPPER | FOLDER_CONTENTS
 
 # Folder of each exe copy -> its settings word. The last three test how the
 # program name is passed over and where config.dat is looked for.
@@ -39,6 +42,8 @@ EXES = {
     "exe-kana-full": SPACES_JOIN_KANA_FULL,
     "exe-kana-half": SPACES_JOIN_KANA_HALF,
     "exe-kana-capitalise": CAPITALISE_KANA_FULL,
+    "exe-tree": TREE,
+    "exe-tree-upper": TREE_UPPER,
     "exe dir with blanks": SPACES,
     "設定ファイル": SPACES_LETTERS_UPPER,  # ends in ル (83 8B)
     "設定é〜": SPACES_LETTERS_UPPER,  # outside code page 932
@@ -712,6 +717,226 @@ def cases_history(root):
         + q(d + r"\g h.txt"))
 
 
+def history_moves(records):
+    """The moves of a history's records: [(old, new, outcome)], outcome being
+    "done", the error of a "failed" line, or None."""
+    moves = []
+    for record in records[1:]:
+        if record[0] == "move":
+            moves.append([record[2], record[3], None])
+        elif record[0] == "done" and moves and moves[-1][2] is None:
+            moves[-1][2] = "done"
+        elif record[0] == "failed" and moves and moves[-1][2] is None and record[2] == moves[-1][0]:
+            moves[-1][2] = record[3]
+    return moves
+
+
+def cases_tree(root):
+    def quoted(d, names):
+        return " ".join(q(d + "\\" + n.rstrip("/").replace("/", "\\")) for n in names)
+
+    nested = {
+        "top dir/a b.txt": "top dir/a_b.txt",
+        "top dir/sub 1/c d.txt": "top dir/sub 1/c_d.txt",
+        "top dir/sub 1/sub 2/e f": "top dir/sub 1/sub 2/e_f",
+        "top dir/sub 1/sub 2/g h/": "top dir/sub 1/sub 2/g_h/",
+        "top dir/sub 1/sub 2/": "top dir/sub 1/sub_2/",
+        "top dir/sub 1/": "top dir/sub_1/",
+        "top dir/会議 資料/写真　2024.jpg": "top dir/会議 資料/写真_2024.jpg",
+        "top dir/会議 資料/": "top dir/会議_資料/",
+        "top dir/my folder.v2/x y.tar.gz": "top dir/my folder.v2/x_y.tar.gz",
+        "top dir/my folder.v2/": "top dir/my_folder.v2/",
+        "top dir/ﾃﾞｰﾀ ﾌｧｲﾙ/": "top dir/ﾃﾞｰﾀ_ﾌｧｲﾙ/",
+        "top dir/": "top_dir/",
+        "single x.txt": "single_x.txt",
+    }
+    yield dict(
+        name="a nested tree: every name at every depth, the dropped folder too",
+        exe="exe-tree",
+        files=list(nested) + ["top dir/keep.txt", "top dir/sub 1/sub 2/keep", "beside x.txt",
+                              "top_dir2/in x.txt"],
+        renames=nested,
+        tail=lambda d: quoted(d, ["top dir", "single x.txt"]))
+    yield dict(
+        name="the option off: only the dropped folder's own name",
+        files=["off dir/a b.txt", "off dir/sub x/c d", "off dir/sub x/e f/"],
+        renames={"off dir/": "off_dir/"},
+        tail=lambda d: quoted(d, ["off dir"]))
+    # Relative, with '/' and "..": the folder is made full first.
+    yield dict(
+        name="a folder given relative to the current folder, through '..'",
+        exe="exe-tree",
+        cwd=True,
+        files=["rel x/a b.txt", "rel x/in y/c d.txt"],
+        renames={"rel x/a b.txt": "rel x/a_b.txt", "rel x/in y/c d.txt": "rel x/in y/c_d.txt",
+                 "rel x/in y/": "rel x/in_y/", "rel x/": "rel_x/"},
+        tail=lambda d: q(r"rel x/in y\..\..\rel x"))
+    # A change of case only goes through a temporary name where names
+    # ignore case, a folder too, its contents renamed before it.
+    yield dict(
+        name="changes of case only inside a tree",
+        exe="exe-tree-upper",
+        files=["case tree/abc/def.txt", "case tree/ghi jkl.txt", "case tree/abc/mno/"],
+        renames={"case tree/abc/def.txt": "case tree/abc/DEF.txt", "case tree/abc/mno/": "case tree/abc/MNO/",
+                 "case tree/abc/": "case tree/ABC/", "case tree/ghi jkl.txt": "case tree/GHI_JKL.txt",
+                 "case tree/": "CASE_TREE/"},
+        tail=lambda d: quoted(d, ["case tree"]))
+    yield dict(
+        name="hidden entries: dot names and the hidden attribute, neither entered nor renamed",
+        exe="exe-tree",
+        files=["hid tree/.git/config x", "hid tree/.DS Store x", "hid tree/.dot dir/a b.txt",
+               "hid tree/hidden file x.txt", "hid tree/hidden dir x/in side.txt", "hid tree/seen x.txt",
+               "hid tree/seen dir/.hidden x/y z.txt", "hid tree/seen dir/w v.txt"],
+        hide=["hid tree/hidden file x.txt", "hid tree/hidden dir x"],
+        renames={"hid tree/seen x.txt": "hid tree/seen_x.txt", "hid tree/seen dir/w v.txt": "hid tree/seen dir/w_v.txt",
+                 "hid tree/seen dir/": "hid tree/seen_dir/", "hid tree/": "hid_tree/"},
+        tail=lambda d: quoted(d, ["hid tree"]))
+    # Under Wine a link to a folder lists as a reparse point with tag 0, and
+    # moving it would move its target, from wherever it is.
+    yield dict(
+        name="links: to a folder outside the tree and in loops, they keep their names, nothing outside moves",
+        exe="exe-tree",
+        files=["outside x/in y.txt", "outside x/sub z/w v.txt", "link tree/a b.txt", "link tree/real dir/c d.txt"],
+        links=[("link tree/to outside", "../outside x"), ("link tree/real dir/loop back", ".."),
+               ("link tree/self loop", "."), ("link tree/broken link", "no such folder")],
+        renames={"link tree/a b.txt": "link tree/a_b.txt", "link tree/real dir/c d.txt": "link tree/real dir/c_d.txt",
+                 "link tree/real dir/": "link tree/real_dir/", "link tree/": "link_tree/"},
+        tail=lambda d: quoted(d, ["link tree"]))
+
+    # A taken name is left alone and recorded; everything else goes on,
+    # the contents of a folder that keeps its name too.
+    def check_conflicts(folder):
+        d = winetest.win_path(folder)
+        records = history_records(os.path.join(folder, "conf exe"))
+        if records is None:
+            return ["no history.txt beside the exe"]
+        got = history_moves(records)
+        want = [[d + "\\conf x\\a b.txt", d + "\\conf x\\a_b.txt", "183"],
+                [d + "\\conf x\\d e\\f g.txt", d + "\\conf x\\d e\\f_g.txt", "done"],
+                [d + "\\conf x\\d e", d + "\\conf x\\d_e", "183"],
+                [d + "\\conf x\\h i.txt", d + "\\conf x\\h_i.txt", "done"],
+                [d + "\\conf x", d + "\\conf_x", "183"]]
+        problems = []
+        # The listing's order is the file system's: compare as sets, and
+        # check that each folder comes after what it holds.
+        if sorted(got) != sorted(want):
+            problems.append("moves:\n         " + "\n         ".join(map(repr, got)))
+        for i, (old, _, _) in enumerate(got):
+            if any(other.startswith(old + "\\") for other, _, _ in got[i + 1:]):
+                problems.append("%s moved before what it holds" % old)
+        if records[-1][0] != "end":
+            problems.append("no end line: %r" % records[-1])
+        return problems
+    yield dict(
+        name="conflicts inside the tree: taken names left alone and recorded",
+        own_exe=("conf exe", TREE),
+        files=["conf x/a b.txt", "conf x/a_b.txt", "conf x/d e/f g.txt", "conf x/d_e/", "conf x/h i.txt", "conf_x/"],
+        renames={"conf x/d e/f g.txt": "conf x/d e/f_g.txt", "conf x/h i.txt": "conf x/h_i.txt"},
+        check=check_conflicts,
+        command_line=lambda d: q(d + r"\conf exe\blankmender.exe") + " " + quoted(d, ["conf x"]))
+
+    # Folders of 100 units, each with a blank, 20 deep: the walk goes past
+    # what a plain path holds, into the extended form, and back.
+    chain = ["L%02d " % i + "d" * 96 for i in range(20)]
+    deep_files = ["/".join(chain[:i + 1]) + "/x y%d.txt" % i for i in range(20)]
+    yield dict(
+        name="a tree 20 folders deep, past 2,000 units",
+        exe="exe-tree",
+        folder="tree-deep",
+        files=deep_files,
+        renames={},
+        expect=lambda before: walked_snapshot(before, chain[0] + "/"),
+        tail=lambda d: quoted(d, [chain[0]]))
+
+    # The Japanese, Chinese and accented names of a generated tree; how
+    # long it took is printed with the case.
+    big = winetest.generated_tree(9000, 1000, seed=19)
+    yield dict(
+        name="a generated tree of 10,000 entries",
+        exe="exe-tree",
+        generate=lambda folder: winetest.make_empty_tree(os.path.join(folder, "big tree"), big),
+        files=[],
+        renames={},
+        expect=lambda before: walked_snapshot(before, "big tree/"),
+        tail=lambda d: quoted(d, ["big tree"]))
+
+    # The Windows folder, the profile and the folders above and beside
+    # them, in a Wine prefix of the case's own: were one walked, that
+    # prefix's files would be renamed. A folder inside the profile is
+    # walked, in the same prefix.
+    yield dict(
+        name="the Windows folder, the profile and what lies above them are left alone, and recorded",
+        own_prefix=True,
+        own_exe=("guard exe", TREE),
+        files=[],
+        renames={},
+        prefix_probes=["windows/guard probe x.txt", "windows/system32/guard probe y.txt",
+                       "users/{user}/guard probe z.txt", "Program Files/guard probe w.txt",
+                       "ProgramData/guard probe v.txt", "users/{user}/Documents/walk me/a b.txt"],
+        prefix_renames={"users/{user}/Documents/walk me/a b.txt": "users/{user}/Documents/walk me/a_b.txt",
+                        "users/{user}/Documents/walk me/": "users/{user}/Documents/walk_me/"},
+        guarded=["C:\\windows", "c:\\WINDOWS", "\\\\?\\C:\\windows", "C:\\users\\{user}", "C:\\users",
+                 "C:\\Program Files", "C:\\Program Files (x86)", "C:\\ProgramData"],
+        walked=["C:\\users\\{user}\\Documents\\walk me"])
+
+
+def walked_snapshot(before, top):
+    """The snapshot before as a walk of top leaves it."""
+    new = winetest.walked(before, top)
+    return {new[rel]: digest for rel, digest in before.items()}
+
+
+def prefix_user(prefix):
+    """The user whose profile the prefix holds."""
+    users = [u for u in os.listdir(os.path.join(prefix, "drive_c", "users")) if u != "Public"]
+    assert len(users) == 1, users
+    return users[0]
+
+
+def run_in_own_prefix(case, root, launcher, codepage, run):
+    """Runs one case in a copy of the tests' Wine prefix: creates its probes
+    in the copy's drive C, runs the case, and checks that drive C changed
+    only as the case says and that its history refused each guarded
+    folder. Returns (result, ms, problems)."""
+    prefix = os.path.join(root, "own prefix")
+    subprocess.run(["cp", "-a", winetest.wine_prefix(), prefix], check=True)
+    try:
+        user = prefix_user(prefix)
+        drive = os.path.join(prefix, "drive_c")
+        winetest.make_tree(drive, [p.format(user=user) for p in case["prefix_probes"]])
+        before = winetest.names_under(drive)
+        tokens = [t.format(user=user) for t in case["guarded"] + case["walked"]]
+        mode, cwd, program, exe = run
+        command_line = q(exe) + " " + " ".join(q(t) for t in tokens)
+        [(result, ms)] = winetest.run_launcher(launcher, root, [(mode, cwd, program, command_line)],
+                                               timeout_ms=60000, codepage=codepage, prefix=prefix)
+        renames = {k.format(user=user): v.format(user=user) for k, v in case["prefix_renames"].items()}
+        expected = set(winetest.apply_renames({rel: "" for rel in before}, renames))
+        after = winetest.names_under(drive)
+        problems = ["missing: " + rel for rel in sorted(expected - after)]
+        problems += ["unexpected: " + rel for rel in sorted(after - expected)]
+        records = history_records(os.path.join(case["_folder"], case["own_exe"][0])) or []
+        refused = sorted(r[2].lower().replace("\\\\?\\", "") for r in records if r[0] == "failed" and r[3] == "5")
+        want = sorted(t.lower().replace("\\\\?\\", "") for t in case["guarded"])
+        want = [w.format(user=user.lower()) for w in want]
+        if refused != want:
+            problems.append("refused: %r (want %r)" % (refused, want))
+        moved = [r[2] for r in records if r[0] == "move"]
+        if len(moved) != len(renames):
+            problems.append("moves: %r" % moved)
+        return result, ms, problems
+    finally:
+        winetest.stop_wineserver(prefix)
+        shutil.rmtree(prefix, ignore_errors=True)
+
+
+def has_dos_attributes(path):
+    try:
+        return "user.DOSATTRIB" in os.listxattr(path, follow_symlinks=False)
+    except OSError:
+        return False
+
+
 def make_read_only(folder):
     """Makes folder one that nobody, root included, can create a file in:
     immutable where the file system allows it, else without write bits.
@@ -741,6 +966,7 @@ GROUPS = {
     "program_name": cases_program_name,
     "outside": cases_outside,
     "history": cases_history,
+    "tree": cases_tree,
 }
 
 
@@ -765,10 +991,16 @@ def main():
 
         cases = list(GROUPS[args.group](root))
         runs = []
+        hidden = []
         for index, case in enumerate(cases):
             folder = os.path.join(root, "cases", case.get("folder", "case%02d" % index))
             os.makedirs(folder, exist_ok=True)
             winetest.make_tree(folder, case["files"])
+            if "generate" in case:
+                case["generate"](folder)
+            for link, target in case.get("links", ()):
+                os.symlink(target, os.path.join(folder, link))
+            hidden += [os.path.join(folder, rel) for rel in case.get("hide", ())]
             if "own_exe" in case:
                 subfolder, word = case["own_exe"]
                 winetest.install_exe(args.exe, os.path.join(folder, subfolder), word)
@@ -786,24 +1018,49 @@ def main():
             d = winetest.win_path(folder)
             exe = winetest.win_path(os.path.join(root, case.get("exe", "exe-spaces"),
                                                  "blankmender.exe"))
+            # The same command line under every code page; CreateProcessA
+            # takes 932 bytes only under 932.
+            mode = case.get("mode", "A") if args.codepage == 932 else "W"
+            case["_folder"] = folder
+            case["_before"] = before
+            if case.get("own_prefix"):
+                case["_run"] = (mode, "", "", winetest.win_path(
+                    os.path.join(folder, case["own_exe"][0], "blankmender.exe")))
+                continue
             if "command_line" in case:
                 command_line = case["command_line"](d)
             else:
                 command_line = q(exe) + " " + case["tail"](d)
-            # The same command line under every code page; CreateProcessA
-            # takes 932 bytes only under 932.
-            mode = case.get("mode", "A") if args.codepage == 932 else "W"
             runs.append((mode, d if case.get("cwd") else "", "", command_line))
-            case["_folder"] = folder
-            case["_before"] = before
 
-        results = winetest.run_launcher(args.launcher, root, runs, codepage=args.codepage)
+        # The hidden attribute, as Windows sets it (Wine keeps it in an
+        # extended attribute of the file).
+        if hidden:
+            winetest.run_in_wine(root, ["cmd", "/c", " & ".join(
+                "attrib +h " + q(winetest.win_path(path)) for path in hidden)], codepage=args.codepage)
+            for case in cases:
+                if any(not has_dos_attributes(os.path.join(case["_folder"], rel)) for rel in case.get("hide", ())):
+                    case["_skip"] = "this file system keeps no hidden attribute"
+
+        timeout_ms = 60000 if args.group == "tree" else 20000
+        ran = iter(winetest.run_launcher(args.launcher, root, runs, timeout_ms, codepage=args.codepage))
+        results = []
+        for case in cases:
+            if case.get("own_prefix"):
+                result, ms, case["_problems"] = run_in_own_prefix(case, root, args.launcher, args.codepage,
+                                                                  case["_run"])
+                results.append((result, ms))
+            else:
+                results.append(next(ran))
 
         for case, (result, ms) in zip(cases, results):
             problems = []
             if result != "0":
                 problems.append("exit: %s (want 0, ended by itself)" % result)
-            expected = winetest.apply_renames(case["_before"], case["renames"])
+            if "expect" in case:
+                expected = case["expect"](case["_before"])
+            else:
+                expected = winetest.apply_renames(case["_before"], case["renames"])
             actual = winetest.snapshot(case["_folder"])
             for rel in sorted(set(expected) | set(actual)):
                 if rel not in actual:
@@ -814,13 +1071,16 @@ def main():
                     problems.append("content changed: %s" % rel)
             if "check" in case:
                 problems += case["check"](case["_folder"])
+            problems += case.get("_problems", [])
             if "_skip" in case and not problems:
                 print("skip %6.0f ms  %s: %s" % (ms, case["name"], case["_skip"]))
                 continue
             status = "ok" if not problems else "FAIL"
             print("%-4s %6.0f ms  %s" % (status, ms, case["name"]))
-            for problem in problems:
-                print("       " + problem)
+            for problem in problems[:20]:
+                print("       " + problem[:300])
+            if len(problems) > 20:
+                print("       ... and %d more" % (len(problems) - 20))
             if problems:
                 failures.append(case["name"])
     finally:
