@@ -70,6 +70,14 @@ constexpr JoinTable JOIN;
 
 inline bool IsHalfKana(uchar c) { return c >= HALF_KANA_FIRST && c <= HALF_KANA_LAST; }
 
+// Writes the double-byte character lead trail at write and moves past it.
+inline void PutPair(uchar*& write, uchar lead, uchar trail)
+{
+    write[0] = lead;
+    write[1] = trail;
+    write += 2;
+}
+
 // The HALF_KANA entry of c when c and next are a kana and a mark with a
 // joined form, else null.
 inline const HalfKana* HalfPair(uchar c, uchar next)
@@ -115,21 +123,17 @@ bool KatakanaToFullWidth(char* name, size_t capacity)
     while (*read != 0) {
         const uchar c = *read;
         if (IsLeadByte(c) && read[1] != 0) {
-            write[0] = c;
-            write[1] = read[1];
-            write += 2;
+            PutPair(write, c, read[1]);
             read += 2;
         } else if (IsHalfKana(c)) {
             const HalfKana& k = HALF_KANA[c - HALF_KANA_FIRST];
-            write[0] = k.lead;
             if (HalfPair(c, read[1]) != nullptr) {
-                write[1] = read[1] == HALF_VOICED_MARK ? k.voiced : k.semiVoiced;
+                PutPair(write, k.lead, read[1] == HALF_VOICED_MARK ? k.voiced : k.semiVoiced);
                 read += 2;
             } else {
-                write[1] = k.trail;
+                PutPair(write, k.lead, k.trail);
                 read += 1;
             }
-            write += 2;
         } else {
             *write++ = *read++;
         }
@@ -138,60 +142,61 @@ bool KatakanaToFullWidth(char* name, size_t capacity)
     return true;
 }
 
-void KatakanaToHalfWidth(char* name)
+namespace {
+
+// A walk that never grows the name, in place: a one-byte character (or a
+// lone lead byte before the terminator) is kept, and each double-byte one
+// goes to pair, which writes what it becomes and returns how many bytes it
+// took from read (at least the two of the character).
+template <typename PairStep>
+void ShrinkingWalk(char* name, PairStep pair)
 {
     const uchar* read = reinterpret_cast<const uchar*>(name);
     uchar* write = reinterpret_cast<uchar*>(name);
     while (*read != 0) {
-        const uchar c = *read;
-        if (!IsLeadByte(c) || read[1] == 0) {
+        if (!IsLeadByte(*read) || read[1] == 0)
             *write++ = *read++;
-            continue;
-        }
-        const uchar t = read[1];
-        read += 2;
-        const unsigned half = c == 0x81 || c == 0x83 ? NARROW.half[NarrowLeadIndex(c)][t] : 0;
-        if (half == 0) {
-            write[0] = c;
-            write[1] = t;
-            write += 2;
-        } else {
-            *write++ = static_cast<uchar>(half);
-            if (half > 0xFF)
-                *write++ = static_cast<uchar>(half >> 8);
-        }
+        else
+            read += pair(read, write);
     }
     // Clear what the name no longer occupies, as shifting would.
     memset(write, 0, static_cast<size_t>(read - write));
 }
 
+} // namespace
+
+void KatakanaToHalfWidth(char* name)
+{
+    ShrinkingWalk(name, [](const uchar* read, uchar*& write) -> size_t {
+        const uchar c = read[0];
+        const uchar t = read[1];
+        const unsigned half = c == 0x81 || c == 0x83 ? NARROW.half[NarrowLeadIndex(c)][t] : 0;
+        if (half == 0) {
+            PutPair(write, c, t);
+        } else {
+            *write++ = static_cast<uchar>(half);
+            if (half > 0xFF)
+                *write++ = static_cast<uchar>(half >> 8);
+        }
+        return 2;
+    });
+}
+
 void JoinSpacingMarks(char* name)
 {
-    const uchar* read = reinterpret_cast<const uchar*>(name);
-    uchar* write = reinterpret_cast<uchar*>(name);
-    while (*read != 0) {
-        const uchar c = *read;
-        if (!IsLeadByte(c) || read[1] == 0) {
-            *write++ = *read++;
-            continue;
-        }
+    ShrinkingWalk(name, [](const uchar* read, uchar*& write) -> size_t {
+        const uchar c = read[0];
         const uchar t = read[1];
         // read[2] is the next character's first byte, or the terminator.
         if (c <= 0x83 && read[2] == SPACING_MARK_LEAD &&
             (read[3] == SPACING_VOICED_TRAIL || read[3] == SPACING_SEMI_VOICED_TRAIL)) {
             const uchar joined = JOIN.joined[c - 0x81][read[3] - SPACING_VOICED_TRAIL][t];
             if (joined != 0) {
-                write[0] = c;
-                write[1] = joined;
-                write += 2;
-                read += 4;
-                continue;
+                PutPair(write, c, joined);
+                return 4;
             }
         }
-        write[0] = c;
-        write[1] = t;
-        write += 2;
-        read += 2;
-    }
-    memset(write, 0, static_cast<size_t>(read - write));
+        PutPair(write, c, t);
+        return 2;
+    });
 }
