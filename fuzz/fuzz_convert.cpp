@@ -91,10 +91,10 @@ void CheckSettingsPath(const char* name, size_t n, size_t spare)
 
     std::unique_ptr<char[]> exe = ExactCopy(name, n, n + 1);
     std::unique_ptr<char[]> buffer(new char[size]);
-    const bool ok = SettingsPathForExecutable(exe.get(), buffer.get(), size);
+    const bool ok = PathBesideExecutable(exe.get(), "config.dat", buffer.get(), size);
     const bool fits = sep != Ref::NONE && expected.size() + 1 <= size;
     if (ok != fits || (ok && expected != buffer.get()))
-        Fail("SettingsPathForExecutable", name, ok ? buffer.get() : "false",
+        Fail("PathBesideExecutable", name, ok ? buffer.get() : "false",
              fits ? expected : "false");
 }
 

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "convert/strings.h"
 #include "history/history_file.h"
 #include "resource.h"
 #include "settings/settings.h"
