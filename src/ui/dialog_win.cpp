@@ -16,10 +16,6 @@
 
 namespace {
 
-// The saved word is put on the buttons once per process, even if the
-// dialog were initialised again.
-bool settingsShown = false;
-
 const wchar_t INFO_TITLE[] = L"QUIB";
 const wchar_t INFO_TEXT[] =
     L"Blankmender\n"
@@ -250,10 +246,7 @@ INT_PTR OnInitDialog(HWND window)
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SetSmallIcon(window, instance);
     ScaleBanner(window);
-    if (!settingsShown) {
-        ShowSettings(window, LoadSettings());
-        settingsShown = true;
-    }
+    ShowSettings(window, LoadSettings());
     UpdatePreview(window);
     ShowHistory(window);
     return TRUE;
