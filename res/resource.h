@@ -31,11 +31,12 @@
 #define IDC_CASE_UPPER      1010
 #define IDC_CASE_LOWER      1011
 #define IDC_CASE_CAPITALIZE 1012
-// Bits 12-15 cannot follow that rule (1013 is OK): 1030-1033.
+// Bits 12-16 cannot follow that rule (1013 is OK): 1030-1034.
 #define IDC_KANA            1030
 #define IDC_KANA_TO_FULL    1031
 #define IDC_KANA_TO_HALF    1032
 #define IDC_JOIN_MARKS      1033
+#define IDC_FOLDER_CONTENTS 1034
 
 // Push buttons. OK and CANCEL are not the system's IDOK and IDCANCEL.
 #define IDC_OK              1013

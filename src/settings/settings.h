@@ -14,8 +14,8 @@ constexpr SettingsWord DEFAULT_SETTINGS =
 
 // Reads a word the way "%d" would: leading white space, optional sign,
 // decimal digits. Returns false when no number is there. A number too large
-// for an int wraps modulo 2^32 instead of being undefined; only the low
-// sixteen bits are kept in *word. The program reads the file with the
+// for an int wraps modulo 2^32 instead of being undefined; only the bits of
+// OPT_ALL are kept in *word. The program reads the file with the
 // same walk; this form on a string is the tests' and the fuzz target's.
 bool ParseSettingsWord(const char* text, SettingsWord* word);
 

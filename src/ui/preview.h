@@ -33,6 +33,6 @@ bool MakePreview(SettingsWord buttons, char* buffer);
 bool MakeKanaPreview(SettingsWord buttons, char* buffer);
 
 // The option bits whose buttons are enabled when the buttons show buttons:
-// the four parents and the join always; digit, letter and katakana
-// sub-options only while their parent is checked.
+// the four parents, the join and a folder's contents always; digit, letter
+// and katakana sub-options only while their parent is checked.
 SettingsWord EnabledOptions(SettingsWord buttons);

@@ -240,17 +240,20 @@ const ExpectedControl CONTROLS[] = {
     {IDC_JOIN_MARKS, "Button", // 分かれた濁点・半濁点を結合する。
      "\x95\xAA\x82\xA9\x82\xEA\x82\xBD\x91\xF7\x93\x5F\x81\x45\x94\xBC\x91\xF7\x93\x5F\x82\xF0\x8C\x8B\x8D\x87\x82\xB7\x82\xE9\x81\x42",
      CHECK | WS_GROUP | BS_VCENTER, 10, 145, 185, 10},
-    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 160, 185, 75}, // サンプル
-    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 173, 165, 10},
-    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 187, 165, 10},
-    {IDC_KANA_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 205, 165, 10},
-    {IDC_KANA_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 219, 165, 10},
-    {IDC_STATIC, "Button", "\x91\x4F\x89\xF1\x82\xCC\x88\xEA\x8A\x87\x95\xCF\x8A\xB7", FRAME, 205, 160, 186, 75}, // 前回の一括変換
-    {IDC_HISTORY, "Static", nullptr, CHILD | SS_LEFT, 213, 173, 172, 34},
-    {IDC_UNDO, "Button", "\x8C\xB3\x82\xC9\x96\xDF\x82\xB7", PUSH | BS_PUSHBUTTON, 315, 214, 70, 14}, // 元に戻す
-    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 245, 70, 15},
-    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 245, 70, 15},
-    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 245, 70, 15},
+    {IDC_FOLDER_CONTENTS, "Button", // フォルダの中身も変換する。
+     "\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xCC\x92\x86\x90\x67\x82\xE0\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
+     CHECK | WS_GROUP | BS_VCENTER, 10, 160, 185, 10},
+    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 175, 185, 75}, // サンプル
+    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 188, 165, 10},
+    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 202, 165, 10},
+    {IDC_KANA_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 220, 165, 10},
+    {IDC_KANA_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 234, 165, 10},
+    {IDC_STATIC, "Button", "\x91\x4F\x89\xF1\x82\xCC\x88\xEA\x8A\x87\x95\xCF\x8A\xB7", FRAME, 205, 175, 186, 75}, // 前回の一括変換
+    {IDC_HISTORY, "Static", nullptr, CHILD | SS_LEFT, 213, 188, 172, 34},
+    {IDC_UNDO, "Button", "\x8C\xB3\x82\xC9\x96\xDF\x82\xB7", PUSH | BS_PUSHBUTTON, 315, 229, 70, 14}, // 元に戻す
+    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 260, 70, 15},
+    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 260, 70, 15},
+    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 260, 70, 15},
 };
 const int CONTROL_COUNT = sizeof(CONTROLS) / sizeof(CONTROLS[0]);
 
@@ -265,7 +268,7 @@ int bannerHeight = 32;
 int foundBaseX = 0;
 int foundBaseY = 0;
 
-// The sixteen option buttons, bit by bit.
+// The seventeen option buttons, bit by bit.
 struct OptionButton {
     SettingsWord bit;
     int id;
@@ -276,7 +279,7 @@ const OptionButton OPTIONS[] = {
     {OPT_LETTERS_TO_FULL, 1007}, {OPT_LETTERS_TO_HALF, 1008}, {OPT_CASE_KEEP, 1009},
     {OPT_CASE_UPPER, 1010},      {OPT_CASE_LOWER, 1011},      {OPT_CASE_CAPITALIZE, 1012},
     {OPT_KANA, 1030},            {OPT_KANA_TO_FULL, 1031},    {OPT_KANA_TO_HALF, 1032},
-    {OPT_JOIN_MARKS, 1033},
+    {OPT_JOIN_MARKS, 1033},      {OPT_FOLDER_CONTENTS, 1034},
 };
 
 // ---------------------------------------------------------------- helpers
@@ -496,7 +499,7 @@ void CheckTemplate(const App& app)
     int baseX = 0, baseY = 0;
     for (int bx = 1; bx <= 64 && !explained; bx++) {
         for (int by = 1; by <= 128 && !explained; by++) {
-            if (MulDiv(404, bx, 4) != client.right || MulDiv(269, by, 8) != client.bottom)
+            if (MulDiv(404, bx, 4) != client.right || MulDiv(284, by, 8) != client.bottom)
                 continue;
             bool all = count == CONTROL_COUNT;
             for (int i = 0; i < count && all; i++) {
@@ -517,7 +520,7 @@ void CheckTemplate(const App& app)
             }
         }
     }
-    Expect(explained, "client 404 x 269 units and all %d rectangles match one pair of base units (client %ld x %ld)",
+    Expect(explained, "client 404 x 284 units and all %d rectangles match one pair of base units (client %ld x %ld)",
            CONTROL_COUNT, client.right, client.bottom);
     if (!explained) {
         for (int i = 0; i < count; i++) {
@@ -1311,6 +1314,8 @@ void SaveFailureLaunch(App& app)
          KANA_DATA_HALF " " KANA_BACKUP_JOINED},
         {IDC_SPACES, 0xC133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_JOINED},
         {IDC_KANA, 0xD133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
+        // A folder's contents: the samples are names, and stay as they were.
+        {IDC_FOLDER_CONTENTS, 0x1D133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
     };
 #undef HALF_DIGITS
     RunClicks(app.dialog, clicks, sizeof(clicks) / sizeof(clicks[0]));
@@ -1318,7 +1323,7 @@ void SaveFailureLaunch(App& app)
     PressKey(app, VK_RETURN, "Enter");
     ExpectExit(app, "Enter", KEY_WAIT_MS);
     ExpectFileHolds(app, "Enter saves the buttons", std::to_string(shown));
-    ExpectFileHolds(app, "Enter saves 53555", "53555");
+    ExpectFileHolds(app, "Enter saves 119091", "119091");
 }
 
 // Saved "516" with a line end the program never writes, so that any save

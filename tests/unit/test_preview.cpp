@@ -57,6 +57,9 @@ const PreviewCase PREVIEW_CASES[] = {
     {"1008 1012 without 1002", OPT_LETTERS_TO_HALF | OPT_CASE_CAPITALIZE, SAMPLE},
     {"every child, no parent", OPT_ALL & ~(OPT_SPACES | OPT_DIGITS | OPT_LETTERS), SAMPLE},
     {"every child, 1000 only", OPT_ALL & ~(OPT_DIGITS | OPT_LETTERS), UNDERBARS},
+    // The sample is a name, not a folder.
+    {"1000 1034", OPT_SPACES | OPT_FOLDER_CONTENTS, UNDERBARS},
+    {"1034 alone", OPT_FOLDER_CONTENTS, SAMPLE},
 
     // A saved word with two buttons of a group checked runs both, in order.
     {"every bit", OPT_ALL, // Quib_Ver_2.004_製作.見本文字
@@ -162,7 +165,8 @@ TEST(Preview, ChildrenCountOnlyUnderTheirParent)
 
 TEST(Preview, EnabledButtons)
 {
-    const SettingsWord parents = OPT_SPACES | OPT_DIGITS | OPT_LETTERS | OPT_KANA | OPT_JOIN_MARKS;
+    const SettingsWord parents =
+        OPT_SPACES | OPT_DIGITS | OPT_LETTERS | OPT_KANA | OPT_JOIN_MARKS | OPT_FOLDER_CONTENTS;
     const SettingsWord kanaChildren = OPT_KANA_TO_FULL | OPT_KANA_TO_HALF;
     const SettingsWord digitChildren = OPT_DIGITS_TO_FULL | OPT_DIGITS_TO_HALF;
     const SettingsWord letterChildren = OPT_WIDTH_KEEP | OPT_LETTERS_TO_FULL | OPT_LETTERS_TO_HALF |
@@ -180,6 +184,7 @@ TEST(Preview, EnabledButtons)
         {"1030", OPT_KANA, parents | kanaChildren},
         {"1031 1032 without 1030", kanaChildren, parents},
         {"1033", OPT_JOIN_MARKS, parents},
+        {"1034", OPT_FOLDER_CONTENTS, parents},
         {"1001 1002 1030", OPT_DIGITS | OPT_LETTERS | OPT_KANA, OPT_ALL},
         {"children only", OPT_ALL & ~parents, parents},
         {"all", OPT_ALL, OPT_ALL},

@@ -56,7 +56,7 @@ TEST(Resources, IdsAreDistinct)
         IDC_WIDTH_KEEP, IDC_LETTERS_TO_FULL, IDC_LETTERS_TO_HALF, IDC_CASE_KEEP,
         IDC_CASE_UPPER, IDC_CASE_LOWER, IDC_CASE_CAPITALIZE,
         IDC_OK, IDC_CANCEL, IDC_INFO, IDC_PREVIEW_AFTER, IDC_PREVIEW_BEFORE,
-        IDC_KANA, IDC_KANA_TO_FULL, IDC_KANA_TO_HALF, IDC_JOIN_MARKS,
+        IDC_KANA, IDC_KANA_TO_FULL, IDC_KANA_TO_HALF, IDC_JOIN_MARKS, IDC_FOLDER_CONTENTS,
         IDC_KANA_BEFORE, IDC_KANA_AFTER,
         IDC_UNDO, IDC_HISTORY,
     };
@@ -85,8 +85,8 @@ TEST(Resources, IdsAreDistinct)
 TEST(Resources, EveryBitHasOneButton)
 {
     // Bits 0-2 are 1000-1002, bits 3-11 are 1001 + bit: 1003 is skipped.
-    // Bits 12-15 would reach OK (1013), so they are 1030-1033.
-    ASSERT_EQ(std::size(OPTION_BUTTONS), 16u);
+    // Bits 12-16 would reach OK (1013), so they are 1030-1034.
+    ASSERT_EQ(std::size(OPTION_BUTTONS), 17u);
     SettingsWord covered = 0;
     for (const OptionButton& button : OPTION_BUTTONS) {
         SCOPED_TRACE(button.id);
@@ -167,17 +167,18 @@ const TemplateControl TEMPLATE[] = {
     {"IDC_KANA_TO_FULL", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER|WS_GROUP", 25, 110, 155, 10},
     {"IDC_KANA_TO_HALF", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 25, 126, 155, 10},
     {"IDC_JOIN_MARKS", "\"Button\"", "BS_AUTOCHECKBOX|WS_GROUP|WS_TABSTOP|BS_VCENTER", 10, 145, 185, 10},
-    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 160, 185, 75},
-    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 173, 165, 10},
-    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 187, 165, 10},
-    {"IDC_KANA_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 205, 165, 10},
-    {"IDC_KANA_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 219, 165, 10},
-    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 205, 160, 186, 75},
-    {"IDC_HISTORY", "\"Static\"", "SS_LEFT", 213, 173, 172, 34},
-    {"IDC_UNDO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 315, 214, 70, 14},
-    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 245, 70, 15},
-    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 245, 70, 15},
-    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 245, 70, 15},
+    {"IDC_FOLDER_CONTENTS", "\"Button\"", "BS_AUTOCHECKBOX|WS_GROUP|WS_TABSTOP|BS_VCENTER", 10, 160, 185, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 175, 185, 75},
+    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 188, 165, 10},
+    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 202, 165, 10},
+    {"IDC_KANA_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 220, 165, 10},
+    {"IDC_KANA_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 234, 165, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 205, 175, 186, 75},
+    {"IDC_HISTORY", "\"Static\"", "SS_LEFT", 213, 188, 172, 34},
+    {"IDC_UNDO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 315, 229, 70, 14},
+    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 260, 70, 15},
+    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 260, 70, 15},
+    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 260, 70, 15},
 };
 
 TEST(Resources, ScriptHoldsTheDialogTemplate)
@@ -190,7 +191,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
     EXPECT_NE(rc.find("IDB_BANNER BITMAP \"banner.bmp\""), std::string::npos);
     EXPECT_NE(rc.find("CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST BLANKMENDER_MANIFEST\n"), std::string::npos);
 
-    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 269\n");
+    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 284\n");
     ASSERT_NE(dialog, std::string::npos);
     size_t begin = rc.find("\nBEGIN\n", dialog);
     size_t end = rc.find("\nEND\n", begin);

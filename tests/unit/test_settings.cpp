@@ -40,20 +40,22 @@ TEST(ParseSettingsWord, LikePercentD)
         {"4095", true, 4095},
         {"4096", true, 4096},         // bit 12: katakana
         {"6181", true, 6181},          // 0x1825
-        {"65536", true, 0},            // bit 16 dropped
-        {"67621", true, 2085},         // 0x10825
-        {"-1", true, 65535},
-        {"-2", true, 65534},
-        {"-4097", true, 61439},
+        {"65536", true, 65536},        // bit 16: a folder's contents
+        {"67621", true, 67621},        // 0x10825
+        {"131072", true, 0},           // bit 17 dropped
+        {"198693", true, 67621},       // 0x30825
+        {"-1", true, 131071},
+        {"-2", true, 131070},
+        {"-4097", true, 126975},
         {"-65537", true, 65535},
-        {"2147483647", true, 65535},
+        {"2147483647", true, 131071},
         {"2147483648", true, 0},
         {"-2147483648", true, 0},
-        {"-2147483649", true, 65535},
+        {"-2147483649", true, 131071},
         {"4294967296", true, 0},
         {"4294967297", true, 1},
-        {"99999999999999999999", true, 65535},
-        {"777777777777777777777777777777", true, 7281},
+        {"99999999999999999999", true, 131071},
+        {"777777777777777777777777777777", true, 72817},
         {"-9999999999999999999999999999999999999999", true, 1},
         {"1e3", true, 1},
         {"0x10", true, 0},
@@ -178,12 +180,12 @@ struct SettingsFile : testing::Test {
 
 TEST_F(SettingsFile, RoundTripOfEveryWord)
 {
-    // Every word of bits 0-11, and every choice of bits 12-15 with a spread
-    // of them: a save is a file written and moved, too slow for all 65536.
+    // Every word of bits 0-11, and every choice of bits 12-16 with a spread
+    // of them: a save is a file written and moved, too slow for all 131072.
     std::vector<SettingsWord> words;
     for (SettingsWord word = 0; word <= 0xFFF; ++word)
         words.push_back(word);
-    for (SettingsWord high = 0x1000; high <= 0xF000; high += 0x1000)
+    for (SettingsWord high = 0x1000; high <= 0x1F000; high += 0x1000)
         for (SettingsWord low = 0; low <= 0xFFF; low += 97)
             words.push_back(high | low);
     for (SettingsWord word : words) {
@@ -241,10 +243,11 @@ TEST_F(SettingsFile, WhatTheFileHolds)
         {"2085", 2085},
         {"  37\n", 37},
         {"37\r\n", 37},
-        {"-1", 65535},
+        {"-1", 131071},
         {"6181", 6181},
-        {"67621", 2085},
-        {"99999999999999999999", 65535},
+        {"67621", 67621},
+        {"196608", 65536},
+        {"99999999999999999999", 131071},
         {"12abc", 12},
         {"", DEFAULT_SETTINGS},
         {"\n", DEFAULT_SETTINGS},
