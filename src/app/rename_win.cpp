@@ -11,6 +11,7 @@
 #include "app/rename.h"
 #include "convert/name.h"
 #include "files/files.h"
+#include "files/walk.h"
 #include "history/history_file.h"
 #include "settings/settings.h"
 
@@ -33,7 +34,32 @@ struct FolderListing {
     wchar_t text[LISTED_UNITS];
 };
 
-FolderListing listing;
+// The long form of the folder the last path lay in, kept for the next
+// path of the same folder. Files dropped together share their folder, and
+// resolving it costs one directory lookup per component: it made a batch
+// several times slower than the moves themselves.
+struct FolderCache {
+    WidePath folder;     // as the paths write it, with its separator; empty: nothing kept
+    WidePath longFolder; // its long form, with its separator
+    unsigned paths;      // paths of the folder so far
+    FolderListing listing;
+};
+
+} // namespace
+
+struct RenameBatch {
+    SettingsWord word;
+    BatchRecord record;
+    FolderCache cache;
+    TreeWalk walk;
+    // A path's full form, its long form, and its new path.
+    WidePath full;
+    WidePath longPath;
+    WidePath newPath;
+    WidePath callPath;
+};
+
+namespace {
 
 int CompareNames(const void* a, const void* b)
 {
@@ -42,17 +68,16 @@ int CompareNames(const void* a, const void* b)
 
 // Lists folder (with its trailing separator). A folder too large for the
 // listing is not listed at all.
-void ListFolder(const wchar_t* folder)
+void ListFolder(RenameBatch* batch, const wchar_t* folder)
 {
+    FolderListing& listing = batch->cache.listing;
     listing.count = 0;
-    static WidePath pattern;
-    static WidePath callPattern;
-    if (!JoinWide(pattern, WIDE_PATH_SIZE, folder, L"*") ||
-        !ForFileCalls(pattern, callPattern, WIDE_PATH_SIZE))
+    wchar_t* pattern = batch->newPath;
+    if (!JoinWide(pattern, WIDE_PATH_SIZE, folder, L"*") || !ForFileCalls(pattern, batch->callPath, WIDE_PATH_SIZE))
         return;
 
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileExW(callPattern, FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    HANDLE search = FindFirstFileExW(batch->callPath, FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE)
         return;
     size_t count = 0;
@@ -75,54 +100,61 @@ void ListFolder(const wchar_t* folder)
     listing.count = count;
 }
 
-bool IsListed(const wchar_t* name)
+bool IsListed(const FolderListing& listing, const wchar_t* name)
 {
     return listing.count != 0 &&
            bsearch(&name, listing.names, listing.count, sizeof(listing.names[0]), CompareNames) != nullptr;
 }
 
-// The long form of the full path full in longPath, with the folder's long
-// form kept from the previous call when the folder is written the same.
-// Files dropped together share their folder, and resolving it costs one
-// directory lookup per component: it made a batch several times slower than
-// the moves themselves. A previous path of the same folder can only have
-// renamed an entry inside it, never the folder, so the kept form holds.
-// *nameAt is where the name starts in longPath.
-bool ResolveLongPath(const wchar_t* full, wchar_t* longPath, size_t* nameAt)
+// The long form of the full path full in batch->longPath, through the
+// folder cache. *nameAt is where the name starts in it.
+bool ResolveLongPath(RenameBatch* batch, const wchar_t* full, size_t* nameAt)
 {
-    static WidePath lastFolder;
-    static WidePath lastLongFolder;
-    static unsigned pathsInFolder;
-
+    FolderCache& cache = batch->cache;
     const size_t folderLength = NameStart(full);
     const wchar_t* name = full + folderLength;
-    if (folderLength != wcslen(lastFolder) || wcsncmp(full, lastFolder, folderLength) != 0) {
-        lastFolder[0] = L'\0';
-        listing.count = 0;
-        pathsInFolder = 0;
-        static WidePath folder;
+    if (folderLength != wcslen(cache.folder) || wcsncmp(full, cache.folder, folderLength) != 0) {
+        cache.folder[0] = L'\0';
+        cache.listing.count = 0;
+        cache.paths = 0;
+        wchar_t* folder = batch->newPath;
         wmemcpy(folder, full, folderLength);
         folder[folderLength] = L'\0';
-        if (!LongPathOf(folder, lastLongFolder, WIDE_PATH_SIZE))
+        if (!LongPathOf(folder, cache.longFolder, WIDE_PATH_SIZE))
             return false;
-        if (NameStart(lastLongFolder) != wcslen(lastLongFolder) &&
-            !JoinWide(lastLongFolder, WIDE_PATH_SIZE, lastLongFolder, L"\\"))
+        if (NameStart(cache.longFolder) != wcslen(cache.longFolder) &&
+            !JoinWide(cache.longFolder, WIDE_PATH_SIZE, cache.longFolder, L"\\"))
             return false;
-        wcscpy(lastFolder, folder);
+        wcscpy(cache.folder, folder);
     }
 
-    if (++pathsInFolder == LIST_AFTER_PATHS)
-        ListFolder(lastFolder);
+    if (++cache.paths == LIST_AFTER_PATHS)
+        ListFolder(batch, cache.folder);
 
     // The entry's long name, as the file system spells it; the lookup also
     // tells that it exists.
     WideName longName;
-    if (IsListed(name))
+    if (IsListed(cache.listing, name))
         wcscpy(longName, name);
     else if (!NameOnDisk(full, longName))
         return false;
-    *nameAt = wcslen(lastLongFolder);
-    return JoinWide(longPath, WIDE_PATH_SIZE, lastLongFolder, longName);
+    *nameAt = wcslen(cache.longFolder);
+    return JoinWide(batch->longPath, WIDE_PATH_SIZE, cache.longFolder, longName);
+}
+
+// After a move of path: a kept folder that was path or lay in it has
+// another path now, and so do the names listed in it.
+void ForgetMovedFolder(FolderCache* cache, const wchar_t* path)
+{
+    const size_t length = wcslen(path);
+    const size_t kept = wcslen(cache->longFolder);
+    if (cache->folder[0] != L'\0' && kept > length && cache->longFolder[length] == L'\\' &&
+        CompareStringOrdinal(cache->longFolder, static_cast<int>(length), path, static_cast<int>(length), TRUE) ==
+            CSTR_EQUAL) {
+        cache->folder[0] = L'\0';
+        cache->listing.count = 0;
+        cache->paths = 0;
+    }
 }
 
 // Whether the token names an entry by a name of its own: not a folder's
@@ -134,14 +166,81 @@ bool NamesAnEntry(const wchar_t* token)
     return *name != L'\0' && wcscmp(name, L".") != 0 && wcscmp(name, L"..") != 0;
 }
 
+// Renames the entry at path, a full path in its long form whose name starts
+// at nameAt (a dropped path's, or one a walk listed): the name converted,
+// the move recorded before it is made and its outcome after.
+void RenameEntry(RenameBatch* batch, const wchar_t* path, size_t nameAt)
+{
+    WideName newName;
+    const wchar_t* name = path + nameAt;
+    switch (ConvertFileName(batch->word, name, wcslen(name), newName)) {
+    case NAME_CONVERTED:
+        break;
+    case NAME_UNCHANGED:
+        RecordUnchanged(&batch->record);
+        return;
+    case NAME_TOO_LONG:
+        RecordNotRenamed(&batch->record, path, ERROR_FILENAME_EXCED_RANGE);
+        return;
+    default:
+        RecordNotRenamed(&batch->record, path, ERROR_INVALID_NAME);
+        return;
+    }
+    wchar_t* newPath = batch->newPath;
+    wmemcpy(newPath, path, nameAt);
+    newPath[nameAt] = L'\0';
+    if (!JoinWide(newPath, WIDE_PATH_SIZE, newPath, newName)) {
+        RecordNotRenamed(&batch->record, path, ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+
+    // Recorded before the move, so that a batch stopped at any moment
+    // leaves every rename it made in the history.
+    RecordMove(&batch->record, path, newPath);
+    const unsigned long error = MoveWithoutReplacing(path, newPath);
+    RecordOutcome(&batch->record, path, error);
+    if (error == 0)
+        ForgetMovedFolder(&batch->cache, path);
+}
+
+// The whole tree of the folder at path (full, long form): every entry the
+// walk hands out, deepest first, the folder itself last.
+void RenameTree(RenameBatch* batch, const wchar_t* path)
+{
+    if (!StartWalk(&batch->walk, path, {ListFolderOnDisk, nullptr})) {
+        RecordNotRenamed(&batch->record, path, ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
+    WalkStep step;
+    while (NextWalkStep(&batch->walk, &step)) {
+        if (step.error != 0)
+            RecordNotRenamed(&batch->record, step.path, step.error);
+        else
+            RenameEntry(batch, step.path, step.nameAt);
+    }
+}
+
+// Whether the entry at path is a folder to walk: a folder, and no link,
+// which would take the walk to another place.
+bool IsFolderToWalk(RenameBatch* batch, const wchar_t* path)
+{
+    if (!ForFileCalls(path, batch->callPath, WIDE_PATH_SIZE))
+        return false;
+    const DWORD attributes = GetFileAttributesW(batch->callPath);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+}
+
 }  // namespace
 
 void RenameFromCommandLine(const wchar_t* tail)
 {
     // One batch, one word: a save in the dialog while a batch runs must not
-    // split it between two.
-    const SettingsWord word = LoadSettings();
-    StartBatchRecord(word);
+    // split it between two. The batch is large, and lives as long as the
+    // program.
+    static RenameBatch batch;
+    batch.word = LoadSettings();
+    StartBatchRecord(&batch.record, batch.word);
     // A token is as long as the command line allows.
     static WidePath token;
     size_t position = 0;
@@ -150,55 +249,38 @@ void RenameFromCommandLine(const wchar_t* tail)
         if (result == TAIL_END)
             break;
         if (result == TAIL_PATH)
-            RenameOneFile(word, token);
+            RenameOneFile(&batch, token);
     }
-    EndBatchRecord();
+    EndBatchRecord(&batch.record);
+    FreeWalk(&batch.walk);
 }
 
-void RenameOneFile(SettingsWord word, const wchar_t* path)
+void RenameOneFile(RenameBatch* batch, const wchar_t* path)
 {
     if (!IsUsablePath(path) || !NamesAnEntry(path))
         return;
     // Relative paths, '/' and ".." are resolved first: the folder part is
     // then exactly as Windows holds it, and only the name is converted.
-    static WidePath full;
-    static WidePath longPath;
     size_t nameAt;
-    if (FullPathOf(path, full, WIDE_PATH_SIZE) == 0) {
-        RecordNotRenamed(path, ERROR_FILENAME_EXCED_RANGE);
+    if (FullPathOf(path, batch->full, WIDE_PATH_SIZE) == 0) {
+        RecordNotRenamed(&batch->record, path, ERROR_FILENAME_EXCED_RANGE);
         return;
     }
     SetLastError(ERROR_FILE_NOT_FOUND);
-    if (!ResolveLongPath(full, longPath, &nameAt)) {
-        RecordNotRenamed(full, GetLastError());
+    if (!ResolveLongPath(batch, batch->full, &nameAt)) {
+        RecordNotRenamed(&batch->record, batch->full, GetLastError());
         return;
     }
-
-    WideName newName;
-    const wchar_t* name = longPath + nameAt;
-    switch (ConvertFileName(word, name, wcslen(name), newName)) {
-    case NAME_CONVERTED:
-        break;
-    case NAME_UNCHANGED:
-        RecordUnchanged();
-        return;
-    case NAME_TOO_LONG:
-        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
-        return;
-    default:
-        RecordNotRenamed(longPath, ERROR_INVALID_NAME);
+    if ((batch->word & OPT_FOLDER_CONTENTS) == 0 || !IsFolderToWalk(batch, batch->longPath)) {
+        RenameEntry(batch, batch->longPath, nameAt);
         return;
     }
-    static WidePath newPath;
-    wmemcpy(newPath, longPath, nameAt);
-    newPath[nameAt] = L'\0';
-    if (!JoinWide(newPath, WIDE_PATH_SIZE, newPath, newName)) {
-        RecordNotRenamed(longPath, ERROR_FILENAME_EXCED_RANGE);
+    // Programs rely on the names in the Windows folder, Program Files and
+    // the profile: a walk of them would rename "Saved Games". Such a folder
+    // keeps its own name too.
+    if (IsGuardedOnThisSystem(batch->longPath)) {
+        RecordNotRenamed(&batch->record, batch->longPath, ERROR_ACCESS_DENIED);
         return;
     }
-
-    // Recorded before the move, so that a batch stopped at any moment
-    // leaves every rename it made in the history.
-    RecordMove(longPath, newPath);
-    RecordOutcome(longPath, MoveWithoutReplacing(longPath, newPath));
+    RenameTree(batch, batch->longPath);
 }

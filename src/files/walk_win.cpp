@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <knownfolders.h>
 #include <shlobj.h>
 
 #include "files/files.h"
@@ -42,6 +41,18 @@ namespace {
 
 const size_t KNOWN_COUNT = 6;
 
+// The folders' ids by value: the id library would make the program 40 KiB
+// larger. FOLDERID_Windows, _ProgramFiles, _ProgramFilesX86,
+// _ProgramFilesX64, _ProgramData and _Profile.
+const KNOWNFOLDERID KNOWN_IDS[KNOWN_COUNT] = {
+    {0xF38BF404, 0x1D43, 0x42F2, {0x93, 0x05, 0x67, 0xDE, 0x0B, 0x28, 0xFC, 0x23}},
+    {0x905E63B6, 0xC1BF, 0x494E, {0xB2, 0x9C, 0x65, 0xB7, 0x32, 0xD3, 0xD2, 0x1A}},
+    {0x7C5A40EF, 0xA0FB, 0x4BFC, {0x87, 0x4A, 0xC0, 0xF2, 0xE0, 0xB9, 0xFA, 0x8E}},
+    {0x6D809377, 0x6AF0, 0x444B, {0x89, 0x57, 0xA3, 0x77, 0x3F, 0x02, 0x20, 0x0E}},
+    {0x62AB5D82, 0xFDC1, 0x4DC3, {0xA9, 0xDD, 0x07, 0x0D, 0x1D, 0x49, 0x5D, 0x97}},
+    {0x5E6C858F, 0x0E22, 0x4760, {0x9A, 0xFE, 0xEA, 0x33, 0x17, 0xB6, 0x71, 0x73}},
+};
+
 // The known folders, looked up once: a folder that does not exist on this
 // system (Program Files (x86) on a 32-bit one) stays empty.
 const wchar_t* const* KnownFolders()
@@ -52,14 +63,11 @@ const wchar_t* const* KnownFolders()
     if (looked)
         return known;
     looked = true;
-    const KNOWNFOLDERID* const ids[KNOWN_COUNT] = {&FOLDERID_Windows,          &FOLDERID_ProgramFiles,
-                                                   &FOLDERID_ProgramFilesX86, &FOLDERID_ProgramFilesX64,
-                                                   &FOLDERID_ProgramData,     &FOLDERID_Profile};
     for (size_t i = 0; i < KNOWN_COUNT; ++i) {
         paths[i][0] = L'\0';
         known[i] = paths[i];
         PWSTR path = nullptr;
-        if (SUCCEEDED(SHGetKnownFolderPath(*ids[i], 0, nullptr, &path)) && path != nullptr)
+        if (SUCCEEDED(SHGetKnownFolderPath(KNOWN_IDS[i], 0, nullptr, &path)) && path != nullptr)
             JoinWide(paths[i], WIDE_PATH_SIZE, path, L"");
         CoTaskMemFree(path);
     }

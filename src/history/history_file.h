@@ -9,23 +9,38 @@
 
 // ---------------------------------------------------------------- the batch
 
+// What one batch records, owned by the batch. A move's outcome waits in
+// lines and goes out with the next line, in one turn at the file: a batch
+// stopped in between leaves that move without its outcome, which undo
+// handles like any move whose outcome is unknown.
+struct BatchRecord {
+    bool open; // false: the folder cannot be written, nothing is recorded
+    void* file; // history.txt, open for appending
+    char id[HISTORY_ID_SIZE];
+    unsigned long unchanged;
+    size_t waiting;
+    char lines[2 * HISTORY_LINE_SIZE];
+    WidePath full; // a path given up, made full
+};
+
 // Opens the file for appending and writes the batch's first line. When the
 // folder cannot be written, the batch goes on as ever and records nothing:
 // every call below then does nothing.
-void StartBatchRecord(SettingsWord word);
+void StartBatchRecord(BatchRecord* record, SettingsWord word);
 // Before a move: where from and to, both full paths in their long form, as
 // undo will need them wherever it runs.
-void RecordMove(const WideChar* from, const WideChar* to);
+void RecordMove(BatchRecord* record, const WideChar* from, const WideChar* to);
 // After it: 0 for done, else the Windows error of the move, which left the
 // name as it was.
-void RecordOutcome(const WideChar* from, unsigned long error);
-// A path given up before any move (not found, too long), made full here.
-void RecordNotRenamed(const WideChar* path, unsigned long error);
+void RecordOutcome(BatchRecord* record, const WideChar* from, unsigned long error);
+// A path given up before any move (not found, too long, refused), made
+// full here.
+void RecordNotRenamed(BatchRecord* record, const WideChar* path, unsigned long error);
 // A name that needed no change: counted, not listed.
-void RecordUnchanged();
+void RecordUnchanged(BatchRecord* record);
 // Writes the batch's last line and closes the file; drops older batches
 // when it has grown past HISTORY_LIMIT.
-void EndBatchRecord();
+void EndBatchRecord(BatchRecord* record);
 
 // ---------------------------------------------------------------- the dialog
 

@@ -25,7 +25,6 @@ char fileText[HISTORY_READ_SIZE];
 
 WidePath historyPath;
 WidePath callPath;
-WidePath fullPath;
 
 bool MakeHistoryPath()
 {
@@ -175,93 +174,85 @@ void TrimIfLarge()
     FinishAtomicSave(&save);
 }
 
-// The batch being recorded. A move's outcome waits in the buffer and goes
-// out with the next line, in one turn at the file: a batch stopped in
-// between leaves that move without its outcome, which undo handles like
-// any move whose outcome is unknown.
-HANDLE batchFile = INVALID_HANDLE_VALUE;
-char batchId[HISTORY_ID_SIZE];
-unsigned long unchangedNames;
-char batchLines[2 * HISTORY_LINE_SIZE];
-size_t waiting;
-
-// path in its full form, or as it is when that cannot be had.
-const wchar_t* Full(const wchar_t* path, wchar_t* out)
+// Where the next line of record is formatted, and how much room it has.
+char* Next(BatchRecord* record)
 {
-    return FullPathOf(path, out, WIDE_PATH_SIZE) != 0 ? out : path;
+    return record->lines + record->waiting;
 }
-
-// Where the next line is formatted, and how much room it has.
-char* Next()
+size_t Room(const BatchRecord* record)
 {
-    return batchLines + waiting;
-}
-size_t Room()
-{
-    return sizeof batchLines - waiting;
+    return sizeof record->lines - record->waiting;
 }
 
 // Writes what waits and the line just formatted (length bytes at Next()).
-void Flush(size_t length)
+void Flush(BatchRecord* record, size_t length)
 {
-    Append(batchFile, batchLines, waiting + length);
-    waiting = 0;
+    Append(static_cast<HANDLE>(record->file), record->lines, record->waiting + length);
+    record->waiting = 0;
 }
 
 } // namespace
 
-void StartBatchRecord(SettingsWord word)
+void StartBatchRecord(BatchRecord* record, SettingsWord word)
 {
+    record->open = false;
+    record->unchanged = 0;
+    record->waiting = 0;
     if (!MakeHistoryPath())
         return;
-    batchFile = OpenForAppending();
-    if (batchFile == INVALID_HANDLE_VALUE)
+    HANDLE file = OpenForAppending();
+    if (file == INVALID_HANDLE_VALUE)
         return;
-    EndTornLine(batchFile);
+    record->open = true;
+    record->file = file;
+    EndTornLine(file);
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
     MakeBatchId(GetCurrentProcessId(),
-                static_cast<unsigned long long>(now.dwHighDateTime) << 32 | now.dwLowDateTime, batchId);
+                static_cast<unsigned long long>(now.dwHighDateTime) << 32 | now.dwLowDateTime, record->id);
     SYSTEMTIME local;
     GetLocalTime(&local);
     const HistoryTime when = {local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
-    Flush(FormatBatchLine(batchId, when, word, Next(), Room()));
+    Flush(record, FormatBatchLine(record->id, when, word, Next(record), Room(record)));
 }
 
-void RecordMove(const wchar_t* from, const wchar_t* to)
+void RecordMove(BatchRecord* record, const wchar_t* from, const wchar_t* to)
 {
-    if (batchFile != INVALID_HANDLE_VALUE)
-        Flush(FormatMoveLine(batchId, from, to, Next(), Room()));
+    if (record->open)
+        Flush(record, FormatMoveLine(record->id, from, to, Next(record), Room(record)));
 }
 
-void RecordOutcome(const wchar_t* from, unsigned long error)
+void RecordOutcome(BatchRecord* record, const wchar_t* from, unsigned long error)
 {
-    if (batchFile == INVALID_HANDLE_VALUE)
+    if (!record->open)
         return;
     if (error == 0)
-        waiting += FormatDoneLine(batchId, Next(), Room());
+        record->waiting += FormatDoneLine(record->id, Next(record), Room(record));
     else
-        waiting += FormatFailedLine(batchId, from, error, Next(), Room());
+        record->waiting += FormatFailedLine(record->id, from, error, Next(record), Room(record));
 }
 
-void RecordNotRenamed(const wchar_t* path, unsigned long error)
+void RecordNotRenamed(BatchRecord* record, const wchar_t* path, unsigned long error)
 {
-    if (batchFile != INVALID_HANDLE_VALUE)
-        Flush(FormatFailedLine(batchId, Full(path, fullPath), error, Next(), Room()));
-}
-
-void RecordUnchanged()
-{
-    ++unchangedNames;
-}
-
-void EndBatchRecord()
-{
-    if (batchFile == INVALID_HANDLE_VALUE)
+    if (!record->open)
         return;
-    Flush(FormatEndLine(batchId, unchangedNames, Next(), Room()));
-    CloseHandle(batchFile);
-    batchFile = INVALID_HANDLE_VALUE;
+    // The path in its full form, or as it is when that cannot be had.
+    const wchar_t* full = FullPathOf(path, record->full, WIDE_PATH_SIZE) != 0 ? record->full : path;
+    Flush(record, FormatFailedLine(record->id, full, error, Next(record), Room(record)));
+}
+
+void RecordUnchanged(BatchRecord* record)
+{
+    ++record->unchanged;
+}
+
+void EndBatchRecord(BatchRecord* record)
+{
+    if (!record->open)
+        return;
+    Flush(record, FormatEndLine(record->id, record->unchanged, Next(record), Room(record)));
+    CloseHandle(static_cast<HANDLE>(record->file));
+    record->open = false;
     TrimIfLarge();
 }
 
