@@ -13,7 +13,7 @@ namespace {
 // code page lacks is reported instead of being replaced by a look-alike, and
 // the way back must give the very same character: U+301C goes to 81 60,
 // which reads back as U+FF5E, so it is outside too.
-size_t EncodeCp932(const wchar_t* units, size_t count, char* bytes)
+size_t AskEncodeCp932(const wchar_t* units, size_t count, char* bytes)
 {
     BOOL usedDefault = FALSE;
     int size = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, units, static_cast<int>(count), bytes, 2,
@@ -27,10 +27,61 @@ size_t EncodeCp932(const wchar_t* units, size_t count, char* bytes)
     return static_cast<size_t>(size);
 }
 
-size_t DecodeCp932(const char* bytes, size_t length, wchar_t* units)
+size_t AskDecodeCp932(const char* bytes, size_t length, wchar_t* units)
 {
     int count = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length), units, 2);
     return count > 0 ? static_cast<size_t>(count) : 0;
+}
+
+// Each character of the BMP, and each code page 932 character, is asked of
+// Windows once per process and kept: a walk of a large tree converts the
+// same few thousand characters hundreds of thousands of times, and asking
+// costs two calls a character.
+struct EncodedCharacter {
+    bool known;
+    unsigned char size; // 0: outside the code page
+    char bytes[2];
+};
+struct DecodedCharacter {
+    bool known;
+    wchar_t unit;
+};
+EncodedCharacter encoded[0x10000];
+// By the bytes: a single byte as itself, a lead and its trail as lead * 256
+// + trail (leads are 81 and above).
+DecodedCharacter decoded[0x10000];
+
+size_t EncodeCp932(const wchar_t* units, size_t count, char* bytes)
+{
+    // A surrogate pair is never in the code page.
+    if (count != 1)
+        return AskEncodeCp932(units, count, bytes);
+    EncodedCharacter& kept = encoded[static_cast<unsigned short>(units[0])];
+    if (!kept.known) {
+        kept.size = static_cast<unsigned char>(AskEncodeCp932(units, count, kept.bytes));
+        kept.known = true;
+    }
+    memcpy(bytes, kept.bytes, kept.size);
+    return kept.size;
+}
+
+size_t DecodeCp932(const char* bytes, size_t length, wchar_t* units)
+{
+    if (length < 1 || length > 2 || (length == 2 && static_cast<unsigned char>(bytes[0]) < 0x80))
+        return AskDecodeCp932(bytes, length, units);
+    const unsigned first = static_cast<unsigned char>(bytes[0]);
+    DecodedCharacter& kept = decoded[length == 1 ? first : first << 8 | static_cast<unsigned char>(bytes[1])];
+    if (!kept.known) {
+        // A character of code page 932 is one unit; anything else is asked
+        // every time.
+        wchar_t asked[2];
+        if (AskDecodeCp932(bytes, length, asked) != 1)
+            return AskDecodeCp932(bytes, length, units);
+        kept.unit = asked[0];
+        kept.known = true;
+    }
+    units[0] = kept.unit;
+    return 1;
 }
 
 // Windows' own NFC. It is looked up at run time, from the system folder
