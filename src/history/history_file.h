@@ -10,12 +10,16 @@
 // ---------------------------------------------------------------- the batch
 
 // What one batch records, owned by the batch. A move's outcome waits in
-// lines and goes out with the next line, in one turn at the file: a batch
-// stopped in between leaves that move without its outcome, which undo
-// handles like any move whose outcome is unknown.
+// lines and goes out with the next line, in one write: a batch stopped in
+// between leaves that move without its outcome, which undo handles like
+// any move whose outcome is unknown. Every line is in the file before the
+// move it tells of; the turn at the end of the file that concurrent
+// batches take is kept for a few lines at a time (see history_win.cpp).
 struct BatchRecord {
     bool open; // false: the folder cannot be written, nothing is recorded
     void* file; // history.txt, open for appending
+    bool turn; // this batch has the turn
+    unsigned long turnSince; // since then, in ms (GetTickCount)
     char id[HISTORY_ID_SIZE];
     unsigned long unchanged;
     size_t waiting;
