@@ -17,6 +17,16 @@ long, made of ASCII folders. A command line holds 32,767 units, so there
 are only as many files as their full paths fit on one (Wine starts no
 program in a working folder that deep, so relative names are no way out);
 compare the time per file.
+
+With --tree N the same is done for a dropped folder instead: a generated
+tree of about N entries (one in eleven a folder, about 40 % of the names
+with a blank), renamed by blankmender.exe with a folder's contents on
+against floor_tree.exe, which lists the same folders and makes the same
+moves (--floor names it then). Each round runs both on fresh copies of the
+tree, in turns, and checks that both left exactly the names expected; the
+program's peak resident memory is read from Linux (VmHWM of its process)
+while it runs; then undo_latest.exe (--undo) takes the batch back, and the
+tree must be as it was.
 """
 import argparse
 import os
@@ -24,6 +34,8 @@ import shutil
 import statistics
 import subprocess
 import sys
+import threading
+import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "wine"))
 import winetest  # noqa: E402
@@ -38,7 +50,11 @@ def main():
     parser.add_argument("--rounds", type=int, default=7)
     parser.add_argument("--depth", type=int, default=0,
                         help="the folder's path length in UTF-16 units (0: a shallow folder)")
+    parser.add_argument("--tree", type=int, default=0, help="entries of a generated tree (0: files)")
+    parser.add_argument("--undo", help="undo_latest.exe, for --tree")
     args = parser.parse_args()
+    if args.tree:
+        return bench_tree(args)
 
     root = winetest.temp_root("bm-bench-")
     try:
@@ -124,6 +140,114 @@ def main():
         if os.path.isdir(os.path.join(root, "read-only")):
             subprocess.run(["chattr", "-i", os.path.join(root, "read-only")], stderr=subprocess.DEVNULL)
             os.chmod(os.path.join(root, "read-only"), 0o755)
+        shutil.rmtree(root, ignore_errors=True)
+    return 0
+
+
+FOLDER_CONTENTS_AND_BLANKS = 0x10001
+
+
+class PeakMemory:
+    """Polls the peak resident memory (VmHWM) of every process whose command
+    line holds marker, while it runs; peak holds the largest in KiB."""
+
+    def __init__(self, marker):
+        self.marker = marker.encode("utf-8")
+        self.peak = 0
+        self.stop = threading.Event()
+        self.thread = threading.Thread(target=self.poll, daemon=True)
+        self.thread.start()
+
+    def poll(self):
+        while not self.stop.is_set():
+            for pid in os.listdir("/proc"):
+                if not pid.isdigit():
+                    continue
+                try:
+                    with open("/proc/%s/cmdline" % pid, "rb") as f:
+                        if self.marker not in f.read():
+                            continue
+                    with open("/proc/%s/status" % pid) as f:
+                        for line in f:
+                            if line.startswith("VmHWM:"):
+                                self.peak = max(self.peak, int(line.split()[1]))
+                except OSError:
+                    pass
+            time.sleep(0.005)
+
+    def finish(self):
+        self.stop.set()
+        self.thread.join()
+        return self.peak
+
+
+def bench_tree(args):
+    root = winetest.temp_root("bm-bench-tree-")
+    try:
+        # The exe's folder has a name of its own, which only its process
+        # holds on its command line.
+        exe_folder = os.path.join(root, "bm-tree-exe")
+        exe = winetest.install_exe(args.exe, exe_folder, FOLDER_CONTENTS_AND_BLANKS)
+        floor = os.path.join(root, "floor", "floor_tree.exe")
+        os.makedirs(os.path.dirname(floor))
+        shutil.copyfile(args.floor, floor)
+        undo = os.path.join(exe_folder, "undo_latest.exe")
+        shutil.copyfile(args.undo, undo)
+
+        folders = max(1, args.tree // 11)
+        paths = winetest.generated_tree(args.tree - folders, folders, seed=22)
+        template = os.path.join(root, "template", "tree x")
+        winetest.make_empty_tree(template, paths)
+        before = winetest.names_under(os.path.dirname(template))
+        walked = winetest.walked(before, "tree x/")
+        after = set(walked.values())
+        moves = sum(1 for rel in before if walked[rel] != rel)
+        depth = max(rel.rstrip("/").count("/") for rel in before)
+        print("tree: %d entries (%d folders), %d of them renamed, %d levels deep"
+              % (len(before), folders + 1, moves, depth))
+
+        program_ms, floor_ms, undo_ms, peaks = [], [], [], []
+        for round_number in range(args.rounds):
+            for name in ("a", "b"):
+                shutil.rmtree(os.path.join(root, name), ignore_errors=True)
+                subprocess.run(["cp", "-a", os.path.dirname(template), os.path.join(root, name)], check=True)
+            run_program = ("W", "", "", '"%s" "%s"' % (winetest.win_path(exe),
+                                                     winetest.win_path(os.path.join(root, "a", "tree x"))))
+            run_floor = ("W", "", "", '"%s" "%s"' % (winetest.win_path(floor),
+                                                   winetest.win_path(os.path.join(root, "b", "tree x"))))
+            # In turns, so that neither always runs on a warmer cache.
+            cases = [run_program, run_floor] if round_number % 2 == 0 else [run_floor, run_program]
+            memory = PeakMemory("bm-tree-exe")
+            results = winetest.run_launcher(args.launcher, root, cases, 600000)
+            peak = memory.finish()
+            if round_number % 2:
+                results.reverse()
+            (r1, ms1), (r2, ms2) = results
+            got_a = winetest.names_under(os.path.join(root, "a"))
+            got_b = winetest.names_under(os.path.join(root, "b"))
+            if r1 != "0" or r2 != "0" or got_a != after or got_b != after:
+                print("round %d: the trees are not as expected (%s; %d and %d names differ)"
+                      % (round_number, results, len(got_a ^ after), len(got_b ^ after)))
+                return 1
+            [(r3, ms3)] = winetest.run_launcher(args.launcher, root, [("W", "", "", '"%s"' % winetest.win_path(undo))],
+                                                600000)
+            if r3 != "0" or winetest.names_under(os.path.join(root, "a")) != before:
+                print("round %d: undo did not bring the tree back (%s)" % (round_number, r3))
+                return 1
+            program_ms.append(ms1)
+            floor_ms.append(ms2)
+            undo_ms.append(ms3)
+            peaks.append(peak)
+            print("round %d: blankmender %8.1f ms   floor %8.1f ms   ratio %.3f   peak %6.1f MiB   undo %8.1f ms"
+                  % (round_number, ms1, ms2, ms1 / ms2, peak / 1024, ms3))
+            # The history keeps growing by a batch and its undo each round.
+            os.remove(os.path.join(exe_folder, "history.txt"))
+
+        for label, pick in (("fastest", min), ("median", statistics.median)):
+            p, f, u = pick(program_ms), pick(floor_ms), pick(undo_ms)
+            print("%-8s blankmender %8.1f ms, floor %8.1f ms (ratio %.3f), undo %8.1f ms; peak memory %.1f MiB"
+                  % (label + ":", p, f, p / f, u, max(peaks) / 1024))
+    finally:
         shutil.rmtree(root, ignore_errors=True)
     return 0
 
