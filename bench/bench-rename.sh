@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Benchmark: 500 files renamed by blankmender.exe in one run under Wine,
-# against a floor program that only calls MoveFileW for each.
-#   bench/bench-rename.sh [build dir] [--depth UNITS] [--files N]
+# against a floor program that only calls MoveFileW for each; or, with
+# --tree N, a dropped folder of N entries against a floor that lists and
+# moves the same.
+#   bench/bench-rename.sh [build dir] [--depth UNITS] [--files N] [--tree N]
 #   (default build/windows; see bench_rename.py for the options)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,6 +15,13 @@ fi
 if [ ! -f "$build/blankmender.exe" ]; then
   cmake --preset windows -B "$build" >/dev/null
 fi
-cmake --build "$build" -j2 --target blankmender wine_launcher floor_move >/dev/null
+cmake --build "$build" -j2 --target blankmender wine_launcher floor_move floor_tree undo_latest >/dev/null
+floor="$build/bench/floor_move.exe"
+for argument in "$@"; do
+  if [ "$argument" = "--tree" ]; then
+    floor="$build/bench/floor_tree.exe"
+  fi
+done
 exec python3 bench/bench_rename.py --exe "$build/blankmender.exe" \
-  --launcher "$build/tests/wine/wine_launcher.exe" --floor "$build/bench/floor_move.exe" "$@"
+  --launcher "$build/tests/wine/wine_launcher.exe" --floor "$floor" \
+  --undo "$build/bench/undo_latest.exe" "$@"

@@ -201,7 +201,8 @@ def bench_tree(args):
         before = winetest.names_under(os.path.dirname(template))
         walked = winetest.walked(before, "tree x/")
         after = set(walked.values())
-        moves = sum(1 for rel in before if walked[rel] != rel)
+        moves = sum(1 for rel in before
+                    if walked[rel].rstrip("/").split("/")[-1] != rel.rstrip("/").split("/")[-1])
         depth = max(rel.rstrip("/").count("/") for rel in before)
         print("tree: %d entries (%d folders), %d of them renamed, %d levels deep"
               % (len(before), folders + 1, moves, depth))
@@ -215,7 +216,9 @@ def bench_tree(args):
                                                      winetest.win_path(os.path.join(root, "a", "tree x"))))
             run_floor = ("W", "", "", '"%s" "%s"' % (winetest.win_path(floor),
                                                    winetest.win_path(os.path.join(root, "b", "tree x"))))
-            # In turns, so that neither always runs on a warmer cache.
+            # Each program starts with the disk written out, and the two in
+            # turns, so that neither always runs on a warmer cache.
+            os.sync()
             cases = [run_program, run_floor] if round_number % 2 == 0 else [run_floor, run_program]
             memory = PeakMemory("bm-tree-exe")
             results = winetest.run_launcher(args.launcher, root, cases, 600000)
@@ -229,6 +232,7 @@ def bench_tree(args):
                 print("round %d: the trees are not as expected (%s; %d and %d names differ)"
                       % (round_number, results, len(got_a ^ after), len(got_b ^ after)))
                 return 1
+            os.sync()
             [(r3, ms3)] = winetest.run_launcher(args.launcher, root, [("W", "", "", '"%s"' % winetest.win_path(undo))],
                                                 600000)
             if r3 != "0" or winetest.names_under(os.path.join(root, "a")) != before:
