@@ -98,6 +98,11 @@ struct BatchEntry {
     bool kept;
 };
 
+bool EarlierBatch(const BatchEntry& a, const BatchEntry& b)
+{
+    return a.batchStart < b.batchStart;
+}
+
 struct BatchList {
     BatchEntry entries[MAX_BATCHES];
     size_t count;
@@ -110,12 +115,15 @@ struct BatchList {
         }
         return nullptr;
     }
-    // A new entry for id, or nullptr when the list is full.
-    BatchEntry* Add(const HistoryField& id)
+    // A new entry for id. When the list is full: nullptr, or with makeRoom
+    // the oldest batch's entry (the one whose last "batch" line comes
+    // first), given to id instead.
+    BatchEntry* Add(const HistoryField& id, bool makeRoom)
     {
-        if (count == MAX_BATCHES)
+        if (count == MAX_BATCHES && !makeRoom)
             return nullptr;
-        BatchEntry& entry = entries[count++];
+        BatchEntry& entry = count < MAX_BATCHES ? entries[count++]
+                                                : *std::min_element(entries, entries + count, EarlierBatch);
         entry = BatchEntry{};
         entry.length = static_cast<unsigned char>(id.length);
         memcpy(entry.id, id.text, id.length);
@@ -197,7 +205,7 @@ bool FindLatestBatch(const char* text, size_t length, HistoryBatch* batch)
     HistoryField found = {nullptr, 0};
     ForEachLineBackwards(text, length, [&](const HistoryLine& line, size_t, size_t) {
         if (line.kind == LINE_UNDONE && ids.Find(line.fields[1]) == nullptr)
-            ids.Add(line.fields[1]);
+            ids.Add(line.fields[1], false);
         if (line.kind == LINE_BATCH && ids.Find(line.fields[1]) == nullptr) {
             found = line.fields[1];
             return false;
@@ -232,15 +240,7 @@ unsigned long long TrimHistoryStream(const HistorySource& source, size_t limit, 
         BatchEntry* entry = ids.Find(line.fields[1]);
         if (line.kind == LINE_BATCH) {
             if (entry == nullptr)
-                entry = ids.Add(line.fields[1]);
-            if (entry == nullptr) {
-                entry = std::min_element(ids.entries, ids.entries + ids.count, [](const BatchEntry& a, const BatchEntry& b) {
-                    return a.batchStart < b.batchStart;
-                });
-                *entry = BatchEntry{};
-                entry->length = static_cast<unsigned char>(line.fields[1].length);
-                memcpy(entry->id, line.fields[1].text, line.fields[1].length);
-            }
+                entry = ids.Add(line.fields[1], true);
             entry->batchStart = start;
             entry->bytes = 0;
         }
@@ -251,7 +251,7 @@ unsigned long long TrimHistoryStream(const HistorySource& source, size_t limit, 
     // The latest batch is kept; older ones, latest first, while they fit;
     // from the first that does not, none.
     std::sort(ids.entries, ids.entries + ids.count,
-              [](const BatchEntry& a, const BatchEntry& b) { return a.batchStart > b.batchStart; });
+              [](const BatchEntry& a, const BatchEntry& b) { return EarlierBatch(b, a); });
     unsigned long long kept = 0;
     for (size_t i = 0; i < ids.count; ++i) {
         if (i > 0 && kept + ids.entries[i].bytes > limit)
