@@ -52,3 +52,12 @@
 // The latest batch: undo it, and what it did.
 #define IDC_UNDO            1040
 #define IDC_HISTORY         1041
+
+// Adds the program to Explorer's Send To menu, or takes it out.
+#define IDC_SENDTO          1042
+
+// Strings
+#define IDS_SENDTO_ADD         201
+#define IDS_SENDTO_REMOVE      202
+#define IDS_SENDTO_FAILED      203
+#define IDS_SENDTO_DESCRIPTION 204

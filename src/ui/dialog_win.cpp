@@ -10,6 +10,7 @@
 #include "ui/banner.h"
 #include "ui/controls.h"
 #include "ui/preview.h"
+#include "ui/sendto_win.h"
 #include "version.h"
 
 namespace {
@@ -189,6 +190,50 @@ void ReportSaveFailure(HWND window)
     MessageBoxW(window, text, L"Blankmender", MB_OK | MB_ICONERROR);
 }
 
+// A string of the resources, terminated, in out (size units; empty when
+// it is missing).
+void LoadText(HWND window, UINT id, wchar_t* out, int size)
+{
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    if (LoadStringW(instance, id, out, size) <= 0)
+        out[0] = L'\0';
+}
+
+// Whether the Send To button offers to remove the shortcut.
+bool sendToShown = false;
+
+// The Send To button says what a click will do, as the disk has it now: the
+// shortcut may have been made or removed by hand, or by another copy.
+void ShowSendTo(HWND window)
+{
+    wchar_t text[64];
+    sendToShown = HasSendToShortcut();
+    LoadText(window, sendToShown ? IDS_SENDTO_REMOVE : IDS_SENDTO_ADD, text, 64);
+    SetDlgItemTextW(window, IDC_SENDTO, text);
+}
+
+// Does what the button said; a folder that could not be written is named.
+void ToggleSendTo(HWND window)
+{
+    static wchar_t folder[PATH_BUFFER_SIZE];
+    static wchar_t text[136 + PATH_BUFFER_SIZE];
+    bool done;
+    if (sendToShown) {
+        done = RemoveSendToShortcut(folder, PATH_BUFFER_SIZE);
+    } else {
+        wchar_t description[128];
+        LoadText(window, IDS_SENDTO_DESCRIPTION, description, 128);
+        done = AddSendToShortcut(description, folder, PATH_BUFFER_SIZE);
+    }
+    ShowSendTo(window);
+    if (done)
+        return;
+    LoadText(window, IDS_SENDTO_FAILED, text, 128);
+    wcscat(text, L"\n\n");
+    wcscat(text, folder);
+    MessageBoxW(window, text, L"Blankmender", MB_OK | MB_ICONERROR);
+}
+
 // The caption and the task switcher show the small icon: its own image of
 // the system's small size, not the large one shrunk.
 void SetSmallIcon(HWND window, HINSTANCE instance)
@@ -266,6 +311,7 @@ INT_PTR OnInitDialog(HWND window)
     }
     UpdatePreview(window);
     ShowHistory(window);
+    ShowSendTo(window);
     return TRUE;
 }
 
@@ -290,6 +336,9 @@ INT_PTR OnCommand(HWND window, WORD id)
         return TRUE;
     case IDC_UNDO:
         UndoAndReport(window);
+        return TRUE;
+    case IDC_SENDTO:
+        ToggleSendTo(window);
         return TRUE;
     default:
         UpdatePreview(window);
