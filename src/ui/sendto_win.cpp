@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <knownfolders.h>
 #include <objbase.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -16,6 +15,12 @@
 namespace {
 
 const wchar_t SHORTCUT_NAME[] = L"\\Blankmender.lnk";
+
+// The shell's link object and the Send To folder, by value: the library that
+// holds every such id would make the program half as large again. The
+// interfaces come by IID_PPV_ARGS.
+const CLSID SHELL_LINK = {0x00021401, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+const KNOWNFOLDERID SEND_TO = {0x8983036C, 0x27C0, 0x404B, {0x8F, 0x08, 0x10, 0x2D, 0x10, 0xDC, 0xFD, 0x74}};
 
 WidePath exePath;
 WidePath shortcutPath;
@@ -30,7 +35,7 @@ bool SendToFolder(bool create, wchar_t* folder, size_t size)
 {
     PWSTR path = nullptr;
     const DWORD flags = create ? KF_FLAG_CREATE : KF_FLAG_DONT_VERIFY;
-    const HRESULT result = SHGetKnownFolderPath(FOLDERID_SendTo, flags, nullptr, &path);
+    const HRESULT result = SHGetKnownFolderPath(SEND_TO, flags, nullptr, &path);
     const bool ok = SUCCEEDED(result) && path != nullptr && JoinWide(folder, size, path, L"");
     CoTaskMemFree(path);
     if (!ok && size != 0)
@@ -90,8 +95,7 @@ void EndCom(HRESULT started)
 IShellLinkW* NewShellLink()
 {
     IShellLinkW* link = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
-                                reinterpret_cast<void**>(&link))))
+    if (FAILED(CoCreateInstance(SHELL_LINK, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))))
         return nullptr;
     return link;
 }
@@ -121,7 +125,7 @@ bool PointsHere()
         return false;
     bool here = false;
     IPersistFile* file = nullptr;
-    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+    if (SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(&file)))) {
         if (SUCCEEDED(file->Load(shortcutPath, STGM_READ)) && ShortcutTarget(link))
             here = SamePath(target, exePath);
         file->Release();
@@ -152,7 +156,7 @@ bool AddSendToShortcut(const wchar_t* description, wchar_t* folder, size_t size)
         IPersistFile* file = nullptr;
         if (link != nullptr && SUCCEEDED(link->SetPath(exePath)) && SUCCEEDED(link->SetIconLocation(exePath, 0)) &&
             SUCCEEDED(link->SetDescription(description)) &&
-            SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file))))
+            SUCCEEDED(link->QueryInterface(IID_PPV_ARGS(&file))))
             saved = SUCCEEDED(file->Save(shortcutPath, TRUE));
         if (file != nullptr)
             file->Release();
