@@ -19,6 +19,7 @@
 
 #include "convert/convert.h"
 #include "convert/pipeline.h"
+#include "convert/strings.h"
 #include "corpus.h"
 
 namespace {

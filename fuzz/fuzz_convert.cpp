@@ -22,12 +22,13 @@
 #include <string>
 #include <vector>
 
+#include "convert/combining_marks.h"
+#include "convert/name.h"
 #include "convert/pipeline.h"
-#include "app/combining_marks.h"
-#include "app/wide_names.h"
 #include "convert/sjis.h"
 #include "convert/strings.h"
 #include "history/history.h"
+#include "ui/summary.h"
 #include "reference.h"
 #include "settings/settings.h"
 
@@ -91,10 +92,10 @@ void CheckSettingsPath(const char* name, size_t n, size_t spare)
 
     std::unique_ptr<char[]> exe = ExactCopy(name, n, n + 1);
     std::unique_ptr<char[]> buffer(new char[size]);
-    const bool ok = SettingsPathForExecutable(exe.get(), buffer.get(), size);
+    const bool ok = PathBesideExecutable(exe.get(), "config.dat", buffer.get(), size);
     const bool fits = sep != Ref::NONE && expected.size() + 1 <= size;
     if (ok != fits || (ok && expected != buffer.get()))
-        Fail("SettingsPathForExecutable", name, ok ? buffer.get() : "false",
+        Fail("PathBesideExecutable", name, ok ? buffer.get() : "false",
              fits ? expected : "false");
 }
 
@@ -201,10 +202,10 @@ void CheckStandIns(int word, const char* name, size_t n)
     if (wide.size() <= MAX_NAME_UNITS) {
         WideName converted;
         const NameResult result =
-            ConvertWideName(word & 0xFFF, wide.data(), wide.size(), Ref::SMALL_CODE_PAGE, converted);
+            ConvertNameWith(word & 0xFFF, wide.data(), wide.size(), {Ref::SMALL_CODE_PAGE, nullptr}, converted);
         if (result == NAME_TOO_LONG || result == NAME_UNREADABLE ||
             (result == NAME_CONVERTED && std::u16string(converted).size() != wide.size()))
-            Fail("ConvertWideName: a name of 255 units or fewer did not convert to as many", name,
+            Fail("ConvertNameWith: a name of 255 units or fewer did not convert to as many", name,
                  std::to_string(result), "word " + std::to_string(word));
     }
 }
@@ -261,14 +262,14 @@ void CheckHistory(const char* text, size_t n, size_t spare)
     if (FindLatestBatch(copy.get(), n, &batch)) {
         std::vector<HistoryMove> moves(spare & 15);
         const size_t count = ListBatchMoves(copy.get(), n, batch.id, moves.data(), moves.size());
-        std::vector<HistoryChar> path(HISTORY_PATH_UNITS);
+        std::vector<WideChar> path(HISTORY_PATH_UNITS);
         for (size_t i = 0; i < count && i < moves.size(); ++i) {
             if (!DecodeHistoryPath(moves[i].oldPath, path.data(), path.size()) ||
                 !DecodeHistoryPath(moves[i].newPath, path.data(), path.size()))
                 Fail("ListBatchMoves listed a path that does not decode", "", "", "");
         }
-        char summary[256];
-        FormatHistorySummary(&batch, summary, sizeof summary);
+        WideChar summary[256];
+        FormatHistorySummary(&batch, summary, sizeof summary / sizeof summary[0]);
     }
     const size_t trimmed = TrimHistory(copy.get(), n, spare * 8);
     if (trimmed > n)

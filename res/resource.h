@@ -55,9 +55,3 @@
 
 // Adds the program to Explorer's Send To menu, or takes it out.
 #define IDC_SENDTO          1042
-
-// Strings
-#define IDS_SENDTO_ADD         201
-#define IDS_SENDTO_REMOVE      202
-#define IDS_SENDTO_FAILED      203
-#define IDS_SENDTO_DESCRIPTION 204

@@ -1,12 +1,74 @@
-// The file operations that renaming needs, on Windows: every path may be of
-// any length Windows allows and is handed to the file functions in the form
-// they need (see files/paths.h). Batch renaming and undo both rename through
-// these, so both follow the same rules.
+// The file operations of the program. The first part serves the program's
+// own files beside the executable (config.dat, history.txt) and is built on
+// every platform, so the tests run natively. The second, Windows only,
+// serves renaming: every path may be of any length Windows allows and is
+// handed to the file functions in the form they need (see files/paths.h).
+// Batch renaming and undo both rename through these, so both follow the
+// same rules.
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 
 #include "files/paths.h"
+
+// ------------------------------------------------ the program's own files
+
+// Paths as the platform's file functions take them. Windows names files in
+// UTF-16, so the program's files are found and opened through the wide API
+// and no code page stands between the program and its own folder.
+#if defined(_WIN32)
+typedef wchar_t PathChar;
+#else
+typedef char PathChar;
+#endif
+
+// Size of a path buffer, in PathChars: the longest path Windows can hold,
+// so the executable may lie at any depth.
+constexpr size_t PATH_BUFFER_SIZE = WIDE_PATH_SIZE;
+
+// The executable's own path; false when it cannot be had or does not fit.
+bool GetExecutablePath(PathChar* buffer, size_t size);
+
+// The file called name (ASCII) in the folder of exePath (the folder keeps
+// its trailing separator). False when exePath has no separator or the
+// result does not fit in size PathChars.
+bool PathBesideExecutable(const PathChar* exePath, const char* name, PathChar* buffer, size_t size);
+
+// The same beside this executable; false also when its path cannot be had.
+bool FileBesideExecutable(const char* name, PathChar* buffer, size_t size);
+
+// Opens path for reading or writing, bytes as they are. Paths of any
+// length are handed to the file functions in the form they need.
+FILE* OpenFile(const PathChar* path, bool forWriting);
+// Moves from over to, replacing to if it exists. True on success.
+bool MoveFileReplacing(const PathChar* from, const PathChar* to);
+// Deletes the file at path, if it can.
+void RemoveFile(const PathChar* path);
+// This process's id, which keeps the temporary names of two processes
+// apart.
+unsigned long CurrentProcessId();
+
+// A file saved whole or not at all: written in full under a temporary name
+// in the same folder ("<path>.<process id>.tmp"), then moved over path, so
+// a failure or an interruption leaves the old file as it was and a reader
+// never sees a part. Start, write any number of times, then finish.
+struct AtomicSave {
+    FILE* file;
+    bool ok;
+    const PathChar* path;
+    PathChar temporary[PATH_BUFFER_SIZE + 24];
+};
+bool StartAtomicSave(AtomicSave* save, const PathChar* path);
+void WriteAtomicSave(AtomicSave* save, const char* bytes, size_t length);
+// Moves the new file over the old one when everything was written, else
+// removes it. True when the file at path is the new one.
+bool FinishAtomicSave(AtomicSave* save);
+// All of it at once.
+bool SaveFileAtomically(const PathChar* path, const char* bytes, size_t length);
+
+#if defined(_WIN32)
+// ------------------------------------------------ renaming, on Windows
 
 // GetFullPathNameW: the full form of path in out, its length, or 0 when it
 // cannot be had or does not fit.
@@ -32,3 +94,4 @@ bool NameOnDisk(const WideChar* path, WideName name);
 // made through a free temporary name in the same folder, and a failed second
 // step gives the entry its old name back. Returns 0, or the Windows error.
 unsigned long MoveWithoutReplacing(const WideChar* from, const WideChar* to);
+#endif

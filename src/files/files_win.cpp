@@ -1,4 +1,6 @@
-// The file operations on Windows, all through the wide API.
+// The file operations on Windows, all through the wide API: the program's
+// folder and the names it renames may hold characters that the system's
+// code page lacks.
 #include "files/files.h"
 
 #include <windows.h>
@@ -6,6 +8,53 @@
 #include <cwchar>
 
 #include "convert/strings.h"
+
+namespace {
+
+// path in the form the file functions need; empty when it cannot be had,
+// which no file function accepts.
+const wchar_t* CallPath(const wchar_t* path, wchar_t* buffer)
+{
+    if (!ForFileCalls(path, buffer, WIDE_PATH_SIZE))
+        buffer[0] = L'\0';
+    return buffer;
+}
+
+WidePath callPath;
+WidePath callTarget;
+
+}  // namespace
+
+bool GetExecutablePath(wchar_t* buffer, size_t size)
+{
+    if (size == 0 || size > MAXDWORD)
+        return false;
+    DWORD length = GetModuleFileNameW(nullptr, buffer, static_cast<DWORD>(size));
+    // A path that does not fit comes back cut short and fills the buffer:
+    // a cut path would name another folder, so it counts as unreadable.
+    return length != 0 && length < size;
+}
+
+FILE* OpenFile(const wchar_t* path, bool forWriting)
+{
+    return _wfopen(CallPath(path, callPath), forWriting ? L"wb" : L"rb");
+}
+
+bool MoveFileReplacing(const wchar_t* from, const wchar_t* to)
+{
+    return MoveFileExW(CallPath(from, callPath), CallPath(to, callTarget),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void RemoveFile(const wchar_t* path)
+{
+    DeleteFileW(CallPath(path, callPath));
+}
+
+unsigned long CurrentProcessId()
+{
+    return GetCurrentProcessId();
+}
 
 size_t FullPathOf(const wchar_t* path, wchar_t* out, size_t capacity)
 {

@@ -15,12 +15,12 @@
 void StartBatchRecord(SettingsWord word);
 // Before a move: where from and to, both full paths in their long form, as
 // undo will need them wherever it runs.
-void RecordMove(const HistoryChar* from, const HistoryChar* to);
+void RecordMove(const WideChar* from, const WideChar* to);
 // After it: 0 for done, else the Windows error of the move, which left the
 // name as it was.
-void RecordOutcome(const HistoryChar* from, unsigned long error);
+void RecordOutcome(const WideChar* from, unsigned long error);
 // A path given up before any move (not found, too long), made full here.
-void RecordNotRenamed(const HistoryChar* path, unsigned long error);
+void RecordNotRenamed(const WideChar* path, unsigned long error);
 // A name that needed no change: counted, not listed.
 void RecordUnchanged();
 // Writes the batch's last line and closes the file; drops older batches
@@ -31,13 +31,13 @@ void EndBatchRecord();
 
 // False when the executable's folder cannot be written, so no history can
 // be kept there; folder then holds the folder's path (size units).
-bool CanKeepHistory(HistoryChar* folder, size_t size);
+bool CanKeepHistory(WideChar* folder, size_t size);
 
 // The latest batch not undone, false when there is none.
 bool LatestBatch(HistoryBatch* batch);
 
 struct UndoFailure {
-    const HistoryChar* path; // where the file was looked for
+    const WideChar* path; // where the file was looked for
     unsigned long error;
 };
 

@@ -13,7 +13,6 @@
 #include <cwchar>
 
 #include "files/files.h"
-#include "settings/settings.h"
 
 namespace {
 
@@ -166,30 +165,14 @@ void TrimIfLarge()
         return;
     }
     size_t length = TrimHistory(fileText, ReadWhole(file), HISTORY_TRIMMED);
-
     // Only one batch at a time can get here (no sharing above), but another
-    // may follow before this one has moved its file: each has its own name.
-    static WidePath temporary;
-    wchar_t suffix[16];
-    wsprintfW(suffix, L".%lu.tmp", GetCurrentProcessId());
-    bool ok = false;
-    if (JoinWide(temporary, WIDE_PATH_SIZE, historyPath, suffix)) {
-        static WidePath callTemporary;
-        HANDLE out = ForFileCalls(temporary, callTemporary, WIDE_PATH_SIZE)
-                         ? CreateFileW(callTemporary, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                       nullptr)
-                         : INVALID_HANDLE_VALUE;
-        if (out != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            ok = WriteFile(out, fileText, static_cast<DWORD>(length), &written, nullptr) && written == length;
-            ok = CloseHandle(out) && ok;
-        }
-    }
+    // may follow before this one has moved its file: the temporary names of
+    // two processes differ.
+    static AtomicSave save;
+    if (StartAtomicSave(&save, historyPath))
+        WriteAtomicSave(&save, fileText, length);
     CloseHandle(file);
-    if (ok)
-        ok = MoveFileReplacing(temporary, historyPath);
-    if (!ok)
-        RemoveFile(temporary);
+    FinishAtomicSave(&save);
 }
 
 // The batch being recorded. A move's outcome waits in the buffer and goes

@@ -4,6 +4,7 @@
 
 #include <cwchar>
 
+#include "convert/strings.h"
 #include "history/history_file.h"
 #include "resource.h"
 #include "settings/settings.h"
@@ -11,13 +12,10 @@
 #include "ui/controls.h"
 #include "ui/preview.h"
 #include "ui/sendto_win.h"
+#include "ui/summary.h"
 #include "version.h"
 
 namespace {
-
-// The saved word is put on the buttons once per process, even if the
-// dialog were initialised again.
-bool settingsShown = false;
 
 const wchar_t INFO_TITLE[] = L"QUIB";
 const wchar_t INFO_TEXT[] =
@@ -25,25 +23,22 @@ const wchar_t INFO_TEXT[] =
     L"QUIB ver " BLANKMENDER_VERSION_TEXT "\n"
     L"Free software by the Blankmender contributors.";
 
-// "設定ファイルに書き込めませんでした。" (the settings file could not be
-// written), then the file's path on a line of its own.
-const char SAVE_FAILED_TEXT[] =
-    "\x90\xDD\x92\xE8\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xC9\x8F\x91\x82\xAB"
-    "\x8D\x9E\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42"
-    "\n\n";
+// The settings file could not be written; its path follows.
+const wchar_t SAVE_FAILED_TEXT[] = L"設定ファイルに書き込めませんでした。\n\n";
+// No history can be kept here; the folder follows.
+const wchar_t NO_HISTORY_TEXT[] = L"この場所には履歴を残せません:\r\n";
+// After the number restored; before the number not restored, and after it.
+const wchar_t RESTORED_TEXT[] = L" 件を元に戻しました。";
+const wchar_t NOT_RESTORED_TEXT[] = L"戻せなかったもの: ";
+const wchar_t COUNT_TEXT[] = L" 件";
+// The Send To button: what a click will do. The shortcut's description. The
+// Send To folder could not be written; the folder follows.
+const wchar_t SENDTO_ADD_TEXT[] = L"「送る」に追加";
+const wchar_t SENDTO_REMOVE_TEXT[] = L"「送る」から外す";
+const wchar_t SENDTO_DESCRIPTION[] = L"ファイル名の空白をアンダーバーに変えます。";
+const wchar_t SENDTO_FAILED_TEXT[] = L"「送る」フォルダーに書き込めませんでした。\n\n";
 
-// "この場所には履歴を残せません:" (no history can be kept here), then the
-// folder on a line of its own.
-const char NO_HISTORY_TEXT[] =
-    "\x82\xB1\x82\xCC\x8F\xEA\x8F\x8A\x82\xC9\x82\xCD\x97\x9A\x97\xF0\x82\xF0\x8E\x63"
-    "\x82\xB9\x82\xDC\x82\xB9\x82\xF1:\r\n";
-// " 件を元に戻しました。" (restored), after the number.
-const char RESTORED_TEXT[] = " \x8C\x8F\x82\xF0\x8C\xB3\x82\xC9\x96\xDF\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42";
-// "戻せなかったもの: " (not restored), before the number, and "件".
-const char NOT_RESTORED_TEXT[] = "\x96\xDF\x82\xB9\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x82\xE0\x82\xCC: ";
-const char COUNT_TEXT[] = " \x8C\x8F";
-
-// The program's texts are code page 932, like the names it converts; they
+// The preview's samples are code page 932, like the names it converts; they
 // reach Windows as UTF-16, converted from 932 whatever the system's code
 // page is. Returns the number of units written, terminator included (0 when
 // out is too small).
@@ -96,22 +91,23 @@ void UpdatePreview(HWND window)
     SetDlgItemTextW(window, IDC_KANA_AFTER, text);
 }
 
-// Appends text (code page 932) to out, which holds used units of size.
-void AppendText(wchar_t* out, size_t size, size_t* used, const char* text)
+// Appends text to out, which holds used units of size; what does not fit
+// is left out.
+void AppendText(wchar_t* out, size_t size, size_t* used, const wchar_t* text)
 {
-    if (*used + 1 >= size)
+    const size_t length = wcslen(text);
+    if (*used + length + 1 > size)
         return;
-    const int length = ToWide(text, out + *used, static_cast<int>(size - *used));
-    if (length > 0)
-        *used += static_cast<size_t>(length) - 1;
-    out[*used] = L'\0';
+    wmemcpy(out + *used, text, length + 1);
+    *used += length;
 }
 
 void AppendNumber(wchar_t* out, size_t size, size_t* used, unsigned long number)
 {
-    char digits[DECIMAL_BUFFER_SIZE];
-    FormatDecimal(static_cast<long long>(number), digits);
-    AppendText(out, size, used, digits);
+    wchar_t digits[DECIMAL_BUFFER_SIZE];
+    const int length = wsprintfW(digits, L"%lu", number);
+    if (length > 0)
+        AppendText(out, size, used, digits);
 }
 
 // The latest batch not undone, and the undo button for it; or why there
@@ -119,18 +115,17 @@ void AppendNumber(wchar_t* out, size_t size, size_t* used, unsigned long number)
 void ShowHistory(HWND window)
 {
     static wchar_t folder[PATH_BUFFER_SIZE];
-    static wchar_t text[sizeof(NO_HISTORY_TEXT) + PATH_BUFFER_SIZE];
+    static wchar_t text[sizeof NO_HISTORY_TEXT / sizeof(wchar_t) + PATH_BUFFER_SIZE];
     HistoryBatch batch;
     bool undoable = false;
     if (!CanKeepHistory(folder, PATH_BUFFER_SIZE)) {
         size_t used = 0;
-        AppendText(text, sizeof(NO_HISTORY_TEXT), &used, NO_HISTORY_TEXT);
-        wcscpy(text + used, folder);
+        text[0] = L'\0';
+        AppendText(text, sizeof text / sizeof text[0], &used, NO_HISTORY_TEXT);
+        AppendText(text, sizeof text / sizeof text[0], &used, folder);
     } else {
         undoable = LatestBatch(&batch);
-        char summary[256];
-        FormatHistorySummary(undoable ? &batch : nullptr, summary, sizeof summary);
-        ToWide(summary, text, 256);
+        FormatHistorySummary(undoable ? &batch : nullptr, text, 256);
     }
     SetDlgItemTextW(window, IDC_HISTORY, text);
     EnableWindow(GetDlgItem(window, IDC_UNDO), undoable);
@@ -152,25 +147,21 @@ void UndoAndReport(HWND window)
     AppendNumber(text, size, &used, result.restored);
     AppendText(text, size, &used, RESTORED_TEXT);
     if (result.failed != 0) {
-        AppendText(text, size, &used, "\n\n");
+        AppendText(text, size, &used, L"\n\n");
         AppendText(text, size, &used, NOT_RESTORED_TEXT);
         AppendNumber(text, size, &used, result.failed);
         AppendText(text, size, &used, COUNT_TEXT);
         for (size_t i = 0; i < result.listed; ++i) {
             const UndoFailure& failure = result.failures[i];
-            AppendText(text, size, &used, "\n");
-            const size_t length = wcslen(failure.path);
-            if (used + length + 1 < size) {
-                wmemcpy(text + used, failure.path, length + 1);
-                used += length;
-            }
-            AppendText(text, size, &used, ": ");
+            AppendText(text, size, &used, L"\n");
+            AppendText(text, size, &used, failure.path);
+            AppendText(text, size, &used, L": ");
             const HistoryReason reason = ReasonForError(failure.error);
             AppendText(text, size, &used, ReasonText(reason));
             if (reason == REASON_OTHER_ERROR) {
-                AppendText(text, size, &used, " (");
+                AppendText(text, size, &used, L" (");
                 AppendNumber(text, size, &used, failure.error);
-                AppendText(text, size, &used, ")");
+                AppendText(text, size, &used, L")");
             }
         }
     }
@@ -183,20 +174,12 @@ void UndoAndReport(HWND window)
 // not be written and keep the dialog open. The old file is still intact.
 void ReportSaveFailure(HWND window)
 {
-    wchar_t text[sizeof(SAVE_FAILED_TEXT) + PATH_BUFFER_SIZE];
-    const int length = ToWide(SAVE_FAILED_TEXT, text, sizeof(SAVE_FAILED_TEXT)) - 1;
-    if (length < 0 || !SettingsFilePath(text + length, PATH_BUFFER_SIZE))
-        lstrcpyW(text + (length < 0 ? 0 : length), L"config.dat");
+    static wchar_t text[sizeof SAVE_FAILED_TEXT / sizeof(wchar_t) + PATH_BUFFER_SIZE];
+    const size_t length = wcslen(SAVE_FAILED_TEXT);
+    wmemcpy(text, SAVE_FAILED_TEXT, length);
+    if (!SettingsFilePath(text + length, PATH_BUFFER_SIZE))
+        lstrcpyW(text + length, L"config.dat");
     MessageBoxW(window, text, L"Blankmender", MB_OK | MB_ICONERROR);
-}
-
-// A string of the resources, terminated, in out (size units; empty when
-// it is missing).
-void LoadText(HWND window, UINT id, wchar_t* out, int size)
-{
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
-    if (LoadStringW(instance, id, out, size) <= 0)
-        out[0] = L'\0';
 }
 
 // Whether the Send To button offers to remove the shortcut.
@@ -206,31 +189,23 @@ bool sendToShown = false;
 // shortcut may have been made or removed by hand, or by another copy.
 void ShowSendTo(HWND window)
 {
-    wchar_t text[64];
     sendToShown = HasSendToShortcut();
-    LoadText(window, sendToShown ? IDS_SENDTO_REMOVE : IDS_SENDTO_ADD, text, 64);
-    SetDlgItemTextW(window, IDC_SENDTO, text);
+    SetDlgItemTextW(window, IDC_SENDTO, sendToShown ? SENDTO_REMOVE_TEXT : SENDTO_ADD_TEXT);
 }
 
 // Does what the button said; a folder that could not be written is named.
 void ToggleSendTo(HWND window)
 {
     static wchar_t folder[PATH_BUFFER_SIZE];
-    static wchar_t text[136 + PATH_BUFFER_SIZE];
-    bool done;
-    if (sendToShown) {
-        done = RemoveSendToShortcut(folder, PATH_BUFFER_SIZE);
-    } else {
-        wchar_t description[128];
-        LoadText(window, IDS_SENDTO_DESCRIPTION, description, 128);
-        done = AddSendToShortcut(description, folder, PATH_BUFFER_SIZE);
-    }
+    static wchar_t text[sizeof SENDTO_FAILED_TEXT / sizeof(wchar_t) + PATH_BUFFER_SIZE];
+    const bool done = sendToShown ? RemoveSendToShortcut(folder, PATH_BUFFER_SIZE)
+                                  : AddSendToShortcut(SENDTO_DESCRIPTION, folder, PATH_BUFFER_SIZE);
     ShowSendTo(window);
     if (done)
         return;
-    LoadText(window, IDS_SENDTO_FAILED, text, 128);
-    wcscat(text, L"\n\n");
-    wcscat(text, folder);
+    const size_t length = wcslen(SENDTO_FAILED_TEXT);
+    wmemcpy(text, SENDTO_FAILED_TEXT, length);
+    wcscpy(text + length, folder);
     MessageBoxW(window, text, L"Blankmender", MB_OK | MB_ICONERROR);
 }
 
@@ -305,10 +280,7 @@ INT_PTR OnInitDialog(HWND window)
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SetSmallIcon(window, instance);
     ScaleBanner(window);
-    if (!settingsShown) {
-        ShowSettings(window, LoadSettings());
-        settingsShown = true;
-    }
+    ShowSettings(window, LoadSettings());
     UpdatePreview(window);
     ShowHistory(window);
     ShowSendTo(window);

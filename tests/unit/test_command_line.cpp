@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/wide_names.h"
+#include "convert/name.h"
 #include "convert/pipeline.h"
 #include "convert/sjis.h"
 #include "convert/strings.h"
@@ -548,7 +548,7 @@ TEST(StandIns, TheConversionsKeepThemAsTheyAre)
     }
 }
 
-TEST(ConvertWideName, TheNameAloneWithinTheUnitLimit)
+TEST(ConvertNameWith, TheNameAloneWithinTheUnitLimit)
 {
     // Names as Windows holds them, converted in code page 932 and back.
     // Lengths count UTF-16 units: 255 full-width letters are 510 bytes and
@@ -574,7 +574,7 @@ TEST(ConvertWideName, TheNameAloneWithinTheUnitLimit)
         SCOPED_TRACE(row.name.size());
         WideName out;
         out[0] = u'?';
-        EXPECT_EQ(ConvertWideName(row.word, row.name.data(), row.name.size(), Ref::SMALL_CODE_PAGE, out), row.result);
+        EXPECT_EQ(ConvertNameWith(row.word, row.name.data(), row.name.size(), {Ref::SMALL_CODE_PAGE, nullptr}, out), row.result);
         EXPECT_TRUE(std::u16string(out) == row.converted) << Narrow(out);
     }
 }

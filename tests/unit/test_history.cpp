@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "history/history.h"
+#include "ui/summary.h"
 
 namespace {
 
@@ -57,7 +58,7 @@ std::string Undone(const char* id)
 
 Path Decoded(const HistoryField& field)
 {
-    std::vector<HistoryChar> out(HISTORY_PATH_UNITS);
+    std::vector<WideChar> out(HISTORY_PATH_UNITS);
     EXPECT_TRUE(DecodeHistoryPath(field, out.data(), out.size()));
     return Path(out.data());
 }
@@ -157,7 +158,7 @@ TEST(History, PathsComeBackExactly)
     // Too small a buffer is refused, never cut.
     char small[20];
     EXPECT_EQ(FormatMoveLine("1-1", u"C:\\abcdef", u"C:\\abcdefg", small, sizeof small), 0u);
-    HistoryChar two[2];
+    WideChar two[2];
     const char field[] = "abc";
     EXPECT_FALSE(DecodeHistoryPath({field, 3}, two, 2));
     EXPECT_EQ(two[0], 0);
@@ -369,54 +370,49 @@ TEST(History, SummaryInJapanese)
     const struct {
         unsigned long failed[REASON_COUNT];
         bool ended;
-        const char* want;
+        const char16_t* want;
     } rows[] = {
-        // 2026-12-09 04:05:31 / 名前を変更: 12 件
-        {{0, 0, 0, 0, 0}, true, "2026-12-09 04:05:31\r\n\x96\xBC\x91\x4F\x82\xF0\x95\xCF\x8D\x58: 12 \x8C\x8F"},
-        // ... （中断） when it did not end
-        {{0, 0, 0, 0, 0}, false,
-         "2026-12-09 04:05:31\x81\x69\x92\x86\x92\x66\x81\x6A\r\n\x96\xBC\x91\x4F\x82\xF0\x95\xCF\x8D\x58: 12 \x8C\x8F"},
-        // 失敗: 3 件（主に使用中か権限なし）
-        {{1, 2, 0, 0, 0}, true,
-         "2026-12-09 04:05:31\r\n\x96\xBC\x91\x4F\x82\xF0\x95\xCF\x8D\x58: 12 \x8C\x8F\r\n"
-         "\x8E\xB8\x94\x73: 3 \x8C\x8F\x81\x69\x8E\xE5\x82\xC9\x8E\x67\x97\x70\x92\x86\x82\xA9\x8C\xA0\x8C\xC0\x82\xC8\x82\xB5\x81\x6A"},
-        // 失敗: 1 件（主にその他のエラー）
-        {{0, 0, 0, 0, 1}, true,
-         "2026-12-09 04:05:31\r\n\x96\xBC\x91\x4F\x82\xF0\x95\xCF\x8D\x58: 12 \x8C\x8F\r\n"
-         "\x8E\xB8\x94\x73: 1 \x8C\x8F\x81\x69\x8E\xE5\x82\xC9\x82\xBB\x82\xCC\x91\xBC\x82\xCC\x83\x47\x83\x89\x81\x5B\x81\x6A"},
-        // a tie goes to the reason listed first: 同じ名前がある
-        {{2, 0, 2, 0, 0}, true,
-         "2026-12-09 04:05:31\r\n\x96\xBC\x91\x4F\x82\xF0\x95\xCF\x8D\x58: 12 \x8C\x8F\r\n"
-         "\x8E\xB8\x94\x73: 4 \x8C\x8F\x81\x69\x8E\xE5\x82\xC9\x93\xAF\x82\xB6\x96\xBC\x91\x4F\x82\xAA\x82\xA0\x82\xE9\x81\x6A"},
+        {{0, 0, 0, 0, 0}, true, u"2026-12-09 04:05:31\r\n名前を変更: 12 件"},
+        // when it did not end
+        {{0, 0, 0, 0, 0}, false, u"2026-12-09 04:05:31（中断）\r\n名前を変更: 12 件"},
+        {{1, 2, 0, 0, 0}, true, u"2026-12-09 04:05:31\r\n名前を変更: 12 件\r\n失敗: 3 件（主に使用中か権限なし）"},
+        {{0, 0, 0, 0, 1}, true, u"2026-12-09 04:05:31\r\n名前を変更: 12 件\r\n失敗: 1 件（主にその他のエラー）"},
+        // a tie goes to the reason listed first
+        {{2, 0, 2, 0, 0}, true, u"2026-12-09 04:05:31\r\n名前を変更: 12 件\r\n失敗: 4 件（主に同じ名前がある）"},
     };
     for (const auto& row : rows) {
-        SCOPED_TRACE(row.want);
+        SCOPED_TRACE(row.failed[0]);
         batch.failed = 0;
         for (int r = 0; r < REASON_COUNT; ++r) {
             batch.reasons[r] = row.failed[r];
             batch.failed += row.failed[r];
         }
         batch.ended = row.ended;
-        char text[256];
-        FormatHistorySummary(&batch, text, sizeof text);
-        EXPECT_STREQ(text, row.want);
+        WideChar text[256];
+        FormatHistorySummary(&batch, text, 256);
+        EXPECT_TRUE(Path(text) == row.want);
     }
-    char text[256];
-    FormatHistorySummary(nullptr, text, sizeof text);
-    EXPECT_STREQ(text, "\x97\x9A\x97\xF0\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42"); // 履歴はありません。
+    WideChar text[256];
+    FormatHistorySummary(nullptr, text, 256);
+    EXPECT_TRUE(Path(text) == u"履歴はありません。");
     // Too small: empty, never cut.
-    char small[24];
-    FormatHistorySummary(&batch, small, sizeof small);
-    EXPECT_STREQ(small, "");
+    WideChar small[24];
+    FormatHistorySummary(&batch, small, 24);
+    EXPECT_EQ(small[0], 0);
+
+    // The words of each reason, as the undo report shows them too.
+    const char16_t* const reasons[REASON_COUNT] = {u"同じ名前がある", u"使用中か権限なし", u"見つからない",
+                                                   u"名前が長すぎる", u"その他のエラー"};
+    for (int r = 0; r < REASON_COUNT; ++r)
+        EXPECT_TRUE(Path(ReasonText(static_cast<HistoryReason>(r))) == reasons[r]);
 
     // From the file to the summary.
     std::string file = Batch("8-h") + Move("8-h", u"C:\\a b", u"C:\\a_b") + Done("8-h") +
                        Failed("8-h", u"C:\\c d", 183) + End("8-h", 2);
     HistoryBatch read;
     ASSERT_TRUE(FindLatestBatch(file.data(), file.size(), &read));
-    FormatHistorySummary(&read, text, sizeof text);
-    EXPECT_STREQ(text, "2026-12-09 04:05:31\r\n\x96\xBC\x91\x4F\x82\xF0\x95\xCF\x8D\x58: 1 \x8C\x8F\r\n"
-                       "\x8E\xB8\x94\x73: 1 \x8C\x8F\x81\x69\x8E\xE5\x82\xC9\x93\xAF\x82\xB6\x96\xBC\x91\x4F\x82\xAA\x82\xA0\x82\xE9\x81\x6A");
+    FormatHistorySummary(&read, text, 256);
+    EXPECT_TRUE(Path(text) == u"2026-12-09 04:05:31\r\n名前を変更: 1 件\r\n失敗: 1 件（主に同じ名前がある）");
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <sys/resource.h>
 #endif
 
+#include "convert/strings.h"
 #include "reference.h"
 
 namespace fs = std::filesystem;
@@ -81,7 +82,7 @@ TEST(ParseSettingsWord, LikePercentD)
     EXPECT_EQ(word, 5);
 }
 
-TEST(SettingsPathForExecutable, FolderOfTheExecutable)
+TEST(PathBesideExecutable, FolderOfTheExecutable)
 {
     struct Row { const char* exe; const char* path; };
     const Row rows[] = {
@@ -102,24 +103,24 @@ TEST(SettingsPathForExecutable, FolderOfTheExecutable)
         SCOPED_TRACE(Ref::Hex(r.exe));
         NameBuffer buffer;
         std::memset(buffer, 0x7E, sizeof buffer);
-        EXPECT_TRUE(SettingsPathForExecutable(r.exe, buffer, sizeof buffer));
+        EXPECT_TRUE(PathBesideExecutable(r.exe, "config.dat", buffer, sizeof buffer));
         EXPECT_EQ(Ref::Hex(buffer), Ref::Hex(r.path));
     }
     for (const char* exe : {"blankmender.exe", "", "\x83\x5C", "dir\x95\x5C"}) {
         SCOPED_TRACE(Ref::Hex(exe));
         NameBuffer buffer;
-        EXPECT_FALSE(SettingsPathForExecutable(exe, buffer, sizeof buffer));
+        EXPECT_FALSE(PathBesideExecutable(exe, "config.dat", buffer, sizeof buffer));
     }
 }
 
-TEST(SettingsPathForExecutable, BufferSize)
+TEST(PathBesideExecutable, BufferSize)
 {
     // "C:\Tools\" and "config.dat" and the terminator: 20 bytes.
     const char* exe = "C:\\Tools\\a-rather-long-program-name.exe";
     for (size_t size = 1; size <= 24; ++size) {
         SCOPED_TRACE(size);
         std::unique_ptr<char[]> buffer(new char[size]);
-        EXPECT_EQ(SettingsPathForExecutable(exe, buffer.get(), size), size >= 20);
+        EXPECT_EQ(PathBesideExecutable(exe, "config.dat", buffer.get(), size), size >= 20);
         if (size >= 20) {
             EXPECT_STREQ(buffer.get(), "C:\\Tools\\config.dat");
         }
@@ -130,10 +131,10 @@ TEST(SettingsPathForExecutable, BufferSize)
     // a name's worth).
     const std::string folder = "C:\\" + std::string(32753, 'd') + "\\";
     std::unique_ptr<char[]> buffer(new char[PATH_BUFFER_SIZE]);
-    EXPECT_TRUE(SettingsPathForExecutable((folder + "b.exe").c_str(), buffer.get(), PATH_BUFFER_SIZE));
+    EXPECT_TRUE(PathBesideExecutable((folder + "b.exe").c_str(), "config.dat", buffer.get(), PATH_BUFFER_SIZE));
     EXPECT_EQ(std::string(buffer.get()), folder + "config.dat");
     const std::string longer = "C:\\" + std::string(32754, 'd') + "\\b.exe";
-    EXPECT_FALSE(SettingsPathForExecutable(longer.c_str(), buffer.get(), PATH_BUFFER_SIZE));
+    EXPECT_FALSE(PathBesideExecutable(longer.c_str(), "config.dat", buffer.get(), PATH_BUFFER_SIZE));
 }
 
 // A fresh folder under the system's temporary folder for each test.
@@ -205,7 +206,7 @@ TEST_F(SettingsFile, AFolderOfAnyDepth)
     const std::string exe = (deep / "blankmender.exe").string();
     ASSERT_GT(exe.size(), 1000u);
     std::unique_ptr<char[]> path(new char[PATH_BUFFER_SIZE]);
-    ASSERT_TRUE(SettingsPathForExecutable(exe.c_str(), path.get(), PATH_BUFFER_SIZE));
+    ASSERT_TRUE(PathBesideExecutable(exe.c_str(), "config.dat", path.get(), PATH_BUFFER_SIZE));
     EXPECT_EQ(std::string(path.get()), (deep / "config.dat").string());
     ASSERT_TRUE(SaveSettingsTo(path.get(), 2085));
     EXPECT_EQ(LoadSettingsFrom(path.get()), 2085);

@@ -1,6 +1,6 @@
-// The platform services of the settings file on a POSIX system, so the core
+// The services for the program's own files on a POSIX system, so the core
 // and its tests build and run natively.
-#include "settings/settings.h"
+#include "files/files.h"
 
 #include <cstdio>
 #include <unistd.h>
@@ -18,7 +18,7 @@ bool GetExecutablePath(char* buffer, size_t size)
 
 FILE* OpenFile(const char* path, bool forWriting)
 {
-    return fopen(path, forWriting ? "w" : "r");
+    return fopen(path, forWriting ? "wb" : "rb");
 }
 
 bool MoveFileReplacing(const char* from, const char* to)
@@ -29,4 +29,9 @@ bool MoveFileReplacing(const char* from, const char* to)
 void RemoveFile(const char* path)
 {
     remove(path);
+}
+
+unsigned long CurrentProcessId()
+{
+    return static_cast<unsigned long>(getpid());
 }
