@@ -74,7 +74,14 @@ bool RunsUnderWine()
 
 NameResult ConvertFileName(SettingsWord word, const wchar_t* name, size_t length, WideName out)
 {
-    static const NameServices services = {{EncodeCp932, DecodeCp932}, NormalizeNfc,
-                                          RunsUnderWine() ? UTF8_NAME_LIMIT : 0};
+    // Set on the first call, as a plain flag: a static initialised by a
+    // call would bring the thread-safe guard and with it half the C++
+    // runtime into the program.
+    static NameServices services = {{EncodeCp932, DecodeCp932}, NormalizeNfc, 0};
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        services.utf8Limit = RunsUnderWine() ? UTF8_NAME_LIMIT : 0;
+    }
     return ConvertNameWith(word, name, length, services, out);
 }
