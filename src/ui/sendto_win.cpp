@@ -10,7 +10,7 @@
 
 #include <cwchar>
 
-#include "files/paths.h"
+#include "files/files.h"
 
 namespace {
 
@@ -50,8 +50,7 @@ bool MakeShortcutPath(bool create, wchar_t* folder, size_t size)
 
 bool FindExecutable()
 {
-    const DWORD length = GetModuleFileNameW(nullptr, exePath, static_cast<DWORD>(WIDE_PATH_SIZE));
-    return length != 0 && length < WIDE_PATH_SIZE;
+    return GetExecutablePath(exePath, WIDE_PATH_SIZE);
 }
 
 // The long form of path in out, or path itself when it has none (it is
