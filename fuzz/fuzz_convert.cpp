@@ -22,9 +22,9 @@
 #include <string>
 #include <vector>
 
+#include "convert/combining_marks.h"
+#include "convert/name.h"
 #include "convert/pipeline.h"
-#include "app/combining_marks.h"
-#include "app/wide_names.h"
 #include "convert/sjis.h"
 #include "convert/strings.h"
 #include "history/history.h"
@@ -202,10 +202,10 @@ void CheckStandIns(int word, const char* name, size_t n)
     if (wide.size() <= MAX_NAME_UNITS) {
         WideName converted;
         const NameResult result =
-            ConvertWideName(word & 0xFFF, wide.data(), wide.size(), Ref::SMALL_CODE_PAGE, converted);
+            ConvertNameWith(word & 0xFFF, wide.data(), wide.size(), {Ref::SMALL_CODE_PAGE, nullptr, 0}, converted);
         if (result == NAME_TOO_LONG || result == NAME_UNREADABLE ||
             (result == NAME_CONVERTED && std::u16string(converted).size() != wide.size()))
-            Fail("ConvertWideName: a name of 255 units or fewer did not convert to as many", name,
+            Fail("ConvertNameWith: a name of 255 units or fewer did not convert to as many", name,
                  std::to_string(result), "word " + std::to_string(word));
     }
 }

@@ -1,11 +1,9 @@
-// The portable half of batch mode: reading paths off the command line,
-// splitting a path into folder, base name and extension, and putting the
-// new path together. No Windows header: these run in the unit tests too.
+// The portable half of batch mode: reading paths off the command line. No
+// Windows header: these run in the unit tests too.
 #pragma once
 
 #include <cstddef>
 
-#include "convert/strings.h"
 #include "files/paths.h"
 
 // The command line is read in code units: bytes of code page 932 or UTF-16
@@ -116,13 +114,3 @@ bool IsUsablePath(const Unit* path)
     }
     return true;
 }
-
-// Splits a file or folder name (code page 932, no separator in it) into the
-// base name before its last dot and the extension after it; each output is
-// a NameBuffer. *hasDot tells whether the name had a dot at all ("read me"
-// has none, ".profile" has an empty base name).
-void SplitName(const char* name, char* baseName, char* extension, bool* hasDot);
-
-// baseName, then "." + extension when hasDot, into newName of size bytes.
-// Returns false, leaving newName empty, when it does not fit.
-bool BuildNewName(const char* baseName, const char* extension, bool hasDot, char* newName, size_t size);

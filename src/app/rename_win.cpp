@@ -1,6 +1,5 @@
 // Batch mode's calls into Windows: long paths, lookups and moves, all through
-// the wide API. Names are converted to code page 932 for the conversions and
-// back for Windows with code page 932 itself, never the system's.
+// the wide API.
 #include <windows.h>
 
 #include <cwchar>
@@ -8,67 +7,14 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/combining_marks.h"
 #include "app/command_line.h"
 #include "app/rename.h"
-#include "app/wide_names.h"
+#include "convert/name.h"
 #include "files/files.h"
 #include "history/history_file.h"
 #include "settings/settings.h"
 
 namespace {
-
-// Code page 932 one character at a time. Without best fit, a character the
-// code page lacks is reported instead of being replaced by a look-alike, and
-// the way back must give the very same character: U+301C goes to 81 60,
-// which reads back as U+FF5E, so it is outside too.
-size_t EncodeCp932(const wchar_t* units, size_t count, char* bytes)
-{
-    BOOL usedDefault = FALSE;
-    int size = WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, units, static_cast<int>(count), bytes, 2,
-                                   nullptr, &usedDefault);
-    if (size <= 0 || usedDefault)
-        return 0;
-    wchar_t back[2];
-    int length = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, size, back, 2);
-    if (length != static_cast<int>(count) || memcmp(back, units, count * sizeof(wchar_t)) != 0)
-        return 0;
-    return static_cast<size_t>(size);
-}
-
-size_t DecodeCp932(const char* bytes, size_t length, wchar_t* units)
-{
-    int count = MultiByteToWideChar(932, MB_ERR_INVALID_CHARS, bytes, static_cast<int>(length), units, 2);
-    return count > 0 ? static_cast<size_t>(count) : 0;
-}
-
-const Cp932Codec CODEC = {EncodeCp932, DecodeCp932};
-
-// Windows' own NFC. It is looked up at run time, from the system folder
-// only: a Windows without the normaliser still starts the program, and
-// keeps the marks apart.
-typedef int(WINAPI* NormalizeStringCall)(NORM_FORM, LPCWSTR, int, LPWSTR, int);
-
-size_t NormalizeNfc(const wchar_t* units, size_t count, wchar_t* out, size_t capacity)
-{
-    static NormalizeStringCall normalize = nullptr;
-    static bool looked = false;
-    if (!looked) {
-        looked = true;
-        wchar_t path[MAX_PATH + 16];
-        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
-        HMODULE module = nullptr;
-        if (length > 0 && length < MAX_PATH && JoinWide(path, MAX_PATH + 16, path, L"\\normaliz.dll"))
-            module = LoadLibraryW(path);
-        if (module != nullptr)
-            normalize = reinterpret_cast<NormalizeStringCall>(
-                reinterpret_cast<void (*)()>(GetProcAddress(module, "NormalizeString")));
-    }
-    if (normalize == nullptr)
-        return 0;
-    int made = normalize(NormalizationC, units, static_cast<int>(count), out, static_cast<int>(capacity));
-    return made > 0 ? static_cast<size_t>(made) : 0;
-}
 
 // The names in one folder, exactly as the file system spells them, listed
 // once when many paths of a batch lie in it. A path whose name is spelled
@@ -230,7 +176,7 @@ void RenameOneFile(SettingsWord word, const wchar_t* path)
 
     WideName newName;
     const wchar_t* name = longPath + nameAt;
-    switch (ConvertJoinedName(word, name, wcslen(name), CODEC, NormalizeNfc, newName)) {
+    switch (ConvertFileName(word, name, wcslen(name), newName)) {
     case NAME_CONVERTED:
         break;
     case NAME_UNCHANGED:

@@ -46,3 +46,10 @@ void CapitalizeWords(char* name);
 // The case step: upper, then lower, then capitalise, each flag on its own,
 // so with several flags set the last one wins.
 void ApplyCaseOptions(char* name, bool upper, bool lower, bool capitalize);
+
+// Spaces to underbars, full-width digits and letters to half width (each
+// when asked for), then the case step, in one walk: each of these touches
+// characters the others leave alone, and none grows the name, so doing them
+// at once gives what doing them in turn gives.
+void NarrowWidthsAndCase(char* name, bool spaces, bool digits, bool letters, bool upper, bool lower,
+                         bool capitalize);

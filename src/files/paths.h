@@ -10,21 +10,13 @@
 
 #include <cstddef>
 
-#if defined(_WIN32)
-typedef wchar_t WideChar;
-#else
-typedef char16_t WideChar;
-#endif
+#include "convert/wide.h"
 
 // The longest path Windows can hold, and a buffer for one with its
 // terminator.
 constexpr size_t MAX_PATH_UNITS = 32767;
 constexpr size_t WIDE_PATH_SIZE = MAX_PATH_UNITS + 1;
 typedef WideChar WidePath[WIDE_PATH_SIZE];
-
-// The NTFS and FAT limit for one name, and a buffer for one.
-constexpr size_t MAX_NAME_UNITS = 255;
-typedef WideChar WideName[MAX_NAME_UNITS + 1];
 
 // From this length on (MAX_PATH, terminator not counted) a plain path is
 // refused where long paths are not enabled.

@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/wide_names.h"
+#include "convert/wide_names.h"
 
 namespace Ref {
 

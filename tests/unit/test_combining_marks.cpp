@@ -1,13 +1,14 @@
 // Joining combining marks before code page 932, with a stand-in for Windows'
 // normaliser that also does what NFC does to characters standing alone, so
 // that touching one shows.
-#include "app/combining_marks.h"
+#include "convert/combining_marks.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "convert/name.h"
 #include "convert/options.h"
 #include "reference.h"
 
@@ -104,8 +105,8 @@ TEST(CombiningMarks, JoinedInTheBaseNameOnly)
         g_calls.clear();
         WideName out;
         out[0] = u'?';
-        EXPECT_EQ(ConvertJoinedName(row.word, reinterpret_cast<const WideChar*>(row.name.data()), row.name.size(),
-                                    Ref::SMALL_CODE_PAGE, FakeNfc, out),
+        EXPECT_EQ(ConvertNameWith(row.word, reinterpret_cast<const WideChar*>(row.name.data()), row.name.size(),
+                                  {Ref::SMALL_CODE_PAGE, FakeNfc, 0}, out),
                   row.result);
         EXPECT_EQ(Narrow(reinterpret_cast<const char16_t*>(out)), Narrow(row.converted));
         // The normaliser sees only a base with its marks.

@@ -58,7 +58,7 @@ TEST(Resources, IdsAreDistinct)
         IDC_OK, IDC_CANCEL, IDC_INFO, IDC_PREVIEW_AFTER, IDC_PREVIEW_BEFORE,
         IDC_KANA, IDC_KANA_TO_FULL, IDC_KANA_TO_HALF, IDC_JOIN_MARKS,
         IDC_KANA_BEFORE, IDC_KANA_AFTER,
-        IDC_UNDO, IDC_HISTORY,
+        IDC_UNDO, IDC_HISTORY, IDC_SENDTO,
     };
     std::set<int> seen;
     for (int id : ids) {
@@ -80,6 +80,7 @@ TEST(Resources, IdsAreDistinct)
     EXPECT_EQ(IDC_KANA_AFTER, 1024);
     EXPECT_EQ(IDC_UNDO, 1040);
     EXPECT_EQ(IDC_HISTORY, 1041);
+    EXPECT_EQ(IDC_SENDTO, 1042);
 }
 
 TEST(Resources, EveryBitHasOneButton)
@@ -167,17 +168,18 @@ const TemplateControl TEMPLATE[] = {
     {"IDC_KANA_TO_FULL", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER|WS_GROUP", 25, 110, 155, 10},
     {"IDC_KANA_TO_HALF", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 25, 126, 155, 10},
     {"IDC_JOIN_MARKS", "\"Button\"", "BS_AUTOCHECKBOX|WS_GROUP|WS_TABSTOP|BS_VCENTER", 10, 145, 185, 10},
-    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 160, 185, 75},
-    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 173, 165, 10},
-    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 187, 165, 10},
-    {"IDC_KANA_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 205, 165, 10},
-    {"IDC_KANA_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 219, 165, 10},
-    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 205, 160, 186, 75},
-    {"IDC_HISTORY", "\"Static\"", "SS_LEFT", 213, 173, 172, 34},
-    {"IDC_UNDO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 315, 214, 70, 14},
-    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 245, 70, 15},
-    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 245, 70, 15},
-    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 245, 70, 15},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 175, 185, 75},
+    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 188, 165, 10},
+    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 202, 165, 10},
+    {"IDC_KANA_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 220, 165, 10},
+    {"IDC_KANA_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 234, 165, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 205, 175, 186, 75},
+    {"IDC_HISTORY", "\"Static\"", "SS_LEFT", 213, 188, 172, 34},
+    {"IDC_UNDO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 315, 229, 70, 14},
+    {"IDC_SENDTO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 10, 260, 100, 15},
+    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 260, 70, 15},
+    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 260, 70, 15},
+    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 260, 70, 15},
 };
 
 TEST(Resources, ScriptHoldsTheDialogTemplate)
@@ -190,7 +192,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
     EXPECT_NE(rc.find("IDB_BANNER BITMAP \"banner.bmp\""), std::string::npos);
     EXPECT_NE(rc.find("CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST BLANKMENDER_MANIFEST\n"), std::string::npos);
 
-    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 269\n");
+    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 284\n");
     ASSERT_NE(dialog, std::string::npos);
     size_t begin = rc.find("\nBEGIN\n", dialog);
     size_t end = rc.find("\nEND\n", begin);
@@ -226,6 +228,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
         EXPECT_EQ(std::stoi(fields[7]), want.height);
     }
     EXPECT_EQ(index, std::size(TEMPLATE));
+
 }
 
 TEST(Resources, BannerIs279By32With256Colours)

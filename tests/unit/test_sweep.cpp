@@ -379,15 +379,14 @@ TEST(Sweep, TriplesOfTurningBytes)
     }
 }
 
-// The conversions work on blocks of 16 bytes where they can, so the same
-// turning bytes again, at offsets 14-17 and 30-33 of a name: a double-byte
-// character (an ideographic space, a full-width digit or letter among them)
-// at every position across the ends of the first and second block, a lone
-// lead byte, and the terminator right after, one or two bytes later. What
-// comes before is whole characters that the conversions change and that
-// change the length (an ideographic space, a full-width digit and letter),
-// a kanji whose trail is a lead-range byte, and a letter of either width
-// just before the swept bytes.
+// The same turning bytes again, further into a name (offsets 14-17 and
+// 30-33), where the read and write positions of a walk have drifted apart:
+// a double-byte character (an ideographic space, a full-width digit or
+// letter among them), a lone lead byte, and the terminator right after, one
+// or two bytes later. What comes before is whole characters that the
+// conversions change and that change the length (an ideographic space, a
+// full-width digit and letter), a kanji whose trail is a lead-range byte,
+// and a letter of either width just before the swept bytes.
 std::string Filler(size_t length)
 {
     static const char pattern[] = "\x81\x40\x82\x51 \x8C\x82Z\x82\x60\x95\x5C" "1";
@@ -404,7 +403,7 @@ std::string Filler(size_t length)
     return filler;
 }
 
-TEST(Sweep, AcrossBlockBoundaries)
+TEST(Sweep, AfterCharactersThatChangeTheLength)
 {
     const uchar turning[] = {0x00, 0x20, 0x30, 0x39, 0x40, 0x41, 0x4F, 0x58, 0x5A, 0x5C,
                              0x5F, 0x60, 0x61, 0x79, 0x7A, 0x7F, 0x80, 0x81, 0x82, 0x9A,

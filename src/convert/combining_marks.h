@@ -10,7 +10,7 @@
 
 #include <cstddef>
 
-#include "app/wide_names.h"
+#include "convert/wide.h"
 
 // Writes the NFC form of units[0, count) to out (capacity units, no
 // terminator) and returns its length, or 0 when it cannot.
@@ -26,9 +26,3 @@ bool IsCombiningMark(WideChar unit);
 // normalize makes of them, unless that fails or is longer. Everything else
 // is kept. In place; returns the new length.
 size_t JoinCombiningMarks(WideChar* text, size_t length, Normalizer normalize);
-
-// ConvertWideName, with the combining marks of the base name (before the
-// last dot) joined first when word has OPT_JOIN_MARKS. A name that only the
-// join changes is converted too.
-NameResult ConvertJoinedName(SettingsWord word, const WideChar* name, size_t length, const Cp932Codec& codec,
-                             Normalizer normalize, WideChar* out);

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Benchmark: 500 files renamed by blankmender.exe in one run under Wine,
 # against a floor program that only calls MoveFileW for each.
-#   tests/wine/bench-rename.sh [build dir] [--depth UNITS] [--files N]
+#   bench/bench-rename.sh [build dir] [--depth UNITS] [--files N]
 #   (default build/windows; see bench_rename.py for the options)
 set -euo pipefail
-cd "$(dirname "$0")/../.."
+cd "$(dirname "$0")/.."
 build="build/windows"
 if [ $# -gt 0 ] && [ "${1#--}" = "$1" ]; then
   build=$1
@@ -14,5 +14,5 @@ if [ ! -f "$build/blankmender.exe" ]; then
   cmake --preset windows -B "$build" >/dev/null
 fi
 cmake --build "$build" -j2 --target blankmender wine_launcher floor_move >/dev/null
-exec python3 tests/wine/bench_rename.py --exe "$build/blankmender.exe" \
-  --launcher "$build/tests/wine/wine_launcher.exe" --floor "$build/tests/wine/floor_move.exe" "$@"
+exec python3 bench/bench_rename.py --exe "$build/blankmender.exe" \
+  --launcher "$build/tests/wine/wine_launcher.exe" --floor "$build/bench/floor_move.exe" "$@"

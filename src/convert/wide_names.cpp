@@ -1,11 +1,6 @@
-#include "app/wide_names.h"
+#include "convert/wide_names.h"
 
-#include <cstring>
-
-#include "app/command_line.h"
-#include "convert/pipeline.h"
 #include "convert/sjis.h"
-#include "convert/strings.h"
 
 namespace {
 
@@ -144,45 +139,4 @@ bool FromCodePage932(const char* bytes, const Cp932Codec& codec, const StandIns&
         return false;
     out[at] = 0;
     return true;
-}
-
-NameResult ConvertWideName(SettingsWord word, const WideChar* name, size_t length, const Cp932Codec& codec,
-                           WideChar* out)
-{
-    out[0] = 0;
-    if (length > MAX_NAME_UNITS)
-        return NAME_TOO_LONG;
-    // Stand-ins are kept per name: a name of 255 units holds at most 255 of
-    // them, and the table holds 1,880.
-    static StandIns table;
-    table.count = 0;
-    NameBuffer bytes;
-    if (!ToCodePage932(name, length, codec, &table, bytes, sizeof bytes))
-        return NAME_UNREADABLE;
-
-    NameBuffer baseName;
-    NameBuffer extension;
-    bool hasDot;
-    SplitName(bytes, baseName, extension, &hasDot);
-    NameBuffer oldBaseName;
-    strcpy(oldBaseName, baseName);
-    if (!ConvertNameWithWord(word, baseName, sizeof baseName))
-        return NAME_TOO_LONG;
-    if (strcmp(baseName, oldBaseName) == 0)
-        return NAME_UNCHANGED;
-
-    // Counted in units on the way back: code page 932 bytes set no limit.
-    NameBuffer newName;
-    static WideChar wide[NAME_BUFFER_SIZE];
-    if (!BuildNewName(baseName, extension, hasDot, newName, sizeof newName) ||
-        !FromCodePage932(newName, codec, table, wide, NAME_BUFFER_SIZE))
-        return NAME_TOO_LONG;
-    size_t units = 0;
-    while (wide[units] != 0)
-        ++units;
-    if (units > MAX_NAME_UNITS)
-        return NAME_TOO_LONG;
-    for (size_t i = 0; i <= units; ++i)
-        out[i] = wide[i];
-    return NAME_CONVERTED;
 }

@@ -1,4 +1,4 @@
-#include "app/combining_marks.h"
+#include "convert/combining_marks.h"
 
 namespace {
 
@@ -40,38 +40,4 @@ size_t JoinCombiningMarks(WideChar* text, size_t length, Normalizer normalize)
             text[write++] = text[read++];
     }
     return write;
-}
-
-NameResult ConvertJoinedName(SettingsWord word, const WideChar* name, size_t length, const Cp932Codec& codec,
-                             Normalizer normalize, WideChar* out)
-{
-    if (!(word & OPT_JOIN_MARKS) || length > MAX_NAME_UNITS)
-        return ConvertWideName(word, name, length, codec, out);
-
-    // The extension is kept as it is, like every other conversion keeps it.
-    size_t dot = length;
-    for (size_t i = 0; i < length; ++i) {
-        if (name[i] == '.')
-            dot = i;
-    }
-    WideName joined;
-    for (size_t i = 0; i < length; ++i)
-        joined[i] = name[i];
-    const size_t baseLength = JoinCombiningMarks(joined, dot, normalize);
-    size_t joinedLength = baseLength;
-    for (size_t i = dot; i < length; ++i)
-        joined[joinedLength++] = name[i];
-    joined[joinedLength] = 0;
-
-    const NameResult result = ConvertWideName(word, joined, joinedLength, codec, out);
-    if (result != NAME_UNCHANGED)
-        return result;
-    bool same = joinedLength == length;
-    for (size_t i = 0; same && i < length; ++i)
-        same = joined[i] == name[i];
-    if (same)
-        return NAME_UNCHANGED;
-    for (size_t i = 0; i <= joinedLength; ++i)
-        out[i] = joined[i];
-    return NAME_CONVERTED;
 }

@@ -19,8 +19,7 @@
 
 #include <cstddef>
 
-#include "convert/options.h"
-#include "files/paths.h"
+#include "convert/wide.h"
 
 // One character either way. encode writes the code page 932 bytes of the
 // character held in units[0, count) (one unit, or a surrogate pair) to bytes
@@ -57,18 +56,3 @@ bool ToCodePage932(const WideChar* wide, size_t length, const Cp932Codec& codec,
 // or bytes hold something neither code page 932 nor table can read.
 bool FromCodePage932(const char* bytes, const Cp932Codec& codec, const StandIns& table,
                      WideChar* out, size_t capacity);
-
-enum NameResult {
-    NAME_UNCHANGED,   // the word changes nothing in the name
-    NAME_CONVERTED,   // out holds the new name
-    NAME_TOO_LONG,    // the new name would pass MAX_NAME_UNITS
-    NAME_UNREADABLE,  // the name does not go through code page 932 and back
-};
-
-// The new name of a file or folder whose name (length units, no separator)
-// is name: its base name, before the last dot, converted under word in
-// code page 932, the extension kept. out is a WideName. The name may hold
-// at most MAX_NAME_UNITS units, and so may the new one: a conversion that
-// adds units can make it too long, and the file then keeps its name.
-NameResult ConvertWideName(SettingsWord word, const WideChar* name, size_t length, const Cp932Codec& codec,
-                           WideChar* out);
