@@ -1684,6 +1684,9 @@ int wmain(int argc, wchar_t** argv)
     app.folder = root + L"\u8A2D\u5B9A test \u00E9\u301C\\"; // 設定 test é〜
     app.exe = app.folder + L"blankmender.exe";
     app.config = app.folder + L"config.dat";
+    // Wine reuses process ids: a killed run's folder would otherwise hand
+    // this run its files.
+    DeleteTree(root);
     CreateDirectoryW(root.c_str(), nullptr);
     CreateDirectoryW(app.folder.c_str(), nullptr);
     if (!CopyFileW(argv[1], app.exe.c_str(), FALSE)) {
