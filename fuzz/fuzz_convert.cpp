@@ -202,7 +202,7 @@ void CheckStandIns(int word, const char* name, size_t n)
     if (wide.size() <= MAX_NAME_UNITS) {
         WideName converted;
         const NameResult result =
-            ConvertNameWith(word & 0xFFF, wide.data(), wide.size(), {Ref::SMALL_CODE_PAGE, nullptr}, converted);
+            ConvertNameWith(word & 0xFFF, wide.data(), wide.size(), {Ref::SMALL_CODE_PAGE, nullptr, 0}, converted);
         if (result == NAME_TOO_LONG || result == NAME_UNREADABLE ||
             (result == NAME_CONVERTED && std::u16string(converted).size() != wide.size()))
             Fail("ConvertNameWith: a name of 255 units or fewer did not convert to as many", name,

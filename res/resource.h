@@ -53,3 +53,6 @@
 // The latest batch: undo it, and what it did.
 #define IDC_UNDO            1040
 #define IDC_HISTORY         1041
+
+// Adds the program to Explorer's Send To menu, or takes it out.
+#define IDC_SENDTO          1042

@@ -73,10 +73,9 @@ NameResult ConvertWideName(SettingsWord word, const WideChar* name, size_t lengt
     return NAME_CONVERTED;
 }
 
-}  // namespace
-
-NameResult ConvertNameWith(SettingsWord word, const WideChar* name, size_t length, const NameServices& services,
-                           WideChar* out)
+// The new name with the join of combining marks, if the word asks for it.
+NameResult ConvertJoinedName(SettingsWord word, const WideChar* name, size_t length, const NameServices& services,
+                             WideChar* out)
 {
     if (!(word & OPT_JOIN_MARKS) || length > MAX_NAME_UNITS)
         return ConvertWideName(word, name, length, services.codec, out);
@@ -107,4 +106,37 @@ NameResult ConvertNameWith(SettingsWord word, const WideChar* name, size_t lengt
     for (size_t i = 0; i <= joinedLength; ++i)
         out[i] = joined[i];
     return NAME_CONVERTED;
+}
+
+// The length of name in UTF-8: a surrogate pair takes four bytes, a
+// surrogate without its partner three, as any other unit from U+0800 on.
+size_t Utf8Length(const WideChar* name)
+{
+    size_t bytes = 0;
+    for (size_t i = 0; name[i] != 0; ++i) {
+        const unsigned unit = static_cast<unsigned>(name[i]);
+        if (unit < 0x80) {
+            bytes += 1;
+        } else if (unit < 0x800) {
+            bytes += 2;
+        } else if (unit >= 0xD800 && unit < 0xDC00 && name[i + 1] >= 0xDC00 && name[i + 1] < 0xE000) {
+            bytes += 4;
+            ++i;
+        } else {
+            bytes += 3;
+        }
+    }
+    return bytes;
+}
+
+}  // namespace
+
+NameResult ConvertNameWith(SettingsWord word, const WideChar* name, size_t length, const NameServices& services,
+                           WideChar* out)
+{
+    const NameResult result = ConvertJoinedName(word, name, length, services, out);
+    if (result != NAME_CONVERTED || services.utf8Limit == 0 || Utf8Length(out) <= services.utf8Limit)
+        return result;
+    out[0] = 0;
+    return NAME_TOO_LONG;
 }

@@ -25,7 +25,13 @@ enum NameResult {
 struct NameServices {
     Cp932Codec codec;
     Normalizer normalize;  // called only for a word with OPT_JOIN_MARKS
+    // The most bytes of UTF-8 a new name may take, 0 for no such limit. A
+    // Linux file system holds UTF8_NAME_LIMIT; Wine cuts a longer name
+    // without an error.
+    size_t utf8Limit;
 };
+
+constexpr size_t UTF8_NAME_LIMIT = 255;
 
 // The new name of a file or folder whose name (length units, no separator)
 // is name: its base name, before the last dot, converted under word in
@@ -33,7 +39,8 @@ struct NameServices {
 // marks of the base name are joined first, and a name that only the join
 // changes is converted too. out is a WideName. The name may hold at most
 // MAX_NAME_UNITS units, and so may the new one: a conversion that adds
-// units can make it too long, and the file then keeps its name.
+// units can make it too long, and the file then keeps its name. So it does
+// when the new name takes more than services.utf8Limit bytes of UTF-8.
 NameResult ConvertNameWith(SettingsWord word, const WideChar* name, size_t length, const NameServices& services,
                            WideChar* out);
 

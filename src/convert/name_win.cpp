@@ -112,10 +112,27 @@ size_t NormalizeNfc(const wchar_t* units, size_t count, wchar_t* out, size_t cap
     return made > 0 ? static_cast<size_t>(made) : 0;
 }
 
+// Wine's ntdll says so by exporting its version. Wine keeps a name on a
+// Linux file system, which holds 255 bytes of UTF-8, and cuts a longer new
+// name without an error; Windows holds 255 units, whatever their bytes.
+bool RunsUnderWine()
+{
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace
 
 NameResult ConvertFileName(SettingsWord word, const wchar_t* name, size_t length, WideName out)
 {
-    static const NameServices services = {{EncodeCp932, DecodeCp932}, NormalizeNfc};
+    // Set on the first call, as a plain flag: a static initialised by a
+    // call would bring the thread-safe guard and with it half the C++
+    // runtime into the program.
+    static NameServices services = {{EncodeCp932, DecodeCp932}, NormalizeNfc, 0};
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        services.utf8Limit = RunsUnderWine() ? UTF8_NAME_LIMIT : 0;
+    }
     return ConvertNameWith(word, name, length, services, out);
 }

@@ -46,7 +46,25 @@ size_t ListBatchMoves(const char* text, size_t length, const char* id, HistoryMo
 constexpr size_t HISTORY_LIMIT = 1 << 20;
 constexpr size_t HISTORY_TRIMMED = HISTORY_LIMIT / 4 * 3;
 
+// A file of any size, read piece by piece: read(context, offset, out,
+// size) puts up to size bytes from offset on into out and returns how
+// many, 0 at the end or on an error.
+struct HistorySource {
+    size_t (*read)(void* context, unsigned long long offset, char* out, size_t size);
+    void* context;
+};
+// Where lines go: write(context, bytes, length).
+struct HistorySink {
+    void (*write)(void* context, const char* bytes, size_t length);
+    void* context;
+};
+
 // Keeps the latest batches whose lines take at most limit bytes in all,
 // the latest one always, and drops the rest and every line that makes no
-// sense. Works in place; returns the new length.
+// sense. Reads source twice, whatever its size, holding one line at a
+// time, and writes what it keeps to sink in order; returns its length.
+// At most 4,096 batches are kept, the latest.
+unsigned long long TrimHistoryStream(const HistorySource& source, size_t limit, const HistorySink& sink);
+
+// The same on text in memory, in place; returns the new length.
 size_t TrimHistory(char* text, size_t length, size_t limit);

@@ -10,6 +10,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <cstdlib>
 #include <cwchar>
 
 #include "files/files.h"
@@ -17,11 +19,6 @@
 namespace {
 
 const char HISTORY_FILE_NAME[] = "history.txt";
-
-// What is read of the file: all of it, or its last part when it has grown
-// this large (older batches a failed trim left behind).
-const size_t HISTORY_READ_SIZE = 8 << 20;
-char fileText[HISTORY_READ_SIZE];
 
 WidePath historyPath;
 WidePath callPath;
@@ -105,54 +102,59 @@ void EndTornLine(HANDLE file)
     EndTurn(file, taken);
 }
 
-// The file's text into fileText: its length, 0 when there is none. Only
-// whole lines when just its end is read.
-size_t ReadWhole(HANDLE file)
+// The bytes of file at offset, for trimming.
+size_t ReadAt(void* file, unsigned long long offset, char* out, size_t size)
 {
-    LARGE_INTEGER size;
-    if (!GetFileSizeEx(file, &size))
-        return 0;
-    long long start = size.QuadPart > static_cast<long long>(HISTORY_READ_SIZE)
-                          ? size.QuadPart - static_cast<long long>(HISTORY_READ_SIZE)
-                          : 0;
-    LARGE_INTEGER offset;
-    offset.QuadPart = start;
-    if (!SetFilePointerEx(file, offset, nullptr, FILE_BEGIN))
-        return 0;
-    size_t length = 0;
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
     DWORD read = 0;
-    while (length < HISTORY_READ_SIZE &&
-           ReadFile(file, fileText + length, static_cast<DWORD>(HISTORY_READ_SIZE - length), &read, nullptr) &&
-           read != 0)
-        length += read;
-    if (start == 0)
-        return length;
-    size_t skip = 0;
-    while (skip < length && fileText[skip] != '\n')
-        ++skip;
-    if (skip < length)
-        ++skip;
-    memmove(fileText, fileText + skip, length - skip);
-    return length - skip;
+    const DWORD want = size < (1u << 30) ? static_cast<DWORD>(size) : (1u << 30);
+    return ReadFile(static_cast<HANDLE>(file), out, want, &read, &at) ? read : 0;
 }
 
-size_t ReadHistory()
+void WriteToSave(void* save, const char* bytes, size_t length)
 {
+    WriteAtomicSave(static_cast<AtomicSave*>(save), bytes, length);
+}
+
+// The whole file in a block of the heap, for the dialog's reading and
+// undo, which need all of the latest batch, whatever its size; nullptr
+// when there is none or it cannot be had. The caller frees it.
+char* ReadHistory(size_t* length)
+{
+    *length = 0;
     if (!MakeHistoryPath())
-        return 0;
+        return nullptr;
     HANDLE file = CreateFileW(callPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return 0;
-    size_t length = ReadWhole(file);
+        return nullptr;
+    LARGE_INTEGER size;
+    char* text = nullptr;
+    // What another batch appends meanwhile is left for the next reading.
+    if (GetFileSizeEx(file, &size) && static_cast<unsigned long long>(size.QuadPart) < SIZE_MAX)
+        text = static_cast<char*>(malloc(static_cast<size_t>(size.QuadPart) + 1));
+    if (text != nullptr) {
+        const size_t want = static_cast<size_t>(size.QuadPart);
+        size_t read = 0;
+        while (read < want) {
+            const size_t got = ReadAt(file, read, text + read, want - read);
+            if (got == 0)
+                break;
+            read += got;
+        }
+        *length = read;
+    }
     CloseHandle(file);
-    return length;
+    return text;
 }
 
 // Drops the oldest batches once the file is over the limit. Only when no
 // one else has it open (no sharing at all): a batch still writing would
-// otherwise lose what it writes next. The new file is complete before it
-// is moved over the old one.
+// otherwise lose what it writes next. The file is read piece by piece, so a
+// batch of any size is trimmed in little memory, and the new file is
+// complete before it is moved over the old one.
 void TrimIfLarge()
 {
     HANDLE file = CreateFileW(callPath, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -163,13 +165,12 @@ void TrimIfLarge()
         CloseHandle(file);
         return;
     }
-    size_t length = TrimHistory(fileText, ReadWhole(file), HISTORY_TRIMMED);
     // Only one batch at a time can get here (no sharing above), but another
     // may follow before this one has moved its file: the temporary names of
     // two processes differ.
     static AtomicSave save;
     if (StartAtomicSave(&save, historyPath))
-        WriteAtomicSave(&save, fileText, length);
+        TrimHistoryStream({ReadAt, file}, HISTORY_TRIMMED, {WriteToSave, &save});
     CloseHandle(file);
     FinishAtomicSave(&save);
 }
@@ -300,12 +301,15 @@ bool CanKeepHistory(wchar_t* folder, size_t size)
 
 bool LatestBatch(HistoryBatch* batch)
 {
-    return FindLatestBatch(fileText, ReadHistory(), batch);
+    size_t length;
+    char* text = ReadHistory(&length);
+    const bool found = text != nullptr && FindLatestBatch(text, length, batch);
+    free(text);
+    return found;
 }
 
 bool UndoLatestBatch(UndoResult* result)
 {
-    static HistoryMove moves[1 << 15];
     static WidePath oldPath;
     static WidePath newPath;
     static WidePath callOld;
@@ -313,13 +317,23 @@ bool UndoLatestBatch(UndoResult* result)
     static WidePath failedPaths[10];
 
     *result = UndoResult{};
-    const size_t length = ReadHistory();
+    size_t length;
+    char* text = ReadHistory(&length);
     HistoryBatch batch;
-    if (!FindLatestBatch(fileText, length, &batch))
+    if (text == nullptr || !FindLatestBatch(text, length, &batch)) {
+        free(text);
         return false;
-    size_t count = ListBatchMoves(fileText, length, batch.id, moves, sizeof moves / sizeof moves[0]);
-    if (count > sizeof moves / sizeof moves[0])
-        count = sizeof moves / sizeof moves[0];
+    }
+    // Each move listed was either confirmed or left without an outcome.
+    const size_t capacity = static_cast<size_t>(batch.renamed) + batch.unconfirmed;
+    HistoryMove* moves = static_cast<HistoryMove*>(malloc((capacity + 1) * sizeof(HistoryMove)));
+    if (moves == nullptr) {
+        free(text);
+        return false;
+    }
+    size_t count = ListBatchMoves(text, length, batch.id, moves, capacity);
+    if (count > capacity)
+        count = capacity;
 
     for (size_t i = count; i-- > 0;) {
         const HistoryMove& move = moves[i];
@@ -354,6 +368,8 @@ bool UndoLatestBatch(UndoResult* result)
         }
         result->failed++;
     }
+    free(moves);
+    free(text);
 
     if (MakeHistoryPath()) {
         HANDLE file = OpenForAppending();

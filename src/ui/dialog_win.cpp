@@ -11,6 +11,7 @@
 #include "ui/banner.h"
 #include "ui/controls.h"
 #include "ui/preview.h"
+#include "ui/sendto_win.h"
 #include "ui/summary.h"
 #include "version.h"
 
@@ -30,6 +31,12 @@ const wchar_t NO_HISTORY_TEXT[] = L"この場所には履歴を残せません:\
 const wchar_t RESTORED_TEXT[] = L" 件を元に戻しました。";
 const wchar_t NOT_RESTORED_TEXT[] = L"戻せなかったもの: ";
 const wchar_t COUNT_TEXT[] = L" 件";
+// The Send To button: what a click will do. The shortcut's description. The
+// Send To folder could not be written; the folder follows.
+const wchar_t SENDTO_ADD_TEXT[] = L"「送る」に追加";
+const wchar_t SENDTO_REMOVE_TEXT[] = L"「送る」から外す";
+const wchar_t SENDTO_DESCRIPTION[] = L"ファイル名の空白をアンダーバーに変えます。";
+const wchar_t SENDTO_FAILED_TEXT[] = L"「送る」フォルダーに書き込めませんでした。\n\n";
 
 // The preview's samples are code page 932, like the names it converts; they
 // reach Windows as UTF-16, converted from 932 whatever the system's code
@@ -175,6 +182,33 @@ void ReportSaveFailure(HWND window)
     MessageBoxW(window, text, L"Blankmender", MB_OK | MB_ICONERROR);
 }
 
+// Whether the Send To button offers to remove the shortcut.
+bool sendToShown = false;
+
+// The Send To button says what a click will do, as the disk has it now: the
+// shortcut may have been made or removed by hand, or by another copy.
+void ShowSendTo(HWND window)
+{
+    sendToShown = HasSendToShortcut();
+    SetDlgItemTextW(window, IDC_SENDTO, sendToShown ? SENDTO_REMOVE_TEXT : SENDTO_ADD_TEXT);
+}
+
+// Does what the button said; a folder that could not be written is named.
+void ToggleSendTo(HWND window)
+{
+    static wchar_t folder[PATH_BUFFER_SIZE];
+    static wchar_t text[sizeof SENDTO_FAILED_TEXT / sizeof(wchar_t) + PATH_BUFFER_SIZE];
+    const bool done = sendToShown ? RemoveSendToShortcut(folder, PATH_BUFFER_SIZE)
+                                  : AddSendToShortcut(SENDTO_DESCRIPTION, folder, PATH_BUFFER_SIZE);
+    ShowSendTo(window);
+    if (done)
+        return;
+    const size_t length = wcslen(SENDTO_FAILED_TEXT);
+    wmemcpy(text, SENDTO_FAILED_TEXT, length);
+    wcscpy(text + length, folder);
+    MessageBoxW(window, text, L"Blankmender", MB_OK | MB_ICONERROR);
+}
+
 // The caption and the task switcher show the small icon: its own image of
 // the system's small size, not the large one shrunk.
 void SetSmallIcon(HWND window, HINSTANCE instance)
@@ -249,6 +283,7 @@ INT_PTR OnInitDialog(HWND window)
     ShowSettings(window, LoadSettings());
     UpdatePreview(window);
     ShowHistory(window);
+    ShowSendTo(window);
     return TRUE;
 }
 
@@ -273,6 +308,9 @@ INT_PTR OnCommand(HWND window, WORD id)
         return TRUE;
     case IDC_UNDO:
         UndoAndReport(window);
+        return TRUE;
+    case IDC_SENDTO:
+        ToggleSendTo(window);
         return TRUE;
     default:
         UpdatePreview(window);

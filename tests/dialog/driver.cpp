@@ -17,12 +17,17 @@
 // folder holds characters that code page 932 has no bytes for.
 #include <windows.h>
 
+#include <knownfolders.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
 #include <initializer_list>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -166,6 +171,16 @@ const char RESTORED[] = " \x8C\x8F\x82\xF0\x8C\xB3\x82\xC9\x96\xDF\x82\xB5\x82\x
 const char NOT_RESTORED[] = "\x96\xDF\x82\xB9\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x82\xE0\x82\xCC: "; // 戻せなかったもの:
 const char NOT_FOUND[] = "\x8C\xA9\x82\xC2\x82\xA9\x82\xE7\x82\xC8\x82\xA2";                       // 見つからない
 const char EXISTS[] = "\x93\xAF\x82\xB6\x96\xBC\x91\x4F\x82\xAA\x82\xA0\x82\xE9";                 // 同じ名前がある
+// The Send To button's texts, the shortcut's description, and the message
+// for a Send To folder that cannot be written.
+const char SENDTO_ADD[] = "\x81\x75\x91\x97\x82\xE9\x81\x76\x82\xC9\x92\xC7\x89\xC1"; // 「送る」に追加
+const char SENDTO_REMOVE[] = "\x81\x75\x91\x97\x82\xE9\x81\x76\x82\xA9\x82\xE7\x8A\x4F\x82\xB7"; // 「送る」から外す
+const char SENDTO_DESCRIPTION[] = // ファイル名の空白をアンダーバーに変えます。
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x96\xBC\x82\xCC\x8B\xF3\x94\x92\x82\xF0\x83\x41\x83\x93\x83\x5F\x81\x5B"
+    "\x83\x6F\x81\x5B\x82\xC9\x95\xCF\x82\xA6\x82\xDC\x82\xB7\x81\x42";
+const char SENDTO_FAILED[] = // 「送る」フォルダーに書き込めませんでした。
+    "\x81\x75\x91\x97\x82\xE9\x81\x76\x83\x74\x83\x48\x83\x8B\x83\x5F\x81\x5B\x82\xC9\x8F\x91\x82\xAB\x8D\x9E"
+    "\x82\xDF\x82\xDC\x82\xB9\x82\xF1\x82\xC5\x82\xB5\x82\xBD\x81\x42";
 const char CANNOT_KEEP[] = // この場所には履歴を残せません:
     "\x82\xB1\x82\xCC\x8F\xEA\x8F\x8A\x82\xC9\x82\xCD\x97\x9A\x97\xF0\x82\xF0\x8E\x63\x82\xB9\x82\xDC\x82\xB9\x82\xF1:";
 
@@ -251,6 +266,8 @@ const ExpectedControl CONTROLS[] = {
     {IDC_STATIC, "Button", "\x91\x4F\x89\xF1\x82\xCC\x88\xEA\x8A\x87\x95\xCF\x8A\xB7", FRAME, 205, 175, 186, 75}, // 前回の一括変換
     {IDC_HISTORY, "Static", nullptr, CHILD | SS_LEFT, 213, 188, 172, 34},
     {IDC_UNDO, "Button", "\x8C\xB3\x82\xC9\x96\xDF\x82\xB7", PUSH | BS_PUSHBUTTON, 315, 229, 70, 14}, // 元に戻す
+    // Its text says what a click will do; the Send To launch reads it.
+    {IDC_SENDTO, "Button", nullptr, PUSH | BS_PUSHBUTTON, 10, 260, 100, 15},
     {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 260, 70, 15},
     {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 260, 70, 15},
     {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 260, 70, 15},
@@ -661,7 +678,7 @@ void CheckState(HWND dialog, const char* when, SettingsWord buttons, const char*
         bool enabled = IsWindowEnabled(GetDlgItem(dialog, option.id)) != 0;
         Expect(enabled == want, "%s: button %d %s", when, option.id, want ? "enabled" : "disabled");
     }
-    for (int id : {IDC_OK, IDC_CANCEL, IDC_INFO})
+    for (int id : {IDC_OK, IDC_CANCEL, IDC_INFO, IDC_SENDTO})
         Expect(IsWindowEnabled(GetDlgItem(dialog, id)) != 0, "%s: button %d enabled", when, id);
 }
 
@@ -1108,11 +1125,195 @@ void HistoryKilledLaunch(App& app)
     ExpectExit(app, "CANCEL");
 }
 
+// A batch larger than any buffer of a fixed size: 33,000 renames, more
+// than 32,768, in more than 8 MiB of history, written here as the batch
+// writes them. The summary counts them all, and undo takes every one back.
+void HistoryLargeLaunch(App& app)
+{
+    Section("launch 11: a batch of 33,000 renames in over 8 MiB of history, undo");
+    // Empty files, 250 a folder, and their names only: under Wine every file
+    // opened costs a good part of a millisecond, and a name not there yet a
+    // look through the whole folder.
+    const std::wstring root = app.folder + L"big " + std::wstring(120, L'd') + L"\\";
+    auto folderOf = [&](size_t i) { return root + std::to_wstring(i / 250) + L"\\"; };
+    auto names = [&]() {
+        std::set<std::wstring> found;
+        for (size_t i = 0; i < 33000; i += 250) {
+            WIN32_FIND_DATAW entry;
+            HANDLE search = FindFirstFileW((folderOf(i) + L"*").c_str(), &entry);
+            if (search == INVALID_HANDLE_VALUE)
+                continue;
+            do {
+                if (entry.cFileName[0] != L'.')
+                    found.insert(entry.cFileName);
+            } while (FindNextFileW(search, &entry));
+            FindClose(search);
+        }
+        return found;
+    };
+    const std::vector<std::wstring> oldNames = Numbered(L"b%05d x.txt", 33000);
+    const std::vector<std::wstring> newNames = Underbars(oldNames);
+    CreateDirectoryW(root.c_str(), nullptr);
+    std::string text = "batch\t1-big\t2026-12-09 04:05:31\t305\r\n";
+    for (size_t i = 0; i < oldNames.size(); i++) {
+        CreateDirectoryW(folderOf(i).c_str(), nullptr);
+        HANDLE file = CreateFileW((folderOf(i) + newNames[i]).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE)
+            CloseHandle(file);
+        text += "move\t1-big\t" + Utf8(folderOf(i) + oldNames[i]) + "\t" + Utf8(folderOf(i) + newNames[i]) +
+                "\r\ndone\t1-big\r\n";
+    }
+    text += "end\t1-big\t0\r\n";
+    Expect(names() == std::set<std::wstring>(newNames.begin(), newNames.end()), "33,000 files made");
+    Expect(text.size() > (8u << 20), "the history holds more than 8 MiB (%zu bytes)", text.size());
+    Expect(WriteWholeFile(app.folder + L"history.txt", text), "history.txt written");
+
+    if (!Launch(app))
+        return;
+    CheckHistory(app, "a batch of 33,000", Summary("33000"), true);
+    const DWORD undoMs = Undo(app, "undo of 33,000", Restored(33000));
+    Expect(names() == std::set<std::wstring>(oldNames.begin(), oldNames.end()),
+           "after undo: every file has its old name");
+    CheckNoHistory(app, "after undo");
+    printf("   undo of 33,000 renames: %lu ms\n", undoMs);
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+    DeleteTree(root);
+}
+
+// ---------------------------------------------------------------- Send To
+
+// The shortcut as the shell reads it back.
+struct Shortcut {
+    bool loaded = false;
+    std::wstring target;
+    std::wstring icon;
+    int iconIndex = -1;
+    std::wstring description;
+};
+
+Shortcut ReadShortcut(const std::wstring& path)
+{
+    Shortcut shortcut;
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return shortcut;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        wchar_t text[MAX_PATH + 1] = L"";
+        if (SUCCEEDED(file->Load(path.c_str(), STGM_READ))) {
+            shortcut.loaded = true;
+            // The item list, as the program reads it: the path field is
+            // in the ANSI code page under Wine.
+            PIDLIST_ABSOLUTE items = nullptr;
+            if (SUCCEEDED(link->GetIDList(&items)) && items != nullptr && SHGetPathFromIDListW(items, text))
+                shortcut.target = text;
+            CoTaskMemFree(items);
+            text[0] = L'\0';
+            if (SUCCEEDED(link->GetIconLocation(text, MAX_PATH + 1, &shortcut.iconIndex)))
+                shortcut.icon = text;
+            text[0] = L'\0';
+            if (SUCCEEDED(link->GetDescription(text, MAX_PATH + 1)))
+                shortcut.description = text;
+        }
+        file->Release();
+    }
+    link->Release();
+    return shortcut;
+}
+
+bool WriteShortcut(const std::wstring& path, const std::wstring& target)
+{
+    IShellLinkW* link = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                reinterpret_cast<void**>(&link))))
+        return false;
+    bool saved = false;
+    IPersistFile* file = nullptr;
+    if (SUCCEEDED(link->SetPath(target.c_str())) &&
+        SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+        saved = SUCCEEDED(file->Save(path.c_str(), TRUE));
+        file->Release();
+    }
+    link->Release();
+    return saved;
+}
+
+std::wstring SendToFolder()
+{
+    PWSTR path = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_SendTo, KF_FLAG_CREATE, nullptr, &path)))
+        folder = path;
+    CoTaskMemFree(path);
+    Expect(!folder.empty(), "the Send To folder is known");
+    return folder;
+}
+
+bool SamePath(const std::wstring& a, const std::wstring& b)
+{
+    return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
+}
+
+// Clicks the Send To button and waits for its new text.
+void ClickSendTo(const App& app, const char* what, const char* want)
+{
+    DWORD_PTR result;
+    Expect(SendMessageTimeoutW(GetDlgItem(app.dialog, IDC_SENDTO), BM_CLICK, 0, 0, SMTO_NORMAL, WAIT_MS, &result) != 0,
+           "%s: the program answers the click", what);
+    ExpectText(std::string(what) + ": the button", FromCp932(want), GetItemText(app.dialog, IDC_SENDTO));
+}
+
+// Where the shell finds the Send To folder: the user's shell folders.
+const wchar_t SHELL_FOLDERS[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+
+struct RegistryValue {
+    bool present = false;
+    DWORD type = REG_EXPAND_SZ;
+    std::vector<BYTE> data;
+};
+
+// Points the Send To folder at folder for the programs started from now
+// on; saved holds the value to put back.
+bool RedirectSendTo(const std::wstring& folder, RegistryValue* saved)
+{
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, SHELL_FOLDERS, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr,
+                        &key, nullptr) != ERROR_SUCCESS) {
+        Expect(false, "the user's shell folders can be opened");
+        return false;
+    }
+    DWORD size = 0;
+    saved->present = RegQueryValueExW(key, L"SendTo", nullptr, &saved->type, nullptr, &size) == ERROR_SUCCESS;
+    saved->data.resize(size);
+    if (saved->present && size != 0)
+        RegQueryValueExW(key, L"SendTo", nullptr, &saved->type, saved->data.data(), &size);
+    const bool set = RegSetValueExW(key, L"SendTo", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                                    static_cast<DWORD>((folder.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    Expect(set, "the Send To folder redirected");
+    return set;
+}
+
+void RestoreSendTo(const RegistryValue& saved)
+{
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, SHELL_FOLDERS, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    if (saved.present)
+        RegSetValueExW(key, L"SendTo", 0, saved.type, saved.data.data(), static_cast<DWORD>(saved.data.size()));
+    else
+        RegDeleteValueW(key, L"SendTo");
+    RegCloseKey(key);
+}
+
 // An exe in a folder that cannot be written (prepared by the script): the
 // dialog says no history can be kept there and names the folder.
 void ReadOnlyLaunch(const std::wstring& exe)
 {
-    Section("launch 11: an exe in a folder that cannot be written");
+    Section("launch 12: an exe in a folder that cannot be written");
     App app;
     app.exe = exe;
     app.folder = exe.substr(0, exe.rfind(L'\\') + 1);
@@ -1124,6 +1325,118 @@ void ReadOnlyLaunch(const std::wstring& exe)
     Expect(!IsWindowEnabled(GetDlgItem(app.dialog, IDC_UNDO)), "read-only folder: undo greyed out");
     PostClick(app.dialog, IDC_CANCEL);
     ExpectExit(app, "CANCEL");
+
+    // The same folder as the Send To folder: adding says so, naming it.
+    const std::wstring folder = app.folder.substr(0, app.folder.size() - 1);
+    RegistryValue saved;
+    if (!RedirectSendTo(folder, &saved))
+        return;
+    if (Launch(app)) {
+        ExpectText("read-only Send To: the button", FromCp932(SENDTO_ADD), GetItemText(app.dialog, IDC_SENDTO));
+        PostClick(app.dialog, IDC_SENDTO);
+        CheckMessageBox(app, "read-only Send To", L"Blankmender", FromCp932(SENDTO_FAILED) + L"\n\n" + folder);
+        ExpectText("read-only Send To: the button after", FromCp932(SENDTO_ADD), GetItemText(app.dialog, IDC_SENDTO));
+        PostClick(app.dialog, IDC_CANCEL);
+        ExpectExit(app, "CANCEL");
+    }
+    RestoreSendTo(saved);
+}
+
+// Starts target with the file, as Explorer's Send To does: the shortcut's
+// target with the file as its argument.
+void StartAsSendTo(const std::wstring& shortcut, const std::wstring& file, const std::wstring& folder)
+{
+    std::wstring commandLine = L"start.exe /wait \"" + shortcut + L"\" \"" + file + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
+                        &process)) {
+        Expect(false, "start.exe: CreateProcess error %lu", GetLastError());
+        return;
+    }
+    Expect(WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0, "start.exe ends");
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+// The Send To button. A copy in a plain folder adds Blankmender.lnk, and
+// Explorer's way of starting it with a file renames the file. (Wine keeps
+// the shortcut's path for starting in the ANSI code page only, so the copy
+// whose folder has characters outside it could not be started there.) For
+// that copy the shortcut is another copy's and counts as absent: a click
+// replaces it, pointing at this copy with its icon and description; a new
+// start reads it back; written in capitals it still counts; a click removes
+// it. A shortcut the user made under another name is never touched.
+void SendToLaunch(App& app, const std::wstring& root)
+{
+    Section("launch 13: Send To");
+    const std::wstring folder = SendToFolder();
+    if (folder.empty())
+        return;
+    const std::wstring ours = folder + L"\\Blankmender.lnk";
+    const std::wstring users = folder + L"\\blankmender (mine).lnk";
+
+    App plain;
+    plain.folder = root + L"plain\\";
+    plain.exe = plain.folder + L"blankmender.exe";
+    plain.config = plain.folder + L"config.dat";
+    CreateDirectoryW(plain.folder.c_str(), nullptr);
+    Expect(CopyFileW(app.exe.c_str(), plain.exe.c_str(), FALSE) != 0, "a copy in a plain folder made");
+    WriteWholeFile(plain.config, "1");
+    if (!Launch(plain))
+        return;
+    ExpectText("plain copy: the button", FromCp932(SENDTO_ADD), GetItemText(plain.dialog, IDC_SENDTO));
+    ClickSendTo(plain, "plain copy: add", SENDTO_REMOVE);
+    Expect(SamePath(ReadShortcut(ours).target, plain.exe), "plain copy: Blankmender.lnk points at it");
+    PostClick(plain.dialog, IDC_CANCEL);
+    ExpectExit(plain, "CANCEL");
+    const std::wstring sent = root + L"sent\\";
+    MakeTree(sent, {L"s p.txt"});
+    StartAsSendTo(ours, sent + L"s p.txt", sent);
+    Expect(WaitFor([&] { return FileExists(sent + L"s_p.txt"); }) && !FileExists(sent + L"s p.txt"),
+           "started through the shortcut with a file, the program renamed it");
+
+    Expect(WriteShortcut(users, app.exe), "the user's own shortcut made");
+    std::string usersBytes;
+    ReadWholeFile(users, usersBytes);
+    auto usersUntouched = [&](const char* when) {
+        std::string now;
+        Expect(ReadWholeFile(users, now) && now == usersBytes, "%s: the user's own shortcut untouched", when);
+    };
+
+    if (!Launch(app))
+        return;
+    ExpectText("another copy's shortcut: the button", FromCp932(SENDTO_ADD), GetItemText(app.dialog, IDC_SENDTO));
+    ClickSendTo(app, "add", SENDTO_REMOVE);
+    Shortcut made = ReadShortcut(ours);
+    Expect(made.loaded, "add: Blankmender.lnk reads back");
+    Expect(SamePath(made.target, app.exe), "add: it points at the exe (got \"%s\")", Shown(made.target).c_str());
+    Expect(SamePath(made.icon, app.exe) && made.iconIndex == 0, "add: the exe's first icon (got \"%s\", %d)",
+           Shown(made.icon).c_str(), made.iconIndex);
+    ExpectText("add: the description", FromCp932(SENDTO_DESCRIPTION), made.description);
+    usersUntouched("add");
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+
+    if (!Launch(app))
+        return;
+    ExpectText("a new start: the button", FromCp932(SENDTO_REMOVE), GetItemText(app.dialog, IDC_SENDTO));
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+
+    std::wstring upper = app.exe;
+    CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    Expect(WriteShortcut(ours, upper), "Blankmender.lnk in capitals made");
+    if (!Launch(app))
+        return;
+    ExpectText("the path in capitals: the button", FromCp932(SENDTO_REMOVE), GetItemText(app.dialog, IDC_SENDTO));
+    ClickSendTo(app, "remove", SENDTO_ADD);
+    Expect(!FileExists(ours), "remove: Blankmender.lnk is gone");
+    usersUntouched("remove");
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+    DeleteFileW(users.c_str());
 }
 
 // ---------------------------------------------------------------- scenarios
@@ -1176,6 +1489,7 @@ void MainLaunch(App& app, const wchar_t* readyFile, const wchar_t* shotFile)
                "\x82\x70\x82\x95\x82\x89\x82\x82_Ver_\x82\x51.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A");
 
     CheckNoHistory(app, "at start");
+    ExpectText("at start: the Send To button", FromCp932(SENDTO_ADD), GetItemText(app.dialog, IDC_SENDTO));
 
     if (readyFile != nullptr) {
         RECT r;
@@ -1375,6 +1689,9 @@ int wmain(int argc, wchar_t** argv)
     app.folder = root + L"\u8A2D\u5B9A test \u00E9\u301C\\"; // 設定 test é〜
     app.exe = app.folder + L"blankmender.exe";
     app.config = app.folder + L"config.dat";
+    // Wine reuses process ids: a killed run's folder would otherwise hand
+    // this run its files.
+    DeleteTree(root);
     CreateDirectoryW(root.c_str(), nullptr);
     CreateDirectoryW(app.folder.c_str(), nullptr);
     if (!CopyFileW(argv[1], app.exe.c_str(), FALSE)) {
@@ -1382,6 +1699,13 @@ int wmain(int argc, wchar_t** argv)
                GetLastError());
         return 1;
     }
+
+    // The prefix is the test's own: a shortcut that a stopped run left
+    // behind would make the first launch offer to remove it.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const std::wstring sendTo = SendToFolder();
+    if (!sendTo.empty() && DeleteFileW((sendTo + L"\\Blankmender.lnk").c_str()))
+        printf("   removed a Blankmender.lnk left in the Send To folder\n");
 
     ReadScreenDpi();
     MainLaunch(app, argc == 4 ? argv[2] : nullptr, argc == 4 ? argv[3] : nullptr);
@@ -1396,6 +1720,9 @@ int wmain(int argc, wchar_t** argv)
         HistoryTakenLaunch(app);
         HistoryConcurrentLaunch(app);
         HistoryKilledLaunch(app);
+        // The history's size is the same under every code page.
+        if (GetACP() == 932)
+            HistoryLargeLaunch(app);
         // The script could not make a folder read-only here (not root, and
         // no way to drop the write bits) only when it says so.
         wchar_t readOnly[MAX_PATH];
@@ -1403,9 +1730,10 @@ int wmain(int argc, wchar_t** argv)
         if (GetEnvironmentVariableW(L"BLANKMENDER_READONLY_EXE", readOnly, MAX_PATH) != 0)
             ReadOnlyLaunch(readOnly);
         else if (GetEnvironmentVariableW(L"BLANKMENDER_READONLY_SKIP", why, 256) != 0)
-            printf("-- launch 11 skipped: %s\n", Utf8(why).c_str());
+            printf("-- launch 12 skipped: %s\n", Utf8(why).c_str());
         else
             Expect(false, "BLANKMENDER_READONLY_EXE names an exe in a folder that cannot be written");
+        SendToLaunch(app, root);
     }
 
     DeleteTree(root);

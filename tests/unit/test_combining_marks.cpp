@@ -106,7 +106,7 @@ TEST(CombiningMarks, JoinedInTheBaseNameOnly)
         WideName out;
         out[0] = u'?';
         EXPECT_EQ(ConvertNameWith(row.word, reinterpret_cast<const WideChar*>(row.name.data()), row.name.size(),
-                                  {Ref::SMALL_CODE_PAGE, FakeNfc}, out),
+                                  {Ref::SMALL_CODE_PAGE, FakeNfc, 0}, out),
                   row.result);
         EXPECT_EQ(Narrow(reinterpret_cast<const char16_t*>(out)), Narrow(row.converted));
         // The normaliser sees only a base with its marks.

@@ -552,12 +552,24 @@ TEST(ConvertNameWith, TheNameAloneWithinTheUnitLimit)
 {
     // Names as Windows holds them, converted in code page 932 and back.
     // Lengths count UTF-16 units: 255 full-width letters are 510 bytes and
-    // still a name Windows can hold; 256 units are none.
+    // still a name Windows can hold; 256 units are none. Where a name is
+    // kept in UTF-8 (Linux, under Wine) a limit in bytes comes on top: a
+    // full-width letter takes three, a character beyond U+FFFF four.
     const std::u16string fullA(255, u'\uFF41');
     const std::u16string fullUpperA(255, u'\uFF21');
     const std::u16string halfA(255, u'a');
     std::u16string capital = u"\uFF21" + std::u16string(254, u'\uFF41');
-    struct Row { std::u16string name; SettingsWord word; NameResult result; std::u16string converted; };
+    const SettingsWord widen = OPT_LETTERS | OPT_LETTERS_TO_FULL | OPT_CASE_KEEP;
+    std::u16string emoji;
+    for (int i = 0; i < 63; ++i)
+        emoji += u"\U0001F600";
+    struct Row {
+        std::u16string name;
+        SettingsWord word;
+        NameResult result;
+        std::u16string converted;
+        size_t utf8Limit = 0;
+    };
     const Row rows[] = {
         {u"my file 01.txt", OPT_SPACES, NAME_CONVERTED, u"my_file_01.txt"},
         {u"my_file.txt", OPT_SPACES, NAME_UNCHANGED, u""},
@@ -569,12 +581,28 @@ TEST(ConvertNameWith, TheNameAloneWithinTheUnitLimit)
         {halfA, 0x845, NAME_CONVERTED, capital},
         {fullA + u"\uFF41", 0x225, NAME_TOO_LONG, u""},
         {halfA + u"a", OPT_SPACES, NAME_TOO_LONG, u""},
+        // 120 letters widened: 124 units, 364 bytes.
+        {halfA.substr(0, 120) + u".txt", widen, NAME_CONVERTED, fullA.substr(0, 120) + u".txt"},
+        {halfA.substr(0, 120) + u".txt", widen, NAME_TOO_LONG, u"", UTF8_NAME_LIMIT},
+        // 255 bytes and 256.
+        {u"12" + halfA.substr(0, 83) + u".txt", widen, NAME_CONVERTED, u"12" + fullA.substr(0, 83) + u".txt",
+         UTF8_NAME_LIMIT},
+        {halfA.substr(0, 84) + u".txt", widen, NAME_TOO_LONG, u"", UTF8_NAME_LIMIT},
+        // Surrogate pairs: 254 bytes and 258.
+        {emoji + u" x", OPT_SPACES, NAME_CONVERTED, emoji + u"_x", UTF8_NAME_LIMIT},
+        {emoji + u"\U0001F600 x", OPT_SPACES, NAME_TOO_LONG, u"", UTF8_NAME_LIMIT},
+        // A name already past the limit in bytes that needs no change
+        // stays unchanged: only a new name is measured.
+        {fullA.substr(0, 100) + u".txt", OPT_SPACES, NAME_UNCHANGED, u"", UTF8_NAME_LIMIT},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name.size());
+        SCOPED_TRACE(row.utf8Limit);
         WideName out;
         out[0] = u'?';
-        EXPECT_EQ(ConvertNameWith(row.word, row.name.data(), row.name.size(), {Ref::SMALL_CODE_PAGE, nullptr}, out), row.result);
+        EXPECT_EQ(ConvertNameWith(row.word, row.name.data(), row.name.size(),
+                                  {Ref::SMALL_CODE_PAGE, nullptr, row.utf8Limit}, out),
+                  row.result);
         EXPECT_TRUE(std::u16string(out) == row.converted) << Narrow(out);
     }
 }

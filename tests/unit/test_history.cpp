@@ -189,6 +189,7 @@ TEST(History, JunkAndTornLinesArePassedOver)
         "end\t1-a\tmany\r\n",
         "done\t1-a\r\n",                                // no move waiting
         std::string("move\t1-a\tC:\\x\0y\tC:\\x_y\r\n", 24),
+        std::string(600000, 'x') + "\r\n",            // longer than any record
     };
     for (const std::string& line : junk) {
         SCOPED_TRACE(line);
@@ -358,6 +359,69 @@ TEST(History, TrimmingKeepsTheLatestBatchesWhole)
     std::string big = batches[0] + batches[1];
     big.resize(TrimHistory(&big[0], big.size(), each / 2));
     EXPECT_TRUE(big == batches[1]);
+
+    // More batches than trimming can list: the latest 4,096 are kept.
+    std::string many;
+    std::string newest;
+    for (int n = 0; n < 5000; ++n) {
+        const std::string id = std::to_string(n) + "-m";
+        const std::string lines = Batch(id.c_str()) + Move(id.c_str(), u"C:\\a b", u"C:\\a_b") + Done(id.c_str());
+        many += lines;
+        if (n >= 5000 - 4096)
+            newest += lines;
+    }
+    many.resize(TrimHistory(&many[0], many.size(), HISTORY_LIMIT));
+    EXPECT_TRUE(many == newest);
+}
+
+TEST(History, ABatchOfAnySize)
+{
+    // More moves than 32,768 and more bytes than 8 MiB, a few lines near
+    // the longest a move can be among them, and junk longer than any line,
+    // after older batches.
+    const size_t count = 40000;
+    const Path folder = u"C:\\" + Path(96, u'd') + u"\\";
+    auto oldPath = [&](size_t i, const std::string& number) {
+        return i % 10000 == 5000 ? u"C:\\" + Path(30000, u'%') + Path(1, static_cast<char16_t>(u'a' + i / 10000))
+                                 : folder + u"f " + Path(number.begin(), number.end());
+    };
+    std::string latest = Batch("2-b");
+    std::string text = Batch("1-a") + Move("1-a", u"C:\\a b", u"C:\\a_b") + Done("1-a") + End("1-a", 0) + latest;
+    for (size_t i = 0; i < count; ++i) {
+        const std::string number = std::to_string(i);
+        const std::string lines = Move("2-b", oldPath(i, number), oldPath(i, number) + u"_") + Done("2-b");
+        latest += lines;
+        text += lines;
+        if (i == count / 2)
+            text += std::string(700000, '\t') + "\r\n";
+    }
+    latest += End("2-b", 3);
+    text += End("2-b", 3);
+    ASSERT_GT(text.size(), size_t(8) << 20);
+
+    HistoryBatch batch;
+    ASSERT_TRUE(FindLatestBatch(text.data(), text.size(), &batch));
+    EXPECT_STREQ(batch.id, "2-b");
+    EXPECT_EQ(batch.renamed, count);
+    EXPECT_EQ(batch.unconfirmed, 0u);
+    std::vector<HistoryMove> moves(batch.renamed + batch.unconfirmed);
+    ASSERT_EQ(ListBatchMoves(text.data(), text.size(), "2-b", moves.data(), moves.size()), count);
+    for (size_t i : {size_t(0), size_t(5000), size_t(32767), size_t(32768), size_t(35000), count - 1}) {
+        SCOPED_TRACE(i);
+        EXPECT_TRUE(Decoded(moves[i].oldPath) == oldPath(i, std::to_string(i)));
+        EXPECT_TRUE(moves[i].confirmed);
+    }
+    WideChar summary[256];
+    FormatHistorySummary(&batch, summary, 256);
+    EXPECT_TRUE(Path(summary) == u"2026-12-09 04:05:31\r\n名前を変更: 40000 件");
+
+    // Trimmed, it is all that is left, whole; trimming again changes
+    // nothing.
+    std::string trimmed = text;
+    trimmed.resize(TrimHistory(&trimmed[0], trimmed.size(), HISTORY_TRIMMED));
+    EXPECT_TRUE(trimmed == latest);
+    trimmed.resize(TrimHistory(&trimmed[0], trimmed.size(), HISTORY_TRIMMED));
+    EXPECT_TRUE(trimmed == latest);
 }
 
 TEST(History, SummaryInJapanese)

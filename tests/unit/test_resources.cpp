@@ -58,7 +58,7 @@ TEST(Resources, IdsAreDistinct)
         IDC_OK, IDC_CANCEL, IDC_INFO, IDC_PREVIEW_AFTER, IDC_PREVIEW_BEFORE,
         IDC_KANA, IDC_KANA_TO_FULL, IDC_KANA_TO_HALF, IDC_JOIN_MARKS, IDC_FOLDER_CONTENTS,
         IDC_KANA_BEFORE, IDC_KANA_AFTER,
-        IDC_UNDO, IDC_HISTORY,
+        IDC_UNDO, IDC_HISTORY, IDC_SENDTO,
     };
     std::set<int> seen;
     for (int id : ids) {
@@ -80,6 +80,7 @@ TEST(Resources, IdsAreDistinct)
     EXPECT_EQ(IDC_KANA_AFTER, 1024);
     EXPECT_EQ(IDC_UNDO, 1040);
     EXPECT_EQ(IDC_HISTORY, 1041);
+    EXPECT_EQ(IDC_SENDTO, 1042);
 }
 
 TEST(Resources, EveryBitHasOneButton)
@@ -176,6 +177,7 @@ const TemplateControl TEMPLATE[] = {
     {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 205, 175, 186, 75},
     {"IDC_HISTORY", "\"Static\"", "SS_LEFT", 213, 188, 172, 34},
     {"IDC_UNDO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 315, 229, 70, 14},
+    {"IDC_SENDTO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 10, 260, 100, 15},
     {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 260, 70, 15},
     {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 260, 70, 15},
     {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 260, 70, 15},
@@ -227,6 +229,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
         EXPECT_EQ(std::stoi(fields[7]), want.height);
     }
     EXPECT_EQ(index, std::size(TEMPLATE));
+
 }
 
 TEST(Resources, BannerIs279By32With256Colours)

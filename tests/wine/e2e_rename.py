@@ -23,6 +23,7 @@ SPACES = 0x001
 SPACES_DIGITS_FULL = 0x00B
 SPACES_LETTERS_UPPER = 0x225
 SPACES_LETTERS_CAPITALISE = 0x825
+SPACES_LETTERS_FULL = 0x145  # blanks, letters to full width, case kept
 JOIN_MARKS = 0x8000
 SPACES_JOIN_KANA_FULL = 0xB001  # blanks, marks joined, katakana to full width
 SPACES_JOIN_KANA_HALF = 0xD001  # blanks, marks joined, katakana to half width
@@ -280,8 +281,9 @@ def deep_chain(count, width, tag):
 def cases_limits(root):
     # Widening keeps a name's UTF-16 units, so code page 932 bytes set no
     # limit any more: these paths pass 255 bytes once converted (they were
-    # left alone when 255 bytes were the limit). Wine on Linux cuts a name
-    # past 255 bytes of UTF-8, so the names stay below that.
+    # left alone when 255 bytes were the limit). Linux holds no more than
+    # 255 bytes of UTF-8 in a name, and under Wine the program keeps a name
+    # that would pass that, so the names stay below it.
     cd = winetest.win_path(os.path.join(root, "cases", "limits-convert"))
     pad = "c" * (150 - length_932(cd) - 2)
     assert length_932(cd + "\\" + pad + "\\") == 150
@@ -449,6 +451,46 @@ def cases_limits(root):
         files=list(cased),
         renames=cased,
         tail=lambda d: " ".join(q(d + "\\" + n.rstrip("/").replace("/", "\\")) for n in cased))
+
+    yield from cases_utf8_limit(root)
+
+
+def cases_utf8_limit(root):
+    # Under Wine a name is kept on Linux, which holds 255 bytes of UTF-8 in
+    # one name, and Wine cuts a longer new name without an error: 120
+    # letters widened (124 units, 364 bytes) came out as 85 letters with no
+    # extension. Such a name is kept and recorded as too long; 255 bytes
+    # still go.
+    widest = "12" + "a" * 83 + ".txt"
+    names = {"a" * 120 + ".txt": None, "a" * 84 + ".txt": None,
+             widest: "12" + "ａ" * 83 + ".txt", "b c.txt": "ｂ_ｃ.txt"}
+    assert len(names[widest].encode("utf-8")) == 255
+
+    def check_record(folder):
+        d = winetest.win_path(folder)
+        records = history_records(os.path.join(folder, "widen exe"))
+        if records is None:
+            return ["no history.txt beside the exe"]
+        batch = records[0][1] if len(records[0]) > 1 else ""
+        want = []
+        for old, new in names.items():
+            if new is None:
+                want.append(["failed", batch, d + "\\" + old, "206", "name too long"])
+            else:
+                want += [["move", batch, d + "\\" + old, d + "\\" + new], ["done", batch]]
+        want.append(["end", batch, "0"])
+        if records[1:] != want:
+            return ["records:\n         " + "\n         ".join(map(repr, records[1:]))]
+        return []
+    yield dict(
+        name="under Wine a new name past 255 bytes of UTF-8 is kept and recorded too long",
+        own_exe=("widen exe", SPACES_LETTERS_FULL),
+        folder="limits-utf8",
+        files=list(names),
+        renames={old: new for old, new in names.items() if new is not None},
+        check=check_record,
+        command_line=lambda d: q(d + r"\widen exe\blankmender.exe") + " " + " ".join(
+            q(d + "\\" + n) for n in names))
 
 
 def cases_case_and_bestfit():

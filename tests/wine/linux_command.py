@@ -1,0 +1,256 @@
+#!/usr/bin/env python3
+"""The Linux command ./blankmender.
+
+    --case report    real files renamed under Wine: one line per path, each
+                     from the batch's record
+    --case history   the report read from a history written here: other
+                     batches, escaped names, the folder option's sums
+    --case install   on a machine where nothing is installed (a PATH of
+                     stand-ins for dpkg-query, apt-get and the locale tools)
+                     the command asks for what building and running need,
+                     and for no test tool
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import winetest  # noqa: E402
+
+COMMAND = os.path.join(winetest.REPO, "blankmender")
+REPORT = os.path.join(winetest.REPO, "tools", "report_batch.py")
+
+failures = []
+
+
+def expect(ok, what):
+    print(("ok    " if ok else "FAIL  ") + what)
+    if not ok:
+        failures.append(what)
+
+
+def expect_lines(what, want, got):
+    expect(got == want, what)
+    if got != want:
+        print("  want: %r\n  got:  %r" % (want, got))
+
+
+def case_report(exe, work):
+    """One run over a renamed file, one that needs no change, one whose
+    target exists, one that is missing, one whose new name Windows cannot
+    hold (a line break in it) and one Wine cannot be given (a double quote),
+    then paths given with "~" and relative."""
+    folder = os.path.join(work, "exe")
+    os.makedirs(folder)
+    shutil.copy(exe, os.path.join(folder, "blankmender.exe"))
+    with open(os.path.join(folder, "config.dat"), "w") as f:
+        f.write("1")
+    files = os.path.join(work, "files 1")
+    names = ["a b.txt", "plain.txt", "c d.txt", "c_d.txt", "n\nl x.txt", 'q"u x.txt']
+    winetest.make_tree(files, names)
+    # An earlier batch in the same history must not be taken for this one.
+    env = dict(os.environ, BLANKMENDER_DEPS_READY="1",
+               BLANKMENDER_EXE=os.path.join(folder, "blankmender.exe"))
+    subprocess.run([COMMAND, os.path.join(files, "plain.txt")], env=env, check=True,
+                   stdout=subprocess.DEVNULL)
+    given = [os.path.join(files, n) for n in
+             ["a b.txt", "plain.txt", "c d.txt", "missing x.txt", "n\nl x.txt", 'q"u x.txt']]
+    # Relative and with "~": printed as the absolute path.
+    home = os.path.join(work, "home")
+    os.makedirs(home)
+    os.symlink(files, os.path.join(home, "f"))
+    winetest.make_tree(files, ["h i.txt", "rel x.txt"])
+    given += ["~/f/h i.txt", os.path.relpath(os.path.join(files, "rel x.txt"))]
+    env["HOME"] = home
+    result = subprocess.run([COMMAND] + given, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    got = result.stdout.decode("utf-8")
+    want = "".join(line + "\n" for line in [
+        "now: %s/a_b.txt" % files,
+        "unchanged: %s/plain.txt" % files,
+        "not renamed: %s/c d.txt (target exists)" % files,
+        "not renamed: %s/missing x.txt (not found)" % files,
+        "not renamed: %s/n\nl x.txt (other error 123)" % files,
+        'not renamed: %s/q"u x.txt (other error 123)' % files,
+        "now: %s/f/h_i.txt" % home,
+        "now: %s/rel_x.txt" % files,
+    ])
+    expect(result.returncode == 0, "report: exit code 0 (got %d; %s)" % (
+        result.returncode, result.stderr.decode("utf-8", "replace").strip()))
+    expect_lines("report: one line for each path, in order", want, got)
+    expect(sorted(os.listdir(files)) == sorted(["a_b.txt", "plain.txt", "c d.txt", "c_d.txt", "n\nl x.txt",
+                                                'q"u x.txt', "h_i.txt", "rel_x.txt"]),
+           "report: the folder as the lines say")
+
+
+def history_line(*fields):
+    return "\t".join(fields) + "\r\n"
+
+
+def case_history(work):
+    """Batches written here, as blankmender.exe writes them."""
+    history = os.path.join(work, "history.txt")
+    old = "100-1dd0000000000aa"
+    new = "200-1dd0000000000bb"
+    other = "300-1dd0000000000cc"
+    d = "Z:\\w"
+    text = "".join([
+        history_line("batch", old, "2026-01-01 10:00:00", "1"),
+        history_line("move", old, d + "\\a b.txt", d + "\\a_b.txt"),
+        history_line("done", old),
+        history_line("end", old, "0"),
+    ])
+    with open(history, "w", newline="") as f:
+        f.write(text)
+    known = os.path.join(work, "known")
+    with open(known, "w") as f:
+        subprocess.run([sys.executable, REPORT, "ids", history], stdout=f, check=True)
+    with open(known) as f:
+        expect(f.read() == old + "\n", "history: the ids before the run")
+
+    # The new batch, with the folder option, interleaved with another
+    # batch that ran at the same time on other paths. Contents first: the
+    # moves inside a dropped folder come before the folder's own.
+    text += "".join([
+        history_line("batch", new, "2026-01-02 10:00:00", str(0x10001)),
+        history_line("batch", other, "2026-01-02 10:00:01", "1"),
+        history_line("move", new, d + "\\d x\\in 1.txt", d + "\\d x\\in_1.txt"),
+        history_line("move", other, d + "\\o p.txt", d + "\\o_p.txt"),
+        history_line("done", new),
+        history_line("move", new, d + "\\d x\\in 2.txt", d + "\\d x\\in_2.txt"),
+        history_line("done", other),
+        history_line("done", new),
+        history_line("move", new, d + "\\d x\\in 3.txt", d + "\\d x\\in_3.txt"),
+        history_line("failed", new, d + "\\d x\\in 3.txt", "183", "target exists"),
+        history_line("move", new, d + "\\d x", d + "\\d_x"),
+        history_line("done", new),
+        history_line("move", new, d + "\\kept\\k l.txt", d + "\\kept\\k_l.txt"),
+        history_line("done", new),
+        # A line break and a per cent sign, escaped; a name given twice.
+        history_line("move", new, d + "\\n%000Al 100%0025.txt", d + "\\n%000Al_100%0025.txt"),
+        history_line("done", new),
+        history_line("failed", new, d + "\\n%000Al 100%0025.txt", "2", "not found"),
+        history_line("move", new, d + "\\busy x.txt", d + "\\busy_x.txt"),
+        history_line("failed", new, d + "\\busy x.txt", "32", "in use or access denied"),
+        history_line("failed", new, d + "\\" + "y" * 10, "206", "name too long"),
+        history_line("failed", new, d + "\\odd", "1920", "other"),
+        history_line("move", new, d + "\\a b.txt", d + "\\a_b.txt"),
+        history_line("failed", new, d + "\\a b.txt", "2", "not found"),
+        history_line("end", new, "1"),
+        history_line("end", other, "0"),
+    ])
+    with open(history, "w", newline="") as f:
+        f.write(text)
+    paths = ["/w/d x", "/w/kept", "/w/n\nl 100%.txt", "/w/n\nl 100%.txt", "/w/busy x.txt",
+             "/w/" + "y" * 10, "/w/odd", "/w/a b.txt", "/w/same.txt", '/w/q"u']
+    pairs = []
+    for p in paths:
+        pairs += [p, "" if '"' in p else "Z:" + p.replace("/", "\\")]
+    result = subprocess.run([sys.executable, REPORT, "report", history, known] + pairs,
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    want = "".join(line + "\n" for line in [
+        "now: /w/d_x (and 2 inside)",
+        "unchanged: /w/kept (and 1 inside)",
+        "now: /w/n\nl_100%.txt",
+        "not renamed: /w/n\nl 100%.txt (not found)",
+        "not renamed: /w/busy x.txt (in use or access denied)",
+        "not renamed: /w/yyyyyyyyyy (name too long)",
+        "not renamed: /w/odd (other error 1920)",
+        "not renamed: /w/a b.txt (not found)",
+        "unchanged: /w/same.txt",
+        'not renamed: /w/q"u (other error 123)',
+    ])
+    expect(result.returncode == 0, "history: exit code 0")
+    expect_lines("history: the new batch's lines, not the other's", want, result.stdout.decode("utf-8"))
+
+    # No new batch: nothing to report from, and it says so.
+    with open(known, "w") as f:
+        f.write(old + "\n" + new + "\n" + other + "\n")
+    result = subprocess.run([sys.executable, REPORT, "report", history, known, "/w/a b.txt", "Z:\\w\\a b.txt"],
+                            stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    expect(result.returncode != 0 and result.stdout == b"" and b"no record" in result.stderr,
+           "history: no new batch is an error, not a report")
+
+
+STAND_INS = {
+    # Nothing is installed.
+    "dpkg-query": "exit 1\n",
+    # Records what it is asked for.
+    "apt-get": 'printf "%s\\n" "$*" >>"$LOG/apt-get"\n',
+    "sudo": 'exec "$@"\n',
+    "locale": "echo C; echo POSIX\n",
+    "locale-gen": 'echo locale-gen >>"$LOG/locale"\n',
+    "tee": 'cat >>"$LOG/locale"\n',
+    # The build stops the command once the packages are in.
+    "cmake": "exit 3\n",
+}
+
+RUN_SET = {"g++-mingw-w64-x86-64-posix", "binutils-mingw-w64-x86-64", "cmake", "make", "python3", "wine64",
+           "fonts-wine", "locales", "fonts-ipafont-gothic"}
+TEST_TOOLS = {"g++", "clang", "googletest", "libgtest-dev", "libbenchmark-dev", "nkf", "xvfb", "x11-utils",
+              "imagemagick"}
+
+
+def asked_for(work, command):
+    log = os.path.join(work, "log-" + os.path.basename(command[0]))
+    os.makedirs(log)
+    shims = os.path.join(work, "shims")
+    if not os.path.isdir(shims):
+        os.makedirs(shims)
+        for name, body in STAND_INS.items():
+            path = os.path.join(shims, name)
+            with open(path, "w") as f:
+                f.write("#!/bin/sh\n" + body)
+            os.chmod(path, 0o755)
+    env = dict(os.environ, PATH=shims + os.pathsep + os.environ["PATH"], LOG=log)
+    env.pop("BLANKMENDER_DEPS_READY", None)
+    env.pop("BLANKMENDER_EXE", None)
+    subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    installs = set()
+    try:
+        with open(os.path.join(log, "apt-get")) as f:
+            for line in f:
+                words = line.split()
+                if "install" in words:
+                    installs |= {w for w in words[words.index("install") + 1:] if not w.startswith("-")}
+    except FileNotFoundError:
+        pass
+    locale = os.path.exists(os.path.join(log, "locale"))
+    return installs, locale
+
+
+def case_install(work):
+    installs, locale = asked_for(work, [COMMAND, os.path.join(work, "a b.txt")])
+    print("  ./blankmender asks for: " + " ".join(sorted(installs)))
+    expect(installs == RUN_SET, "install: ./blankmender asks for what building and running need (%s)"
+           % " ".join(sorted(installs ^ RUN_SET) or ["exactly"]))
+    expect(not installs & TEST_TOOLS, "install: ./blankmender asks for no test tool")
+    expect(locale, "install: ./blankmender makes the ja_JP.UTF-8 locale")
+    installs, _ = asked_for(work, [os.path.join(winetest.REPO, "scripts", "install-deps")])
+    expect(installs == RUN_SET | TEST_TOOLS, "install: the tests' set holds the test tools too (%s)"
+           % " ".join(sorted(installs ^ (RUN_SET | TEST_TOOLS)) or ["exactly"]))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--case", required=True, choices=["report", "history", "install"])
+    parser.add_argument("--exe")
+    args = parser.parse_args()
+    work = tempfile.mkdtemp(prefix="blankmender-command-")
+    try:
+        if args.case == "report":
+            case_report(args.exe, work)
+        elif args.case == "history":
+            case_history(work)
+        else:
+            case_install(work)
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+    print("%d failed" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
