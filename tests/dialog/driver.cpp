@@ -1182,6 +1182,107 @@ void HistoryLargeLaunch(App& app)
     DeleteTree(root);
 }
 
+// A dropped folder with a folder's contents on: every name of its tree in
+// one batch, the folder's own last, a dot folder and what it holds left
+// alone, a taken name recorded. The box shows the saved bit; the summary
+// counts the whole tree, and undo brings it all back.
+void TreeUndoLaunch(App& app)
+{
+    Section("launch 14: a folder's whole tree, undo");
+    WriteWholeFile(app.config, std::to_string(DEFAULT_SETTINGS | OPT_FOLDER_CONTENTS));
+    const std::wstring folder = app.folder + L"tree\\";
+    MakeTree(folder, {L"top dir\\a b.txt", L"top dir\\keep.txt", L"top dir\\sub 1\\c d.txt",
+                      L"top dir\\sub 1\\deep er\\e f.txt", L"top dir\\sub 1\\deep er\\g h\\",
+                      L"top dir\\.git\\x y.txt", L"top dir\\i j.txt", L"top dir\\i_j.txt"});
+    const Tree before = Snapshot(folder);
+    RunBatch(app, folder, {L"top dir"}, "a tree");
+    Tree want;
+    for (const auto& entry : before) {
+        std::wstring path = entry.first;
+        // Every blank of the tree but those under .git and in the taken name.
+        if (path.find(L".git") != std::wstring::npos || path.find(L"i j.txt") != std::wstring::npos) {
+            path.replace(0, 7, L"top_dir");
+        } else {
+            for (wchar_t& c : path)
+                c = c == L' ' ? L'_' : c;
+        }
+        want[path] = entry.second;
+    }
+    ExpectTree("after the batch", want, Snapshot(folder));
+
+    if (!Launch(app))
+        return;
+    Expect(SendDlgItemMessageW(app.dialog, IDC_FOLDER_CONTENTS, BM_GETCHECK, 0, 0) == BST_CHECKED,
+           "the saved bit 16 checks 1034");
+    printf("   the summary after the tree: \"%s\"\n", Shown(GetItemText(app.dialog, IDC_HISTORY)).c_str());
+    CheckHistory(app, "after the tree", Summary("7", FAILED_EXISTS), true);
+    Undo(app, "undo of the tree", Restored(7));
+    ExpectTree("after undo", before, Snapshot(folder));
+    CheckNoHistory(app, "after undo");
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+    WriteWholeFile(app.config, "305");
+    DeleteTree(folder);
+}
+
+// A tree batch ended from outside part way: its folders' contents half
+// renamed, maybe a folder or two. Every rename it made is in the history,
+// and undo takes back exactly those, the folders before what they hold.
+void TreeKilledLaunch(App& app)
+{
+    Section("launch 15: a tree batch stopped part way, undo");
+    WriteWholeFile(app.config, std::to_string(DEFAULT_SETTINGS | OPT_FOLDER_CONTENTS));
+    const std::wstring folder = app.folder + L"tree stop\\";
+    std::vector<std::wstring> names = {L"top x\\"};
+    for (int f = 0; f < 40; f++) {
+        names.push_back(L"top x\\d" + std::to_wstring(f) + L" x\\");
+        for (const std::wstring& name : Numbered(L"s%02d x.txt", 40))
+            names.push_back(L"top x\\d" + std::to_wstring(f) + L" x\\" + name);
+    }
+    MakeTree(folder, names);
+    const Tree before = Snapshot(folder);
+    const std::wstring history = app.folder + L"history.txt";
+    auto historySize = [&]() -> DWORD {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        return GetFileAttributesExW(history.c_str(), GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+    };
+    const DWORD start = historySize();
+    PROCESS_INFORMATION process = StartBatch(app, folder, {L"top x"});
+    if (process.hProcess == nullptr)
+        return;
+    // Some twenty moves written, each with its two paths.
+    WaitFor([&] { return historySize() > start + 8000 || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; },
+            60000);
+    TerminateProcess(process.hProcess, 9);
+    WaitForSingleObject(process.hProcess, WAIT_MS);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // Every name had a blank: the names without one are the renames made.
+    const Tree stopped = Snapshot(folder);
+    size_t renamed = 0;
+    for (const auto& entry : stopped) {
+        std::wstring name = entry.first;
+        if (name.back() == L'\\')
+            name.pop_back();
+        renamed += name.substr(name.rfind(L'\\') + 1).find(L' ') == std::wstring::npos;
+    }
+    printf("   stopped after %zu of %zu renames\n", renamed, before.size());
+    Expect(renamed > 0 && renamed < before.size(), "the tree was stopped part way (%zu of %zu renamed)", renamed,
+           before.size());
+
+    if (!Launch(app))
+        return;
+    std::wstring text = GetItemText(app.dialog, IDC_HISTORY);
+    Expect(text.find(FromCp932(STOPPED)) == 19, "the summary says the batch was stopped (got \"%s\")",
+           Shown(text).c_str());
+    Undo(app, "undo", Restored(renamed));
+    ExpectTree("after undo", before, Snapshot(folder));
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+    WriteWholeFile(app.config, "305");
+    DeleteTree(folder);
+}
+
 // ---------------------------------------------------------------- Send To
 
 // The shortcut as the shell reads it back.
@@ -1734,6 +1835,8 @@ int wmain(int argc, wchar_t** argv)
         else
             Expect(false, "BLANKMENDER_READONLY_EXE names an exe in a folder that cannot be written");
         SendToLaunch(app, root);
+        TreeUndoLaunch(app);
+        TreeKilledLaunch(app);
     }
 
     DeleteTree(root);
