@@ -77,7 +77,7 @@ TEST(ParseSettingsWord, LikePercentD)
         }
     }
 
-    // A thousand digits: 10^999 is a multiple of 65536, so only the 5 counts.
+    // A thousand digits: 10^999 is a multiple of 131072, so only the 5 counts.
     const std::string long_number = "1" + std::string(998, '0') + "5";
     SettingsWord word = -1;
     EXPECT_TRUE(ParseSettingsWord(long_number.c_str(), &word));
