@@ -52,10 +52,13 @@ struct RenameBatch {
     BatchRecord record;
     FolderCache cache;
     TreeWalk walk;
-    // A path's full form, its long form, and its new path.
+    // A path's full form, its long form and its new path; a folder's path
+    // or pattern on its way to the long form or a listing, and as the file
+    // functions take it.
     WidePath full;
     WidePath longPath;
     WidePath newPath;
+    WidePath folder;
     WidePath callPath;
 };
 
@@ -72,7 +75,7 @@ void ListFolder(RenameBatch* batch, const wchar_t* folder)
 {
     FolderListing& listing = batch->cache.listing;
     listing.count = 0;
-    wchar_t* pattern = batch->newPath;
+    wchar_t* pattern = batch->folder;
     if (!JoinWide(pattern, WIDE_PATH_SIZE, folder, L"*") || !ForFileCalls(pattern, batch->callPath, WIDE_PATH_SIZE))
         return;
 
@@ -117,7 +120,7 @@ bool ResolveLongPath(RenameBatch* batch, const wchar_t* full, size_t* nameAt)
         cache.folder[0] = L'\0';
         cache.listing.count = 0;
         cache.paths = 0;
-        wchar_t* folder = batch->newPath;
+        wchar_t* folder = batch->folder;
         wmemcpy(folder, full, folderLength);
         folder[folderLength] = L'\0';
         if (!LongPathOf(folder, cache.longFolder, WIDE_PATH_SIZE))
