@@ -99,8 +99,9 @@ void CheckSettingsPath(const char* name, size_t n, size_t spare)
              fits ? expected : "false");
 }
 
-// "%d" semantics, reduced modulo 65536 as it goes: the low sixteen bits of
-// a number do not depend on how far it overflowed.
+// "%d" semantics, reduced modulo 2^17 as it goes: the low seventeen bits
+// of a number (the word's bits 0-16) do not depend on how far it
+// overflowed.
 bool ParseOracle(const char* text, int* word)
 {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -113,8 +114,8 @@ bool ParseOracle(const char* text, int* word)
         return false;
     unsigned value = 0;
     for (; *p >= '0' && *p <= '9'; ++p)
-        value = (value * 10 + (*p - '0')) % 65536;
-    *word = static_cast<int>((negative ? 65536 - value : value) % 65536);
+        value = (value * 10 + (*p - '0')) % 131072;
+    *word = static_cast<int>((negative ? 131072 - value : value) % 131072);
     return true;
 }
 
