@@ -99,8 +99,9 @@ void CheckSettingsPath(const char* name, size_t n, size_t spare)
              fits ? expected : "false");
 }
 
-// "%d" semantics, reduced modulo 131072 as it goes: the low seventeen bits
-// of a number (OPT_ALL) do not depend on how far it overflowed.
+// "%d" semantics, reduced modulo 2^17 as it goes: the low seventeen bits
+// of a number (the word's bits 0-16) do not depend on how far it
+// overflowed.
 bool ParseOracle(const char* text, int* word)
 {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
