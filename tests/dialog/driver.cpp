@@ -1086,6 +1086,26 @@ void HistoryConcurrentLaunch(App& app)
     ExpectExit(app, "CANCEL");
 }
 
+// A batch stopped after renamed of total renames: the dialog says it was
+// stopped (its last move may have been written without its outcome), and
+// undo brings the folder back to before.
+void ExpectStoppedBatchUndone(App& app, size_t renamed, size_t total, const Tree& before,
+                              const std::wstring& folder)
+{
+    printf("   stopped after %zu of %zu renames\n", renamed, total);
+    Expect(renamed > 0 && renamed < total, "the batch was stopped part way (%zu of %zu renamed)", renamed, total);
+
+    if (!Launch(app))
+        return;
+    std::wstring text = GetItemText(app.dialog, IDC_HISTORY);
+    Expect(text.find(FromCp932(STOPPED)) == 19, "the summary says the batch was stopped (got \"%s\")",
+           Shown(text).c_str());
+    Undo(app, "undo", Restored(renamed));
+    ExpectTree("after undo", before, Snapshot(folder));
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+}
+
 // A batch ended from outside part way: every rename it made is in the
 // history, so undo brings the whole tree back.
 void HistoryKilledLaunch(App& app)
@@ -1109,20 +1129,7 @@ void HistoryKilledLaunch(App& app)
     const std::vector<std::wstring> newNames = Underbars(names);
     for (const std::wstring& name : newNames)
         renamed += FileExists(folder + name);
-    printf("   stopped after %zu of %zu renames\n", renamed, names.size());
-    Expect(renamed > 0 && renamed < names.size(), "the batch was stopped part way (%zu of %zu renamed)", renamed,
-           names.size());
-
-    if (!Launch(app))
-        return;
-    // The last move may have been written without its outcome.
-    std::wstring text = GetItemText(app.dialog, IDC_HISTORY);
-    Expect(text.find(FromCp932(STOPPED)) == 19, "the summary says the batch was stopped (got \"%s\")",
-           Shown(text).c_str());
-    Undo(app, "undo", Restored(renamed));
-    ExpectTree("after undo", before, Snapshot(folder));
-    PostClick(app.dialog, IDC_CANCEL);
-    ExpectExit(app, "CANCEL");
+    ExpectStoppedBatchUndone(app, renamed, names.size(), before, folder);
 }
 
 // A batch larger than any buffer of a fixed size: 33,000 renames, more
@@ -1266,19 +1273,7 @@ void TreeKilledLaunch(App& app)
             name.pop_back();
         renamed += name.substr(name.rfind(L'\\') + 1).find(L' ') == std::wstring::npos;
     }
-    printf("   stopped after %zu of %zu renames\n", renamed, before.size());
-    Expect(renamed > 0 && renamed < before.size(), "the tree was stopped part way (%zu of %zu renamed)", renamed,
-           before.size());
-
-    if (!Launch(app))
-        return;
-    std::wstring text = GetItemText(app.dialog, IDC_HISTORY);
-    Expect(text.find(FromCp932(STOPPED)) == 19, "the summary says the batch was stopped (got \"%s\")",
-           Shown(text).c_str());
-    Undo(app, "undo", Restored(renamed));
-    ExpectTree("after undo", before, Snapshot(folder));
-    PostClick(app.dialog, IDC_CANCEL);
-    ExpectExit(app, "CANCEL");
+    ExpectStoppedBatchUndone(app, renamed, before.size(), before, folder);
     WriteWholeFile(app.config, "305");
     DeleteTree(folder);
 }
