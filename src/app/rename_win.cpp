@@ -60,6 +60,9 @@ struct RenameBatch {
     WidePath newPath;
     WidePath folder;
     WidePath callPath;
+    FileCallPaths files;
+    // A token is as long as the command line allows.
+    WidePath token;
 };
 
 namespace {
@@ -123,7 +126,7 @@ bool ResolveLongPath(RenameBatch* batch, const wchar_t* full, size_t* nameAt)
         wchar_t* folder = batch->folder;
         wmemcpy(folder, full, folderLength);
         folder[folderLength] = L'\0';
-        if (!LongPathOf(folder, cache.longFolder, WIDE_PATH_SIZE))
+        if (!LongPathOf(folder, cache.longFolder, WIDE_PATH_SIZE, &batch->files))
             return false;
         if (NameStart(cache.longFolder) != wcslen(cache.longFolder) &&
             !JoinWide(cache.longFolder, WIDE_PATH_SIZE, cache.longFolder, L"\\"))
@@ -139,7 +142,7 @@ bool ResolveLongPath(RenameBatch* batch, const wchar_t* full, size_t* nameAt)
     WideName longName;
     if (IsListed(cache.listing, name))
         wcscpy(longName, name);
-    else if (!NameOnDisk(full, longName))
+    else if (!NameOnDisk(full, longName, &batch->files))
         return false;
     *nameAt = wcslen(cache.longFolder);
     return JoinWide(batch->longPath, WIDE_PATH_SIZE, cache.longFolder, longName);
@@ -200,7 +203,7 @@ void RenameEntry(RenameBatch* batch, const wchar_t* path, size_t nameAt)
     // Recorded before the move, so that a batch stopped at any moment
     // leaves every rename it made in the history.
     RecordMove(&batch->record, path, newPath);
-    const unsigned long error = MoveWithoutReplacing(path, newPath);
+    const unsigned long error = MoveWithoutReplacing(path, newPath, &batch->files);
     RecordOutcome(&batch->record, path, error);
     if (error == 0)
         ForgetMovedFolder(&batch->cache, path);
@@ -210,7 +213,7 @@ void RenameEntry(RenameBatch* batch, const wchar_t* path, size_t nameAt)
 // walk hands out, deepest first, the folder itself last.
 void RenameTree(RenameBatch* batch, const wchar_t* path)
 {
-    if (!StartWalk(&batch->walk, path, {ListFolderOnDisk, nullptr})) {
+    if (!StartWalk(&batch->walk, path, {ListFolderOnDisk, &batch->files})) {
         RecordNotRenamed(&batch->record, path, ERROR_FILENAME_EXCED_RANGE);
         return;
     }
@@ -244,15 +247,13 @@ void RenameFromCommandLine(const wchar_t* tail)
     static RenameBatch batch;
     batch.word = LoadSettings();
     StartBatchRecord(&batch.record, batch.word);
-    // A token is as long as the command line allows.
-    static WidePath token;
     size_t position = 0;
     for (;;) {
-        TokenResult result = NextToken(tail, &position, token, WIDE_PATH_SIZE);
+        TokenResult result = NextToken(tail, &position, batch.token, WIDE_PATH_SIZE);
         if (result == TAIL_END)
             break;
         if (result == TAIL_PATH)
-            RenameOneFile(&batch, token);
+            RenameOneFile(&batch, batch.token);
     }
     EndBatchRecord(&batch.record);
     FreeWalk(&batch.walk);

@@ -78,20 +78,32 @@ size_t FullPathOf(const WideChar* path, WideChar* out, size_t capacity);
 // full-path service). False when it cannot be had or does not fit.
 bool ForFileCalls(const WideChar* path, WideChar* out, size_t capacity);
 
+// The paths the calls below hand the file functions, in the form those
+// take. Whoever renames many entries (a batch, an undo) owns one and passes
+// it to every call, so no call keeps a path of its own from one call to
+// the next.
+struct FileCallPaths {
+    WidePath from;
+    WidePath to;
+    WidePath lookup;
+    WidePath temporary;
+    WidePath callTemporary;
+};
+
 // The long form of the existing folder or file path (every component by its
 // long name; a full path stays full), in the plain form when it fits below
 // PLAIN_PATH_LIMIT or came in so. False when it cannot be had or does not
 // fit.
-bool LongPathOf(const WideChar* path, WideChar* out, size_t capacity);
+bool LongPathOf(const WideChar* path, WideChar* out, size_t capacity, FileCallPaths* paths);
 
 // The name of the entry at path as the file system spells it, in name.
 // False when there is no such entry.
-bool NameOnDisk(const WideChar* path, WideName name);
+bool NameOnDisk(const WideChar* path, WideName name, FileCallPaths* paths);
 
 // Moves the file or folder from over to, never replacing anything: an
 // existing target fails. Where the file system ignores case and the two
 // differ only in case, the move that reports success yet changes nothing is
 // made through a free temporary name in the same folder, and a failed second
 // step gives the entry its old name back. Returns 0, or the Windows error.
-unsigned long MoveWithoutReplacing(const WideChar* from, const WideChar* to);
+unsigned long MoveWithoutReplacing(const WideChar* from, const WideChar* to, FileCallPaths* paths);
 #endif

@@ -70,12 +70,11 @@ bool ForFileCalls(const wchar_t* path, wchar_t* out, size_t capacity)
     return FileCallPath(path, FullPathOf, out, capacity);
 }
 
-bool LongPathOf(const wchar_t* path, wchar_t* out, size_t capacity)
+bool LongPathOf(const wchar_t* path, wchar_t* out, size_t capacity, FileCallPaths* paths)
 {
-    static WidePath callPath;
-    if (capacity == 0 || capacity > MAXDWORD || !ForFileCalls(path, callPath, WIDE_PATH_SIZE))
+    if (capacity == 0 || capacity > MAXDWORD || !ForFileCalls(path, paths->lookup, WIDE_PATH_SIZE))
         return false;
-    DWORD length = GetLongPathNameW(callPath, out, static_cast<DWORD>(capacity));
+    DWORD length = GetLongPathNameW(paths->lookup, out, static_cast<DWORD>(capacity));
     if (length == 0 || length >= capacity)
         return false;
     // The prefix this call put on is taken off again; one the caller gave
@@ -85,15 +84,14 @@ bool LongPathOf(const wchar_t* path, wchar_t* out, size_t capacity)
     return true;
 }
 
-bool NameOnDisk(const wchar_t* path, wchar_t* name)
+bool NameOnDisk(const wchar_t* path, wchar_t* name, FileCallPaths* paths)
 {
-    static WidePath callPath;
-    if (!ForFileCalls(path, callPath, WIDE_PATH_SIZE))
+    if (!ForFileCalls(path, paths->lookup, WIDE_PATH_SIZE))
         return false;
     // The basic level leaves out the short name, which Wine would otherwise
     // make up for the entry.
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileExW(callPath, FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    HANDLE search = FindFirstFileExW(paths->lookup, FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
     if (search == INVALID_HANDLE_VALUE)
         return false;
     FindClose(search);
@@ -106,33 +104,34 @@ namespace {
 // that differs only in case can report success and change nothing: then the
 // target is still spelled as before. The source may be spelled in another
 // case than the entry itself, so the disk decides, not the source.
-bool CaseChangeTookNoEffect(const wchar_t* from, const wchar_t* to)
+bool CaseChangeTookNoEffect(const wchar_t* from, const wchar_t* to, FileCallPaths* paths)
 {
     const wchar_t* newName = to + NameStart(to);
     if (!MayDifferOnlyInCase(from + NameStart(from), newName))
         return false;
     WideName spelled;
-    return NameOnDisk(to, spelled) && wcscmp(spelled, newName) != 0;
+    return NameOnDisk(to, spelled, paths) && wcscmp(spelled, newName) != 0;
 }
 
 // The two-step: from to a free temporary name in the target's folder, then
 // to the target; if the second step fails, the entry gets back the name it
 // had, as the disk spelled it.
-unsigned long MoveThroughTemporary(const wchar_t* from, const wchar_t* to)
+unsigned long MoveThroughTemporary(const wchar_t* from, const wchar_t* to, FileCallPaths* paths)
 {
-    static WidePath temporary;
-    static WidePath callTemporary;
-    static WidePath callFrom;
-    static WidePath callTo;
-    static WidePath oldPath;
+    wchar_t* temporary = paths->temporary;
+    wchar_t* callTemporary = paths->callTemporary;
+    wchar_t* callFrom = paths->from;
+    wchar_t* callTo = paths->to;
     const size_t folder = NameStart(to);
     WideName oldName;
-    if (!NameOnDisk(from, oldName) || folder + MAX_NAME_UNITS + 1 > WIDE_PATH_SIZE)
+    if (!NameOnDisk(from, oldName, paths) || folder + MAX_NAME_UNITS + 1 > WIDE_PATH_SIZE)
         return ERROR_FILENAME_EXCED_RANGE;
-    wmemcpy(oldPath, from, NameStart(from));
-    oldPath[NameStart(from)] = L'\0';
-    if (!JoinWide(oldPath, WIDE_PATH_SIZE, oldPath, oldName) ||
-        !ForFileCalls(oldPath, callFrom, WIDE_PATH_SIZE) || !ForFileCalls(to, callTo, WIDE_PATH_SIZE))
+    // The old path, as the disk spells its name, goes through the
+    // temporary's room before the temporary name is made there.
+    wmemcpy(temporary, from, NameStart(from));
+    temporary[NameStart(from)] = L'\0';
+    if (!JoinWide(temporary, WIDE_PATH_SIZE, temporary, oldName) ||
+        !ForFileCalls(temporary, callFrom, WIDE_PATH_SIZE) || !ForFileCalls(to, callTo, WIDE_PATH_SIZE))
         return ERROR_FILENAME_EXCED_RANGE;
 
     const DWORD stamp = GetCurrentProcessId();
@@ -163,16 +162,14 @@ unsigned long MoveThroughTemporary(const wchar_t* from, const wchar_t* to)
 
 }  // namespace
 
-unsigned long MoveWithoutReplacing(const wchar_t* from, const wchar_t* to)
+unsigned long MoveWithoutReplacing(const wchar_t* from, const wchar_t* to, FileCallPaths* paths)
 {
-    static WidePath callFrom;
-    static WidePath callTo;
-    if (!ForFileCalls(from, callFrom, WIDE_PATH_SIZE) || !ForFileCalls(to, callTo, WIDE_PATH_SIZE))
+    if (!ForFileCalls(from, paths->from, WIDE_PATH_SIZE) || !ForFileCalls(to, paths->to, WIDE_PATH_SIZE))
         return ERROR_FILENAME_EXCED_RANGE;
     // Plain MoveFileW: an existing target is never replaced.
-    if (!MoveFileW(callFrom, callTo))
+    if (!MoveFileW(paths->from, paths->to))
         return GetLastError();
-    if (CaseChangeTookNoEffect(from, to))
-        return MoveThroughTemporary(from, to);
+    if (CaseChangeTookNoEffect(from, to, paths))
+        return MoveThroughTemporary(from, to, paths);
     return 0;
 }

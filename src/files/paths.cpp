@@ -1,5 +1,7 @@
 #include "files/paths.h"
 
+#include <cstring>
+
 namespace {
 
 bool IsSeparator(WideChar unit)
@@ -52,20 +54,29 @@ bool IsExtendedPath(const WideChar* path)
     return StartsWith(path, "\\\\?\\") || StartsWith(path, "\\\\.\\");
 }
 
-bool ExtendedForm(const WideChar* full, WideChar* out, size_t capacity)
+namespace {
+
+// The full path in path[0, length) put in the extended form, in place
+// (capacity units with the terminator). False, leaving path empty, when it
+// does not fit.
+bool PutExtendedPrefix(WideChar* path, size_t length, size_t capacity)
 {
-    if (IsExtendedPath(full))
-        return JoinWide(out, capacity, full, EMPTY);
     // "\\server\share\..." keeps one of its two backslashes behind "UNC".
-    const bool unc = IsSeparator(full[0]) && IsSeparator(full[1]);
+    const bool unc = IsSeparator(path[0]) && IsSeparator(path[1]);
     const char* prefix = unc ? "\\\\?\\UNC" : "\\\\?\\";
-    WideChar wide[8];
-    size_t length = 0;
-    for (; prefix[length] != '\0'; ++length)
-        wide[length] = static_cast<WideChar>(prefix[length]);
-    wide[length] = 0;
-    return JoinWide(out, capacity, wide, unc ? full + 1 : full);
+    const size_t kept = unc ? 1 : 0;
+    const size_t prefixLength = unc ? 7 : 4;
+    if (length - kept + prefixLength >= capacity) {
+        path[0] = 0;
+        return false;
+    }
+    memmove(path + prefixLength, path + kept, (length - kept + 1) * sizeof(WideChar));
+    for (size_t i = 0; i < prefixLength; ++i)
+        path[i] = static_cast<WideChar>(prefix[i]);
+    return true;
 }
+
+}  // namespace
 
 bool FileCallPath(const WideChar* path, FullPathFunction fullPath, WideChar* out, size_t capacity)
 {
@@ -73,15 +84,15 @@ bool FileCallPath(const WideChar* path, FullPathFunction fullPath, WideChar* out
         return false;
     if (IsExtendedPath(path))
         return JoinWide(out, capacity, path, EMPTY);
-    static WidePath full;
-    const size_t length = fullPath(path, full, WIDE_PATH_SIZE);
-    if (length == 0 || length >= WIDE_PATH_SIZE) {
+    // The full path is made where the result goes, and gets its prefix there.
+    const size_t length = fullPath(path, out, capacity);
+    if (length == 0 || length >= capacity) {
         out[0] = 0;
         return false;
     }
-    if (length < PLAIN_PATH_LIMIT)
-        return JoinWide(out, capacity, full, EMPTY);
-    return ExtendedForm(full, out, capacity);
+    if (length < PLAIN_PATH_LIMIT || IsExtendedPath(out))
+        return true;
+    return PutExtendedPrefix(out, length, capacity);
 }
 
 void TakeOffExtendedPrefix(WideChar* path)

@@ -39,11 +39,7 @@ bool IsExtendedPath(const WideChar* path);
 // Returns false when it cannot be had or does not fit.
 bool FileCallPath(const WideChar* path, FullPathFunction fullPath, WideChar* out, size_t capacity);
 
-// The extended form of the full path full, as above, whatever its length.
-// False when it does not fit.
-bool ExtendedForm(const WideChar* full, WideChar* out, size_t capacity);
-
-// The plain form of a path that ExtendedForm made, in place: the prefix
+// The plain form of a path that FileCallPath made, in place: the prefix
 // taken off again ("\\?\UNC\server\x" becomes "\\server\x"). Any other path
 // is left as it is.
 void TakeOffExtendedPrefix(WideChar* path);

@@ -132,7 +132,8 @@ bool IsGuardedFolder(const WideChar* folder, const WideChar* const* known, size_
 // ---------------------------------------------------------------- on Windows
 
 // A FolderLister's call: FindFirstFileExW at the basic level (no short
-// names to make up) with large fetches. context is not used.
+// names to make up) with large fetches. context is the caller's
+// FileCallPaths (files/files.h), where the pattern is made.
 unsigned long ListFolderOnDisk(void* context, const WideChar* path, TreeWalk* walk);
 
 // IsGuardedFolder with the folders SHGetKnownFolderPath gives on this

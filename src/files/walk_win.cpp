@@ -8,10 +8,11 @@
 
 #include "files/files.h"
 
-unsigned long ListFolderOnDisk(void*, const wchar_t* path, TreeWalk* walk)
+unsigned long ListFolderOnDisk(void* context, const wchar_t* path, TreeWalk* walk)
 {
-    static WidePath pattern;
-    static WidePath callPattern;
+    FileCallPaths* paths = static_cast<FileCallPaths*>(context);
+    wchar_t* pattern = paths->temporary;
+    wchar_t* callPattern = paths->lookup;
     if (!JoinWide(pattern, WIDE_PATH_SIZE, path, L"\\*") || !ForFileCalls(pattern, callPattern, WIDE_PATH_SIZE))
         return ERROR_FILENAME_EXCED_RANGE;
     WIN32_FIND_DATAW found;

@@ -315,6 +315,7 @@ bool UndoLatestBatch(UndoResult* result)
     static WidePath callOld;
     static WidePath callNew;
     static WidePath failedPaths[10];
+    static FileCallPaths files;
 
     *result = UndoResult{};
     size_t length;
@@ -355,7 +356,7 @@ bool UndoLatestBatch(UndoResult* result)
             if (!newThere || (oldThere && !caseOnly))
                 continue;
         }
-        const unsigned long error = MoveWithoutReplacing(newPath, oldPath);
+        const unsigned long error = MoveWithoutReplacing(newPath, oldPath, &files);
         if (error == 0) {
             result->restored++;
             continue;
