@@ -132,6 +132,9 @@ struct FileCallPaths {
     WidePath checkedFolder;
     WidePath checkedFinal;
     WidePath entryFinal;
+    // What the system says an open entry is called, the name behind its
+    // header.
+    alignas(8) unsigned char objectName[2 * WIDE_PATH_SIZE + 64];
 };
 
 // The long form of the existing folder or file path (every component by its

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "convert/strings.h"
@@ -239,6 +240,42 @@ bool RunsUnderWine()
     return known != 0;
 }
 
+// The name the system gives the open entry, "\??\C:\...", in out (no
+// terminator needed beyond WIDE_PATH_SIZE units); its length, 0 with the
+// error set. GetFinalPathNameByHandleW would give the same, but Wine's
+// fails on a path longer than MAX_PATH.
+size_t ObjectName(HANDLE entry, wchar_t* out, FileCallPaths* paths)
+{
+    struct CountedName {
+        USHORT length; // in bytes
+        USHORT maximumLength;
+        PWSTR buffer;
+    };
+    typedef LONG(WINAPI * QueryObject)(HANDLE, int, void*, ULONG, ULONG*);
+    static QueryObject query = reinterpret_cast<QueryObject>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
+    const int OBJECT_NAME_INFORMATION = 1;
+    if (query == nullptr) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return 0;
+    }
+    ULONG needed = 0;
+    if (query(entry, OBJECT_NAME_INFORMATION, paths->objectName, sizeof paths->objectName, &needed) < 0) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    CountedName name;
+    memcpy(&name, paths->objectName, sizeof name);
+    const size_t length = name.length / sizeof(wchar_t);
+    if (name.buffer == nullptr || length == 0 || length >= WIDE_PATH_SIZE) {
+        SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return 0;
+    }
+    wmemcpy(out, name.buffer, length);
+    out[length] = L'\0';
+    return length;
+}
+
 // The final path of the entry at path (any form), as the system resolves
 // it, in out, without a trailing separator, and the entry's identity in
 // info; its length, 0 with the error set when it cannot be had. Opens the
@@ -255,7 +292,7 @@ size_t FinalPathOf(const wchar_t* path, wchar_t* out, BY_HANDLE_FILE_INFORMATION
                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (entry == INVALID_HANDLE_VALUE)
         return 0;
-    DWORD length = out == nullptr ? 1 : GetFinalPathNameByHandleW(entry, out, WIDE_PATH_SIZE, FILE_NAME_NORMALIZED);
+    size_t length = out == nullptr ? 1 : ObjectName(entry, out, paths);
     if (length != 0 && info != nullptr && !GetFileInformationByHandle(entry, info))
         length = 0;
     const DWORD error = GetLastError();

@@ -720,6 +720,7 @@ def cases_history(root):
             ["move", batch, d + r"\c d.txt", d + r"\c_d.txt"],
             ["failed", batch, d + r"\c d.txt", "183", "target exists"],
             ["failed", batch, d + r"\gone x.txt", "2", "not found"],
+            ["same", batch, d + r"\keep.txt"],
             ["move", batch, d + r"\50%0025 off.txt", d + r"\50%0025_off.txt"], ["done", batch],
             ["move", batch, d + r"\dir x", d + r"\dir_x"], ["done", batch],
             ["move", batch, d + r"\sub\e f.txt", d + r"\sub\e_f.txt"], ["done", batch],
