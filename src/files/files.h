@@ -132,6 +132,10 @@ struct FileCallPaths {
     WidePath checkedFolder;
     WidePath checkedFinal;
     WidePath entryFinal;
+    // The top folder of the walk under way (empty: none) and its final
+    // path (empty: not asked yet).
+    WidePath walkTop;
+    WidePath walkTopFinal;
     // What the system says an open entry is called, the name behind its
     // header.
     alignas(8) unsigned char objectName[2 * WIDE_PATH_SIZE + 64];
@@ -146,6 +150,12 @@ bool LongPathOf(const WideChar* path, WideChar* out, size_t capacity, FileCallPa
 // The name of the entry at path as the file system spells it, in name.
 // False when there is no such entry.
 bool NameOnDisk(const WideChar* path, WideName name, FileCallPaths* paths);
+
+// The walk lists the folder at path (full, no trailing separator): a
+// folder, and no link, and the folders in it that it enters neither. Their
+// final paths are then the walk's top's and the rest of their paths, and
+// CheckEntryIsItself need not open each.
+void NoteWalkedFolder(const WideChar* path, FileCallPaths* paths);
 
 // Moves the file or folder from over to, never replacing anything: an
 // existing target fails. Where the file system ignores case and the two

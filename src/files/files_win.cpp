@@ -183,6 +183,8 @@ unsigned long MoveThroughTemporary(const wchar_t* from, const wchar_t* to, FileC
 
 namespace {
 
+bool SameIgnoringCase(const wchar_t* a, const wchar_t* b, size_t length);
+
 // Whether the kept folder (with its separator) was path or lay in it.
 bool WasOrLayIn(const wchar_t* kept, const wchar_t* path)
 {
@@ -203,6 +205,13 @@ void ForgetMovedFolder(FileCallPaths* paths, const wchar_t* path)
     }
     if (WasOrLayIn(paths->checkedFolder, path))
         paths->checkedFolder[0] = L'\0';
+    // The walk's top itself, or a folder above it.
+    const size_t length = wcslen(path);
+    if ((wcslen(paths->walkTop) == length && SameIgnoringCase(paths->walkTop, path, length)) ||
+        WasOrLayIn(paths->walkTop, path)) {
+        paths->walkTop[0] = L'\0';
+        paths->walkTopFinal[0] = L'\0';
+    }
 }
 
 }  // namespace
@@ -321,40 +330,80 @@ bool SameIgnoringCase(const wchar_t* a, const wchar_t* b, size_t length)
     return CompareStringOrdinal(a, static_cast<int>(length), b, static_cast<int>(length), TRUE) == CSTR_EQUAL;
 }
 
-// The final path of the folder path[0, nameAt) in paths->checkedFinal, with
-// its separator, kept for the next entry of the same folder. 0, or the
-// error.
-unsigned long CheckFolder(const wchar_t* path, size_t nameAt, FileCallPaths* paths)
+// The final path of the folder at folder (no trailing separator; changed
+// in place) in final, without its separator; its length, 0 with the error
+// set. The folder's own name, trimmed in a final path under Wine, as the
+// path spells it: what lies in "sub " has "sub " in its final path.
+size_t FolderFinalPath(wchar_t* folder, wchar_t* final, FileCallPaths* paths)
 {
-    if (wcslen(paths->checkedFolder) == nameAt && wcsncmp(paths->checkedFolder, path, nameAt) == 0)
-        return 0;
-    paths->checkedFolder[0] = L'\0';
-    wchar_t* folder = paths->temporary;
-    wmemcpy(folder, path, nameAt);
-    folder[nameAt] = L'\0';
-    wchar_t* final = paths->checkedFinal;
     size_t length = FinalPathOf(folder, final, nullptr, paths);
     if (length == 0)
-        return GetLastError();
-    // The folder's own name, trimmed in its final path, as the path spells
-    // it: what lies in "sub " has "sub " in its final path.
-    size_t nameEnd = nameAt;
-    if (nameEnd > 0 && (path[nameEnd - 1] == L'\\' || path[nameEnd - 1] == L'/'))
-        --nameEnd;
-    folder[nameEnd] = L'\0';
+        return 0;
     const size_t nameStart = NameStart(folder);
     const wchar_t* name = folder + nameStart;
-    const size_t nameLength = nameEnd - nameStart;
+    const size_t nameLength = wcslen(name);
     size_t lastAt = length;
     while (lastAt > 0 && final[lastAt - 1] != L'\\')
         --lastAt;
     const size_t lastLength = length - lastAt;
     if (nameLength > lastLength && TrimmedLength(name, nameLength) == lastLength &&
         SameIgnoringCase(name, final + lastAt, lastLength)) {
-        if (lastAt + nameLength + 2 > WIDE_PATH_SIZE)
-            return ERROR_FILENAME_EXCED_RANGE;
+        if (lastAt + nameLength + 2 > WIDE_PATH_SIZE) {
+            SetLastError(ERROR_FILENAME_EXCED_RANGE);
+            return 0;
+        }
         wmemcpy(final + lastAt, name, nameLength);
         length = lastAt + nameLength;
+        final[length] = L'\0';
+    }
+    return length;
+}
+
+// Where folder[0, length) lies in the walk's top folder: the length of the
+// top's path, or 0 when it does not lie there.
+size_t InWalkedTop(const wchar_t* folder, size_t length, const FileCallPaths* paths)
+{
+    const size_t top = wcslen(paths->walkTop);
+    if (top == 0 || length < top || wcsncmp(folder, paths->walkTop, top) != 0 ||
+        (length > top && folder[top] != L'\\'))
+        return 0;
+    return top;
+}
+
+// The final path of the folder path[0, nameAt) in paths->checkedFinal, with
+// its separator, kept for the next entry of the same folder. 0, or the
+// error. A folder in the tree a walk lists is its top's final path and the
+// rest of its path: the walk enters no link, so nothing on the way stands
+// for another place, and each folder costs no open of its own.
+unsigned long CheckFolder(const wchar_t* path, size_t nameAt, FileCallPaths* paths)
+{
+    if (wcslen(paths->checkedFolder) == nameAt && wcsncmp(paths->checkedFolder, path, nameAt) == 0)
+        return 0;
+    paths->checkedFolder[0] = L'\0';
+    size_t folderLength = nameAt;
+    if (folderLength > 0 && (path[folderLength - 1] == L'\\' || path[folderLength - 1] == L'/'))
+        --folderLength;
+    wchar_t* folder = paths->temporary;
+    wchar_t* final = paths->checkedFinal;
+    size_t length;
+    if (const size_t top = InWalkedTop(path, folderLength, paths)) {
+        if (paths->walkTopFinal[0] == L'\0') {
+            wcscpy(folder, paths->walkTop);
+            if (FolderFinalPath(folder, paths->walkTopFinal, paths) == 0)
+                return GetLastError();
+        }
+        length = wcslen(paths->walkTopFinal);
+        if (length + folderLength - top + 2 > WIDE_PATH_SIZE)
+            return ERROR_FILENAME_EXCED_RANGE;
+        wmemcpy(final, paths->walkTopFinal, length);
+        wmemcpy(final + length, path + top, folderLength - top);
+        length += folderLength - top;
+    } else {
+        wmemcpy(folder, path, folderLength);
+        folder[folderLength] = L'\0';
+        length = FolderFinalPath(folder, final, paths);
+        if (length == 0)
+            return GetLastError();
     }
     if (length + 2 > WIDE_PATH_SIZE)
         return ERROR_FILENAME_EXCED_RANGE;
@@ -366,6 +415,16 @@ unsigned long CheckFolder(const wchar_t* path, size_t nameAt, FileCallPaths* pat
 }
 
 }  // namespace
+
+void NoteWalkedFolder(const wchar_t* path, FileCallPaths* paths)
+{
+    if (InWalkedTop(path, wcslen(path), paths) != 0)
+        return;
+    // Another walk's top: its final path is asked when first needed.
+    if (!JoinWide(paths->walkTop, WIDE_PATH_SIZE, path, L""))
+        paths->walkTop[0] = L'\0';
+    paths->walkTopFinal[0] = L'\0';
+}
 
 unsigned long CheckEntryIsItself(const wchar_t* path, FileCallPaths* paths)
 {
@@ -385,9 +444,9 @@ unsigned long CheckEntryIsItself(const wchar_t* path, FileCallPaths* paths)
         return error;
 
     // The entry is itself when its final path is its folder's and its own
-    // name.
-    BY_HANDLE_FILE_INFORMATION entry;
-    const size_t length = FinalPathOf(path, paths->entryFinal, &entry, paths);
+    // name. (Its identity is asked only where needed below: under Wine
+    // that costs six times the open, for the volume's serial number.)
+    const size_t length = FinalPathOf(path, paths->entryFinal, nullptr, paths);
     if (length == 0)
         return GetLastError();
     const wchar_t* folderFinal = paths->checkedFinal;
@@ -403,7 +462,10 @@ unsigned long CheckEntryIsItself(const wchar_t* path, FileCallPaths* paths)
     wchar_t* sibling = paths->temporary;
     wmemcpy(sibling, path, nameAt + trimmed);
     sibling[nameAt + trimmed] = L'\0';
+    BY_HANDLE_FILE_INFORMATION entry;
     BY_HANDLE_FILE_INFORMATION other;
+    if (FinalPathOf(path, nullptr, &entry, paths) == 0)
+        return GetLastError();
     if (FinalPathOf(sibling, nullptr, &other, paths) != 0 &&
         other.dwVolumeSerialNumber == entry.dwVolumeSerialNumber && other.nFileIndexHigh == entry.nFileIndexHigh &&
         other.nFileIndexLow == entry.nFileIndexLow)

@@ -14,6 +14,7 @@
 unsigned long ListFolderOnDisk(void* context, const wchar_t* path, TreeWalk* walk)
 {
     FileCallPaths* paths = static_cast<FileCallPaths*>(context);
+    NoteWalkedFolder(path, paths);
     wchar_t* pattern = paths->temporary;
     wchar_t* callPattern = paths->lookup;
     if (!JoinWide(pattern, WIDE_PATH_SIZE, path, L"\\*") || !ForFileCalls(pattern, callPattern, WIDE_PATH_SIZE))
