@@ -261,7 +261,9 @@ size_t ObjectName(HANDLE entry, wchar_t* out, FileCallPaths* paths)
         PWSTR buffer;
     };
     typedef LONG(WINAPI * QueryObject)(HANDLE, int, void*, ULONG, ULONG*);
-    static QueryObject query = reinterpret_cast<QueryObject>(
+    // Looked up each time: a static with a run-time initialiser would pull
+    // the C++ runtime's guard, and its exception support, into the program.
+    const QueryObject query = reinterpret_cast<QueryObject>(
         reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryObject")));
     const int OBJECT_NAME_INFORMATION = 1;
     if (query == nullptr) {
