@@ -866,6 +866,21 @@ void SetTicked(BatchPlan* plan, size_t row, bool ticked)
     SettleAll(plan);
 }
 
+void SetTickedRows(BatchPlan* plan, const size_t* rows, size_t count, bool ticked)
+{
+    if (plan->running)
+        return;
+    bool changed = false;
+    for (size_t i = 0; i < count; ++i) {
+        if (rows[i] < plan->rows.count && plan->rows.items[rows[i]].ticked != ticked) {
+            plan->rows.items[rows[i]].ticked = ticked;
+            changed = true;
+        }
+    }
+    if (changed)
+        SettleAll(plan);
+}
+
 PlanCounts CountRows(const BatchPlan* plan)
 {
     PlanCounts counts = {};
