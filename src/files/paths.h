@@ -57,6 +57,14 @@ bool FileCallPath(const WideChar* path, FullPathFunction fullPath, WideChar* out
 // is left as it is.
 void TakeOffExtendedPrefix(WideChar* path);
 
+// The separator a path is joined with: Windows takes '/' too, a POSIX
+// system only '/'.
+#if defined(_WIN32)
+constexpr WideChar PATH_SEPARATOR = '\\';
+#else
+constexpr WideChar PATH_SEPARATOR = '/';
+#endif
+
 // Index of the first unit of the name in path: after the last '\\' or '/',
 // else after a drive prefix ("C:a b.txt"), else 0.
 size_t NameStart(const WideChar* path);

@@ -140,7 +140,7 @@ bool NextWalkStep(TreeWalk* walk, WalkStep* step)
         // A root ("C:\") already ends in its separator.
         size_t nameAt = level.pathLength;
         if (nameAt == 0 || !IsSeparator(walk->path[nameAt - 1]))
-            walk->path[nameAt++] = '\\';
+            walk->path[nameAt++] = PATH_SEPARATOR;
         if (nameAt + entry.length > MAX_PATH_UNITS)
             continue;
         memcpy(walk->path + nameAt, walk->names + entry.nameAt, entry.length * sizeof(WideChar));
