@@ -63,8 +63,14 @@ unsigned long ListFolderOnDisk(void* context, const WideChar* path, TreeWalk* wa
     // Never through a link, even one that took the folder's place since it
     // was listed: it would lead the walk out of the tree.
     const int descriptor = open(paths->lookup, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (descriptor < 0)
-        return ErrorNumberOf(errno, 3);
+    if (descriptor < 0) {
+        // Linux refuses a link there as no folder: told as the link it is.
+        const int error = errno;
+        struct stat status;
+        if (error == ENOTDIR && lstat(paths->lookup, &status) == 0 && S_ISLNK(status.st_mode))
+            return ERROR_NUMBER_STOPPED_ON_SYMLINK;
+        return ErrorNumberOf(error, 3);
+    }
     DIR* folder = fdopendir(descriptor);
     if (folder == nullptr) {
         const int error = errno;
