@@ -28,6 +28,9 @@ constexpr unsigned long ERROR_NUMBER_NO_UNICODE_TRANSLATION = 1113;
 // The file system cannot move without replacing (renameat2 refused
 // RENAME_NOREPLACE): left alone rather than risk a race.
 constexpr unsigned long ERROR_NUMBER_NOT_SUPPORTED = 50;
+// A POSIX error with no Windows counterpart: errno with the bit Windows
+// keeps for numbers no system error uses, so it can never be taken for one.
+constexpr unsigned long ERROR_NUMBER_FROM_ERRNO = 0x20000000;
 
 // The buffers one renamer (a batch, an undo) hands every call below, so no
 // call keeps a path of its own from one call to the next. Owned by the
@@ -36,7 +39,10 @@ struct FileCallPaths;
 FileCallPaths* NewFileCallPaths();
 void FreeFileCallPaths(FileCallPaths* paths);
 
-// What a given path names.
+// What a given path names. On a POSIX system a symbolic link given itself
+// is no link here: renaming it renames the link, never its target, and the
+// user named it. Only a link the guard refuses (/bin, a $HOME that is a
+// link) counts as one, so that it keeps its name.
 struct FoundEntry {
     size_t nameAt; // where the entry's name starts in the full path
     bool folder;   // a folder (a link to one counts as a link, not a folder)
