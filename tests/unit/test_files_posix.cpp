@@ -317,16 +317,25 @@ TEST_F(PosixTree, HistoryLinesOfBatchesRunAtOnceNeverMix)
     WriteWhole(path, "move\ttorn");
     ASSERT_EQ(chdir(root.c_str()), 0);
 
-    const int count = 300;
+    // Both start together, when the pipe closes, so their lines overlap.
+    const int count = 1000;
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
     pid_t children[2];
     for (pid_t& child : children) {
         child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            RunBatch(root, count, 200);
+            close(start[1]);
+            char go;
+            while (read(start[0], &go, 1) > 0) {
+            }
+            RunBatch(root, count, 100);
             _exit(0);
         }
     }
+    close(start[0]);
+    close(start[1]);
     for (pid_t child : children) {
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
