@@ -416,6 +416,8 @@ bool AddRow(BatchPlan* plan, uint32_t node, const WideChar* name, size_t length,
     if (own.onDisk == 0 && found != ROW_NOT_FOUND)
         own.onDisk = own.diskNow = 1; // a given path's folder is not listed
 
+    if (found == ROW_CHANGE && (row.error = static_cast<uint32_t>(CheckNameBytes(name, row.nameLength))) != 0)
+        found = ROW_FAILED;
     if (found == ROW_CHANGE) {
         switch (ConvertFileName(plan->word, name, row.nameLength, plan->newName)) {
         case NAME_CONVERTED: {

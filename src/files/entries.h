@@ -65,6 +65,12 @@ unsigned long FindGivenEntry(const WideChar* given, WideChar* full, size_t capac
 // nothing where the listing already tells links apart.
 unsigned long CheckEntryIsItself(const WideChar* path, FileCallPaths* paths);
 
+// Whether a listed or given name can be renamed at all: 0, or
+// ERROR_NUMBER_NO_UNICODE_TRANSLATION for a POSIX name that is no UTF-8
+// (its bytes kept as escapes, convert/utf8.h), which no conversion may
+// touch. Windows holds any UTF-16, a lone surrogate too.
+unsigned long CheckNameBytes(const WideChar* name, size_t length);
+
 // Moves the file or folder from over to, never replacing anything: an
 // existing target fails. A move that only changes the case of the name
 // works where the file system ignores case. Returns 0, or the error.

@@ -176,6 +176,11 @@ unsigned long FindGivenEntry(const WideChar* given, WideChar* full, size_t capac
     return 0;
 }
 
+unsigned long CheckNameBytes(const WideChar* name, size_t length)
+{
+    return HoldsEscapedByte(name, length) ? ERROR_NUMBER_NO_UNICODE_TRANSLATION : 0;
+}
+
 unsigned long CheckEntryIsItself(const WideChar* path, FileCallPaths* paths)
 {
     // rename() never follows the last part of a path: whatever the entry is

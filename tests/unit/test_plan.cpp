@@ -138,13 +138,13 @@ struct PlanCase {
 };
 
 const SettingsWord TREE = OPT_SPACES | OPT_FOLDER_CONTENTS;
-const SettingsWord TREE_UPPER = OPT_SPACES | OPT_LETTERS | OPT_CASE_UPPER | OPT_FOLDER_CONTENTS;
+const SettingsWord TREE_UPPER = OPT_SPACES | OPT_LETTERS | OPT_WIDTH_KEEP | OPT_CASE_UPPER | OPT_FOLDER_CONTENTS;
 
 const PlanCase CASES[] = {
-    {"a tree: every name, contents first, a name taken on disk ignoring case, hidden entries kept", TREE,
-     {"t/a b.txt", "t/A_B.txt", "t/c d.txt", "t/.h i", "t/s x/e f", "t/ok"}, {"t"}, {},
+    {"a tree: every name, contents first, a name taken on disk ignoring case, hidden entries and no UTF-8 kept",
+     TREE, {"t/a b.txt", "t/A_B.txt", "t/c d.txt", "t/.h i", "t/s x/e f", "t/ok", "t/n o\xff"}, {"t"}, {},
      {"change t/c d.txt>c_d.txt", "change t/s x/e f>e_f", "change t/s x>s_x", "clean t", "clean t/A_B.txt",
-      "clean t/ok", "exists t/a b.txt>a_b.txt"},
+      "clean t/ok", "exists t/a b.txt>a_b.txt", "failed t/n o\xed\xb3\xbf"},
      {"t/c d.txt>t/c_d.txt", "t/s x/e f>t/s x/e_f", "t/s x/>t/s_x/"}},
     {"unticking a row frees its name for a later one", OPT_SPACES, {"c d.txt", "c\u3000d.txt"},
      {"c d.txt", "c\u3000d.txt"}, {"change c d.txt>c_d.txt"},
