@@ -858,6 +858,40 @@ size_t RowFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capaci
     return length;
 }
 
+namespace {
+
+// AppendFolderPath as the folders will be named once the plan is carried
+// out: a ticked change counts as made.
+bool AppendPlannedFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length)
+{
+    const Node& folder = plan->nodes.items[node];
+    if (folder.row == NONE)
+        return AppendText(out, length, Text(plan->text, folder.pathAt), folder.pathLength);
+    const Row& row = plan->rows.items[folder.row];
+    const bool renamed = row.status == ROW_RENAMED || (row.status == ROW_CHANGE && row.ticked);
+    if (!AppendPlannedFolderPath(plan, row.node, out, length) || !AppendSeparator(out, length) ||
+        !AppendText(out, length, Text(plan->text, renamed ? row.newAt : row.nameAt),
+                    renamed ? row.newLength : row.nameLength))
+        return false;
+    return folder.middleLength == 0 || (AppendSeparator(out, length) &&
+                                        AppendText(out, length, Text(plan->text, folder.middleAt), folder.middleLength));
+}
+
+}  // namespace
+
+size_t RowFolderAfterRun(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity)
+{
+    size_t length = 0;
+    out[0] = 0;
+    if (capacity < WIDE_PATH_SIZE || !AppendPlannedFolderPath(plan, plan->rows.items[row].node, out, &length))
+        return 0;
+    TakeOffExtendedPrefix(out);
+    length = WideLength(out);
+    while (length > 1 && (out[length - 1] == '\\' || out[length - 1] == '/') && out[length - 2] != ':')
+        out[--length] = 0;
+    return length;
+}
+
 void SetTicked(BatchPlan* plan, size_t row, bool ticked)
 {
     if (plan->running || row >= plan->rows.count || plan->rows.items[row].ticked == ticked)
