@@ -416,6 +416,8 @@ bool AddRow(BatchPlan* plan, uint32_t node, const WideChar* name, size_t length,
     if (own.onDisk == 0 && found != ROW_NOT_FOUND)
         own.onDisk = own.diskNow = 1; // a given path's folder is not listed
 
+    if (found == ROW_CHANGE && (row.error = static_cast<uint32_t>(CheckNameBytes(name, row.nameLength))) != 0)
+        found = ROW_FAILED;
     if (found == ROW_CHANGE) {
         switch (ConvertFileName(plan->word, name, row.nameLength, plan->newName)) {
         case NAME_CONVERTED: {
@@ -898,6 +900,21 @@ void SetTicked(BatchPlan* plan, size_t row, bool ticked)
         return;
     plan->rows.items[row].ticked = ticked;
     SettleAll(plan);
+}
+
+void SetTickedRows(BatchPlan* plan, const size_t* rows, size_t count, bool ticked)
+{
+    if (plan->running)
+        return;
+    bool changed = false;
+    for (size_t i = 0; i < count; ++i) {
+        if (rows[i] < plan->rows.count && plan->rows.items[rows[i]].ticked != ticked) {
+            plan->rows.items[rows[i]].ticked = ticked;
+            changed = true;
+        }
+    }
+    if (changed)
+        SettleAll(plan);
 }
 
 PlanCounts CountRows(const BatchPlan* plan)

@@ -28,6 +28,9 @@ constexpr unsigned long ERROR_NUMBER_NO_UNICODE_TRANSLATION = 1113;
 // The file system cannot move without replacing (renameat2 refused
 // RENAME_NOREPLACE): left alone rather than risk a race.
 constexpr unsigned long ERROR_NUMBER_NOT_SUPPORTED = 50;
+// A POSIX error with no Windows counterpart: errno with the bit Windows
+// keeps for numbers no system error uses, so it can never be taken for one.
+constexpr unsigned long ERROR_NUMBER_FROM_ERRNO = 0x20000000;
 
 // The buffers one renamer (a batch, an undo) hands every call below, so no
 // call keeps a path of its own from one call to the next. Owned by the
@@ -36,7 +39,10 @@ struct FileCallPaths;
 FileCallPaths* NewFileCallPaths();
 void FreeFileCallPaths(FileCallPaths* paths);
 
-// What a given path names.
+// What a given path names. On a POSIX system a symbolic link given itself
+// is no link here: renaming it renames the link, never its target, and the
+// user named it. Only a link the guard refuses (/bin, a $HOME that is a
+// link) counts as one, so that it keeps its name.
 struct FoundEntry {
     size_t nameAt; // where the entry's name starts in the full path
     bool folder;   // a folder (a link to one counts as a link, not a folder)
@@ -58,6 +64,12 @@ unsigned long FindGivenEntry(const WideChar* given, WideChar* full, size_t capac
 // when it stands for another place; else the error of the check. Costs
 // nothing where the listing already tells links apart.
 unsigned long CheckEntryIsItself(const WideChar* path, FileCallPaths* paths);
+
+// Whether a listed or given name can be renamed at all: 0, or
+// ERROR_NUMBER_NO_UNICODE_TRANSLATION for a POSIX name that is no UTF-8
+// (its bytes kept as escapes, convert/utf8.h), which no conversion may
+// touch. Windows holds any UTF-16, a lone surrogate too.
+unsigned long CheckNameBytes(const WideChar* name, size_t length);
 
 // Moves the file or folder from over to, never replacing anything: an
 // existing target fails. A move that only changes the case of the name
