@@ -50,7 +50,7 @@ void AddRowPath(Line* out, const BatchPlan* plan, size_t index, const BatchRow& 
 
 void AddReason(Line* out, const BatchRow& row)
 {
-    char buffer[32];
+    char buffer[48];
     out->Add(" (");
     out->Add(ReasonWords(row, buffer, sizeof buffer));
     out->Add(")");
@@ -175,7 +175,7 @@ void WriteUndoLine(const WideChar* newPath, const WideChar* oldPath, unsigned lo
         out.Add("now: ");
         out.AddUnits(oldPath, WideLength(oldPath));
     } else {
-        char buffer[32];
+        char buffer[48];
         out.Add("not renamed: ");
         out.AddUnits(newPath, WideLength(newPath));
         out.Add(" (");
