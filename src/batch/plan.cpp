@@ -173,6 +173,7 @@ struct BatchPlan {
     uint32_t walkGiven;
     size_t nextRun;
     uint32_t listingSet; // the set of the folder being listed
+    bool countListing;   // its names are not counted yet
     TreeWalk walk;
     FileCallPaths* files;
     BatchRecord record;
@@ -268,6 +269,9 @@ uint32_t AddKey(BatchPlan* plan, uint32_t set, const WideChar* name, size_t leng
 bool SawListedName(void* context, const WideChar* name, size_t length)
 {
     BatchPlan* plan = static_cast<BatchPlan*>(context);
+    // A folder's names count once, however often it is listed.
+    if (!plan->countListing)
+        return true;
     const uint32_t key = AddKey(plan, plan->listingSet, name, length, NONE);
     if (key == NONE)
         return false;
@@ -296,6 +300,7 @@ unsigned long ListForPlan(void* context, const WideChar* path, TreeWalk* walk)
     if (node == NONE || !Push(&plan->nodeStack, node))
         return WALK_NO_MEMORY;
     plan->listingSet = plan->nodes.items[node].set;
+    plan->countListing = !plan->nodes.items[plan->listingSet].listed;
     const unsigned long error = ListFolderOnDisk(plan->files, path, walk);
     if (error != 0 || walk->listingFailed)
         --plan->nodeStack.count;
@@ -526,6 +531,18 @@ uint32_t GivenFolderNode(BatchPlan* plan, const WideChar* full, size_t nameAt, b
         return NONE;
     plan->nodes.items[node].pathLength = static_cast<uint32_t>(kept);
     plan->keys.items[folders].value = node;
+#if !defined(_WIN32)
+    // Names on disk ignoring case: a Linux file system finds none for us.
+    const uint32_t set = plan->nodes.items[node].set;
+    if (!plan->nodes.items[set].listed) {
+        plan->listingSet = set;
+        plan->countListing = true;
+        memcpy(plan->lookup, full, kept * sizeof(WideChar));
+        plan->lookup[kept] = 0;
+        if (ListNamesOnDisk(plan->files, plan->lookup, {SawListedName, plan}) == 0)
+            plan->nodes.items[set].listed = true;
+    }
+#endif
     return node;
 }
 
@@ -544,6 +561,9 @@ bool IsUsable(const WideChar* path)
 {
     if (path[0] == 0)
         return false;
+    // A Linux name may hold any of these; to Windows they are wildcards.
+    if (PATH_SEPARATOR == '/')
+        return true;
     for (size_t i = 0; path[i] != 0; ++i)
         if (path[i] == '*' || path[i] == '?' || path[i] == '<' || path[i] == '>' || path[i] == '"')
             return false;
@@ -852,6 +872,40 @@ size_t RowFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capaci
     size_t length = 0;
     out[0] = 0;
     if (capacity < WIDE_PATH_SIZE || !AppendFolderPath(plan, plan->rows.items[row].node, out, &length))
+        return 0;
+    TakeOffExtendedPrefix(out);
+    length = WideLength(out);
+    while (length > 1 && (out[length - 1] == '\\' || out[length - 1] == '/') && out[length - 2] != ':')
+        out[--length] = 0;
+    return length;
+}
+
+namespace {
+
+// AppendFolderPath as the folders will be named once the plan is carried
+// out: a ticked change counts as made.
+bool AppendPlannedFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length)
+{
+    const Node& folder = plan->nodes.items[node];
+    if (folder.row == NONE)
+        return AppendText(out, length, Text(plan->text, folder.pathAt), folder.pathLength);
+    const Row& row = plan->rows.items[folder.row];
+    const bool renamed = row.status == ROW_RENAMED || (row.status == ROW_CHANGE && row.ticked);
+    if (!AppendPlannedFolderPath(plan, row.node, out, length) || !AppendSeparator(out, length) ||
+        !AppendText(out, length, Text(plan->text, renamed ? row.newAt : row.nameAt),
+                    renamed ? row.newLength : row.nameLength))
+        return false;
+    return folder.middleLength == 0 || (AppendSeparator(out, length) &&
+                                        AppendText(out, length, Text(plan->text, folder.middleAt), folder.middleLength));
+}
+
+}  // namespace
+
+size_t RowFolderAfterRun(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity)
+{
+    size_t length = 0;
+    out[0] = 0;
+    if (capacity < WIDE_PATH_SIZE || !AppendPlannedFolderPath(plan, plan->rows.items[row].node, out, &length))
         return 0;
     TakeOffExtendedPrefix(out);
     length = WideLength(out);

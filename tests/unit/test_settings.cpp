@@ -115,6 +115,29 @@ TEST(PathBesideExecutable, FolderOfTheExecutable)
     }
 }
 
+TEST(UserFilePath, AsTheXdgSpecificationSays)
+{
+    struct Row { const char* base; const char* home; const char* path; };
+    const Row rows[] = {
+        {"/x/conf", "/home/u", "/x/conf/blankmender/config.dat"},
+        {nullptr, "/home/u", "/home/u/.config/blankmender/config.dat"},
+        {"", "/home/u", "/home/u/.config/blankmender/config.dat"},
+        {"conf", "/home/u", "/home/u/.config/blankmender/config.dat"},  // relative: ignored
+        {"/x", nullptr, "/x/blankmender/config.dat"},
+        {nullptr, nullptr, ""},
+        {nullptr, "", ""},
+        {nullptr, "home", ""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.base != nullptr ? r.base : "(unset)") + " " + (r.home != nullptr ? r.home : "(unset)"));
+        char buffer[64] = "stale";
+        EXPECT_EQ(UserFilePath(r.base, r.home, ".config", "config.dat", buffer, sizeof buffer), r.path[0] != '\0');
+        EXPECT_STREQ(buffer, r.path);
+    }
+    char small[16];
+    EXPECT_FALSE(UserFilePath("/x/conf", nullptr, ".config", "config.dat", small, sizeof small));
+}
+
 TEST(PathBesideExecutable, BufferSize)
 {
     // "C:\Tools\" and "config.dat" and the terminator: 20 bytes.
