@@ -258,19 +258,22 @@ const ExpectedControl CONTROLS[] = {
     {IDC_FOLDER_CONTENTS, "Button", // フォルダの中身も変換する。
      "\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xCC\x92\x86\x90\x67\x82\xE0\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
      CHECK | WS_GROUP | BS_VCENTER, 10, 160, 185, 10},
-    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 175, 185, 75}, // サンプル
-    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 188, 165, 10},
-    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 202, 165, 10},
-    {IDC_KANA_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 220, 165, 10},
-    {IDC_KANA_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 234, 165, 10},
-    {IDC_STATIC, "Button", "\x91\x4F\x89\xF1\x82\xCC\x88\xEA\x8A\x87\x95\xCF\x8A\xB7", FRAME, 205, 175, 186, 75}, // 前回の一括変換
-    {IDC_HISTORY, "Static", nullptr, CHILD | SS_LEFT, 213, 188, 172, 34},
-    {IDC_UNDO, "Button", "\x8C\xB3\x82\xC9\x96\xDF\x82\xB7", PUSH | BS_PUSHBUTTON, 315, 229, 70, 14}, // 元に戻す
+    {IDC_CONFIRM, "Button", // 変換前に一覧で確認する。
+     "\x95\xCF\x8A\xB7\x91\x4F\x82\xC9\x88\xEA\x97\x97\x82\xC5\x8A\x6D\x94\x46\x82\xB7\x82\xE9\x81\x42",
+     CHECK | BS_VCENTER, 10, 172, 185, 10},
+    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 187, 185, 75}, // サンプル
+    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 200, 165, 10},
+    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 214, 165, 10},
+    {IDC_KANA_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 232, 165, 10},
+    {IDC_KANA_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 246, 165, 10},
+    {IDC_STATIC, "Button", "\x91\x4F\x89\xF1\x82\xCC\x88\xEA\x8A\x87\x95\xCF\x8A\xB7", FRAME, 205, 187, 186, 75}, // 前回の一括変換
+    {IDC_HISTORY, "Static", nullptr, CHILD | SS_LEFT, 213, 200, 172, 34},
+    {IDC_UNDO, "Button", "\x8C\xB3\x82\xC9\x96\xDF\x82\xB7", PUSH | BS_PUSHBUTTON, 315, 241, 70, 14}, // 元に戻す
     // Its text says what a click will do; the Send To launch reads it.
-    {IDC_SENDTO, "Button", nullptr, PUSH | BS_PUSHBUTTON, 10, 260, 100, 15},
-    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 260, 70, 15},
-    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 260, 70, 15},
-    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 260, 70, 15},
+    {IDC_SENDTO, "Button", nullptr, PUSH | BS_PUSHBUTTON, 10, 272, 100, 15},
+    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 272, 70, 15},
+    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 272, 70, 15},
+    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 272, 70, 15},
 };
 const int CONTROL_COUNT = sizeof(CONTROLS) / sizeof(CONTROLS[0]);
 
@@ -285,7 +288,7 @@ int bannerHeight = 32;
 int foundBaseX = 0;
 int foundBaseY = 0;
 
-// The seventeen option buttons, bit by bit.
+// The eighteen option buttons, bit by bit.
 struct OptionButton {
     SettingsWord bit;
     int id;
@@ -296,7 +299,7 @@ const OptionButton OPTIONS[] = {
     {OPT_LETTERS_TO_FULL, 1007}, {OPT_LETTERS_TO_HALF, 1008}, {OPT_CASE_KEEP, 1009},
     {OPT_CASE_UPPER, 1010},      {OPT_CASE_LOWER, 1011},      {OPT_CASE_CAPITALIZE, 1012},
     {OPT_KANA, 1030},            {OPT_KANA_TO_FULL, 1031},    {OPT_KANA_TO_HALF, 1032},
-    {OPT_JOIN_MARKS, 1033},      {OPT_FOLDER_CONTENTS, 1034},
+    {OPT_JOIN_MARKS, 1033},      {OPT_FOLDER_CONTENTS, 1034}, {OPT_CONFIRM, 1035},
 };
 
 // ---------------------------------------------------------------- helpers
@@ -516,7 +519,7 @@ void CheckTemplate(const App& app)
     int baseX = 0, baseY = 0;
     for (int bx = 1; bx <= 64 && !explained; bx++) {
         for (int by = 1; by <= 128 && !explained; by++) {
-            if (MulDiv(404, bx, 4) != client.right || MulDiv(284, by, 8) != client.bottom)
+            if (MulDiv(404, bx, 4) != client.right || MulDiv(296, by, 8) != client.bottom)
                 continue;
             bool all = count == CONTROL_COUNT;
             for (int i = 0; i < count && all; i++) {
@@ -537,7 +540,7 @@ void CheckTemplate(const App& app)
             }
         }
     }
-    Expect(explained, "client 404 x 284 units and all %d rectangles match one pair of base units (client %ld x %ld)",
+    Expect(explained, "client 404 x 296 units and all %d rectangles match one pair of base units (client %ld x %ld)",
            CONTROL_COUNT, client.right, client.bottom);
     if (!explained) {
         for (int i = 0; i < count; i++) {
@@ -1724,8 +1727,10 @@ void SaveFailureLaunch(App& app)
          KANA_DATA_HALF " " KANA_BACKUP_JOINED},
         {IDC_SPACES, 0xC133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_JOINED},
         {IDC_KANA, 0xD133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
-        // A folder's contents: the samples are names, and stay as they were.
+        // A folder's contents and the list first: the samples are names, and
+        // stay as they were.
         {IDC_FOLDER_CONTENTS, 0x1D133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
+        {IDC_CONFIRM, 0x3D133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
     };
 #undef HALF_DIGITS
     RunClicks(app.dialog, clicks, sizeof(clicks) / sizeof(clicks[0]));
@@ -1733,7 +1738,7 @@ void SaveFailureLaunch(App& app)
     PressKey(app, VK_RETURN, "Enter");
     ExpectExit(app, "Enter", KEY_WAIT_MS);
     ExpectFileHolds(app, "Enter saves the buttons", std::to_string(shown));
-    ExpectFileHolds(app, "Enter saves 119091", "119091");
+    ExpectFileHolds(app, "Enter saves 250163", "250163");
 }
 
 // Saved "516" with a line end the program never writes, so that any save
