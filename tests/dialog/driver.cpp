@@ -1655,15 +1655,18 @@ void CloseLaunch(App& app)
 }
 
 // Saved 4095: a word the dialog itself cannot make (two buttons of one
-// group checked). Every conversion runs in the pipeline's order. The close
-// box from the system menu (SC_CLOSE) saves nothing.
+// group checked). Every conversion runs in the pipeline's order. Wine's
+// common controls 6 uncheck a group's other radio buttons when the program
+// checks one, as a click does (Windows' leave them), so the buttons show
+// the last of each group, 2199, whose preview is the same. The close box
+// from the system menu (SC_CLOSE) saves nothing.
 void SystemCloseLaunch(App& app)
 {
     Section("launch 4: config.dat \"4095\", SC_CLOSE");
     WriteWholeFile(app.config, "4095");
     if (!Launch(app))
         return;
-    CheckState(app.dialog, "at start", 0xFFF, // Quib_Ver_2.004_製作.見本文字
+    CheckState(app.dialog, "at start", 0x897, // Quib_Ver_2.004_製作.見本文字
                "Quib_Ver_2.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A");
     PostMessageW(app.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     ExpectExit(app, "SC_CLOSE");
