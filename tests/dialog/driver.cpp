@@ -469,6 +469,7 @@ void CheckTemplate(const App& app)
                             WS_MAXIMIZEBOX | WS_VISIBLE | WS_DISABLED;
     Expect((style & frameBits) == (WS_CAPTION | WS_SYSMENU | WS_VISIBLE),
            "dialog style %08lX: caption, system menu, visible, nothing else", style);
+    Expect((GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0, "the dialog takes dropped files");
 
     // Children in template order: for a dialog, creation order is z-order.
     HWND children[CONTROL_COUNT + 8];
