@@ -162,8 +162,8 @@ void FormatListSummary(const PlanCounts& counts, ListPhase phase, size_t done, s
         text.Text(WIDE("読み込み中…"));
         break;
     case LIST_READY:
-        text.Text(WIDE("チェックしたもの: "));
-        text.Number(counts.ticked);
+        text.Text(WIDE("変換するもの: "));
+        text.Number(total);
         text.Text(WIDE(" 件"));
         break;
     case LIST_RUNNING:

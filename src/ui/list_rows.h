@@ -41,8 +41,9 @@ void ClearShownRows(ShownRows* shown);
 void FreeShownRows(ShownRows* shown);
 
 // The counts and where the work stands, in lines separated by CRLF,
-// terminated, in out (size units; cut short rather than overrun). done is
-// how many of the ticked rows renaming has reached, of total.
+// terminated, in out (size units; cut short rather than overrun). total is
+// how many ticked rows will be or are being renamed, done how many of them
+// renaming has reached.
 void FormatListSummary(const PlanCounts& counts, ListPhase phase, size_t done, size_t total, WideChar* out,
                        size_t size);
 

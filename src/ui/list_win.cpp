@@ -75,11 +75,24 @@ ListWindow* StateOf(HWND window)
     return reinterpret_cast<ListWindow*>(GetWindowLongPtrW(window, DWLP_USER));
 }
 
+// The ticked rows that will be renamed.
+size_t RowsToRename(const BatchPlan* plan)
+{
+    size_t count = 0;
+    const size_t rows = RowCount(plan);
+    for (size_t row = 0; row < rows; ++row) {
+        const BatchRow got = GetRow(plan, row);
+        count += got.ticked && got.status == ROW_CHANGE;
+    }
+    return count;
+}
+
 void ShowSummary(HWND window, ListWindow* state)
 {
     const PlanCounts counts = CountRows(state->plan);
     const size_t done = counts.byStatus[ROW_RENAMED] + counts.byStatus[ROW_LEFT_ALONE];
-    FormatListSummary(counts, state->phase, done, state->runTotal, state->summary,
+    const size_t total = state->phase == LIST_READY ? RowsToRename(state->plan) : state->runTotal;
+    FormatListSummary(counts, state->phase, done, total, state->summary,
                       sizeof state->summary / sizeof state->summary[0]);
     SetDlgItemTextW(window, IDC_LIST_SUMMARY, state->summary);
 }
@@ -170,12 +183,7 @@ void StartRunning(HWND window, ListWindow* state)
 {
     if (state->phase != LIST_READY)
         return;
-    state->runTotal = 0;
-    const size_t rows = RowCount(state->plan);
-    for (size_t row = 0; row < rows; ++row) {
-        const BatchRow got = GetRow(state->plan, row);
-        state->runTotal += got.ticked && got.status == ROW_CHANGE;
-    }
+    state->runTotal = RowsToRename(state->plan);
     state->phase = LIST_RUNNING;
     state->ran = true;
     EnableWindow(GetDlgItem(window, IDOK), FALSE);
@@ -310,7 +318,9 @@ void AddColumns(HWND window)
         column.pszText = const_cast<wchar_t*>(COLUMNS[i].title);
         column.cx = width.right;
         column.iSubItem = i;
-        ListView_InsertColumn(list, i, &column);
+        // The W message by name: the macro sends the A one to a program
+        // built without UNICODE.
+        SendMessageW(list, LVM_INSERTCOLUMNW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&column));
     }
 }
 
