@@ -200,8 +200,12 @@ void ToggleRows(HWND window, ListWindow* state, const int* items, size_t count)
     if (state->phase != LIST_READY || count == 0)
         return;
     const bool tick = !GetRow(state->plan, state->shown.rows[items[0]]).ticked;
-    for (size_t i = 0; i < count; ++i)
-        SetTicked(state->plan, state->shown.rows[items[i]], tick);
+    // Each tick plans the rows again: a row already so is passed over.
+    for (size_t i = 0; i < count; ++i) {
+        const size_t row = state->shown.rows[items[i]];
+        if (GetRow(state->plan, row).ticked != tick)
+            SetTicked(state->plan, row, tick);
+    }
     ReshowRows(window, state);
     ShowSummary(window, state);
 }
