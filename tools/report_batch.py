@@ -14,11 +14,16 @@ exactly one line:
 
     now: NEW                          renamed
     unchanged: PATH                   it needed no change
-    not renamed: PATH (REASON)        left as it was, and why
+    not renamed: PATH (REASON)        left as it was, and why; "no record"
+                                      when the batch recorded nothing of it
 
 With the folder option on, the renames under a dropped folder are counted
-on its line: "now: NEW (and 3 inside)", "unchanged: PATH (and 3 inside)".
-A name with a line break in it is printed as it is.
+on its line: "now: NEW (and 3 inside)", "unchanged: PATH (and 3 inside)",
+and each entry inside that was left alone for a reason follows it on a
+line of its own, "not renamed: PATH (REASON)", PATH being where it is now.
+Names that needed no change get no line, and neither do hidden entries or
+what lies behind a link, which the walk never hands out. A name with a
+line break in it is printed as it is.
 """
 import os
 import sys
@@ -39,6 +44,9 @@ def reason(error):
         return "not found"
     if error == 206:
         return "name too long"
+    if error == 681:
+        # Stands for another place: a link, which keeps its name.
+        return "link"
     return "other error %d" % error
 
 
@@ -79,10 +87,13 @@ class Batch:
         self.word = 0
         self.ended = False
         # Old path -> its outcomes in the order they were recorded: ("done",
-        # new), ("failed", error) or ("stopped", new) for a move whose
-        # outcome the batch never wrote.
+        # new), ("failed", error), ("same",) for a given path whose name
+        # needed no change, or ("stopped", new) for a move whose outcome
+        # the batch never wrote.
         self.outcomes = {}
         self.moves = []  # (old, new) of every move that was done
+        self.failures = []  # (order, path, error) of every path left alone
+        self.done_at = {}  # old path -> (order, new) of a move that was done
 
 
 def read_batch(lines, batch_id):
@@ -102,6 +113,7 @@ def read_batch(lines, batch_id):
             elif kind == b"done" and pending is not None:
                 batch.outcomes[pending[0]][-1][0] = "done"
                 batch.moves.append(pending)
+                batch.done_at[pending[0]] = (len(batch.moves), pending[1])
                 pending = None
             elif kind == b"failed" and len(fields) == 5:
                 path = decode_path(fields[2])
@@ -110,7 +122,10 @@ def read_batch(lines, batch_id):
                     batch.outcomes[path][-1] = ["failed", error]
                 else:
                     batch.outcomes.setdefault(path, []).append(["failed", error])
+                batch.failures.append((len(batch.moves), path, error))
                 pending = None
+            elif kind == b"same" and len(fields) == 3:
+                batch.outcomes.setdefault(decode_path(fields[2]), []).append(["same"])
             elif kind == b"end":
                 batch.ended = True
         except (ValueError, UnicodeDecodeError):
@@ -127,19 +142,41 @@ def shown_path(windows):
 
 
 def take_outcome(batch, path):
-    """The next outcome recorded for path, the first unused one: a path given
-    twice was renamed the first time and not found the second."""
+    """The path as recorded and the next outcome recorded for it, the first
+    unused one: a path given twice was renamed the first time and not found
+    the second. (path, None) when there is none."""
     outcomes = batch.outcomes.get(path)
     if outcomes is None:
         # Windows names ignore case: a lookup may have given the name as the
         # disk spells it.
         for recorded, found in batch.outcomes.items():
             if recorded.lower() == path.lower():
-                outcomes = found
+                path, outcomes = recorded, found
                 break
     if not outcomes:
-        return None
-    return outcomes.pop(0)
+        return path, None
+    return path, outcomes.pop(0)
+
+
+def where_now(batch, order, path):
+    """Where an entry left alone at order lies now: the folders above it that
+    the batch renamed later (deepest first, as the walk goes) carry it."""
+    cut = len(path)
+    while True:
+        cut = path.rfind("\\", 0, cut)
+        if cut <= 0:
+            return path
+        done = batch.done_at.get(path[:cut])
+        if done is not None and done[0] > order:
+            path = done[1] + path[cut:]
+
+
+def left_alone_inside(batch, folder):
+    """The entries under the folder that the batch left alone, each with its
+    error, in the order recorded."""
+    prefix = folder + "\\"
+    return [(where_now(batch, order, path), error) for order, path, error in batch.failures
+            if path.startswith(prefix)]
 
 
 def renamed_inside(batch, old, new):
@@ -167,9 +204,12 @@ def report(lines, known, pairs, out):
     batch = max(batches, key=lambda b: sum(1 for p in b.outcomes if p in wanted))
     folders = batch.word & FOLDER_CONTENTS
     for shown, windows in pairs:
-        outcome = take_outcome(batch, windows) if windows else ["failed", ERROR_INVALID_NAME]
+        recorded, outcome = take_outcome(batch, windows) if windows else (windows, ["failed", ERROR_INVALID_NAME])
         new = None
         if outcome is None:
+            # Never "unchanged": a batch records every given path.
+            line = "not renamed: %s (no record)" % shown
+        elif outcome[0] == "same":
             line = "unchanged: " + shown
         elif outcome[0] == "done":
             new = outcome[1]
@@ -182,11 +222,15 @@ def report(lines, known, pairs, out):
             new = outcome[1]
             moved = os.path.lexists(shown_path(new)) and not os.path.lexists(shown)
             line = ("now: " + shown_path(new)) if moved else ("unchanged: " + shown)
-        if folders:
-            inside = renamed_inside(batch, windows, new)
+        lines = [line]
+        if folders and windows:
+            inside = renamed_inside(batch, recorded, new)
             if inside:
-                line += " (and %d inside)" % inside
-        out.write((line + "\n").encode("utf-8", "surrogateescape" if is_linux_bytes(line) else "backslashreplace"))
+                lines[0] += " (and %d inside)" % inside
+            lines += ["not renamed: %s (%s)" % (shown_path(path), reason(error))
+                      for path, error in left_alone_inside(batch, recorded)]
+        for line in lines:
+            out.write((line + "\n").encode("utf-8", "surrogateescape" if is_linux_bytes(line) else "backslashreplace"))
     if not batch.ended:
         print("blankmender: the batch stopped before its end", file=sys.stderr)
     return 0

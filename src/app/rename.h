@@ -1,7 +1,7 @@
 // Batch mode: rename every file or folder named on the command line.
 #pragma once
 
-#include "convert/options.h"
+#include "batch/batch.h"
 
 // Reads the settings once, splits the tail (UTF-16, as GetCommandLineW gives
 // it, past the program name) into paths, quoted or not, separated by spaces,
@@ -11,12 +11,5 @@
 // skipped.
 void RenameFromCommandLine(const wchar_t* tail);
 
-// One batch's state: its word, its record, its folder cache and its
-// buffers (rename_win.cpp).
-struct RenameBatch;
-
-// Renames one file or folder of batch: its base name (before the last dot)
-// is converted under the batch's word; the folder part and the extension
-// are kept. path is the token as it stood on the command line: it is
-// resolved to its long form to find the name.
-void RenameOneFile(RenameBatch* batch, const wchar_t* path);
+// The tail's paths, in order, given to plan.
+void AddCommandLinePaths(BatchPlan* plan, const wchar_t* tail);

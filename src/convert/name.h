@@ -44,10 +44,11 @@ constexpr size_t UTF8_NAME_LIMIT = 255;
 NameResult ConvertNameWith(SettingsWord word, const WideChar* name, size_t length, const NameServices& services,
                            WideChar* out);
 
-#if defined(_WIN32)
-// ConvertNameWith with code page 932 and the NFC of Windows itself.
-NameResult ConvertFileName(SettingsWord word, const wchar_t* name, size_t length, WideName out);
-#endif
+// ConvertNameWith with the platform's services: on Windows code page 932
+// and the NFC of Windows itself (name_win.cpp); elsewhere the same code
+// page and NFC from tables (cp932.h, nfc.h), and the 255 bytes of UTF-8 a
+// Linux name holds (name_posix.cpp).
+NameResult ConvertFileName(SettingsWord word, const WideChar* name, size_t length, WideName out);
 
 // Splits a file or folder name (code page 932, no separator in it) into the
 // base name before its last dot and the extension after it; each output is

@@ -75,19 +75,70 @@ bool SaveFileAtomically(const PathChar* path, const char* bytes, size_t length);
 size_t FullPathOf(const WideChar* path, WideChar* out, size_t capacity);
 
 // path in the form the file functions need (FileCallPath with the system's
-// full-path service). False when it cannot be had or does not fit.
+// full-path service): always the extended form, every part kept as
+// written. False when it cannot be had or does not fit.
 bool ForFileCalls(const WideChar* path, WideChar* out, size_t capacity);
 
+// The full form of a path the user gave, every part kept as written
+// (FullPathKeepingParts with the system's service), in out: plain, as the
+// history records it. Its length, or 0.
+size_t GivenFullPath(const WideChar* path, WideChar* out, size_t capacity);
+
+// The names in one folder, exactly as the file system spells them, with
+// their attributes, listed once when many given paths lie in it. A path
+// whose name is spelled exactly like a listed one needs no lookup of its
+// own: the lookup could only give that name back. Anything else (another
+// case, a short name, a name an earlier move made) is looked up as before,
+// and a listed name that a move has taken away since fails at its own
+// move, as its lookup would have. Under Wine a lookup costs a good part of
+// a move.
+constexpr unsigned LIST_AFTER_PATHS = 8;
+constexpr size_t LISTED_NAMES = 8192;
+constexpr size_t LISTED_UNITS = 1 << 18;
+
+struct ListedName {
+    const WideChar* name;
+    unsigned long attributes;
+    unsigned long reparseTag;
+};
+
+// The long form of the folder the last given path lay in, kept for the
+// next path of the same folder. Files dropped together share their folder,
+// and resolving it costs one directory lookup per component: it made a
+// batch several times slower than the moves themselves.
+struct GivenFolder {
+    WidePath folder;     // as the full paths write it, with its separator; empty: nothing kept
+    WidePath longFolder; // its long form, with its separator
+    unsigned paths;      // paths of the folder so far
+    size_t count;        // names listed; 0: nothing listed
+    ListedName names[LISTED_NAMES];
+    WideChar text[LISTED_UNITS];
+};
+
 // The paths the calls below hand the file functions, in the form those
-// take. Whoever renames many entries (a batch, an undo) owns one and passes
-// it to every call, so no call keeps a path of its own from one call to
-// the next.
+// take, and what they keep from one call to the next about the folder they
+// work in. Whoever renames many entries (a batch, an undo) owns one and
+// passes it to every call, so no call keeps a path of its own.
 struct FileCallPaths {
     WidePath from;
     WidePath to;
     WidePath lookup;
     WidePath temporary;
     WidePath callTemporary;
+    WidePath given;
+    GivenFolder givenFolder;
+    // The folder whose entries were last checked (with its separator;
+    // empty: none), its final path (with its separator), and an entry's.
+    WidePath checkedFolder;
+    WidePath checkedFinal;
+    WidePath entryFinal;
+    // The top folder of the walk under way (empty: none) and its final
+    // path (empty: not asked yet).
+    WidePath walkTop;
+    WidePath walkTopFinal;
+    // What the system says an open entry is called, the name behind its
+    // header.
+    alignas(8) unsigned char objectName[2 * WIDE_PATH_SIZE + 64];
 };
 
 // The long form of the existing folder or file path (every component by its
@@ -100,10 +151,18 @@ bool LongPathOf(const WideChar* path, WideChar* out, size_t capacity, FileCallPa
 // False when there is no such entry.
 bool NameOnDisk(const WideChar* path, WideName name, FileCallPaths* paths);
 
+// The walk lists the folder at path (full, no trailing separator): a
+// folder, and no link, and the folders in it that it enters neither. Their
+// final paths are then the walk's top's and the rest of their paths, and
+// CheckEntryIsItself need not open each.
+void NoteWalkedFolder(const WideChar* path, FileCallPaths* paths);
+
 // Moves the file or folder from over to, never replacing anything: an
 // existing target fails. Where the file system ignores case and the two
 // differ only in case, the move that reports success yet changes nothing is
 // made through a free temporary name in the same folder, and a failed second
-// step gives the entry its old name back. Returns 0, or the Windows error.
+// step gives the entry its old name back. What paths keeps about a folder
+// that was from, or lay in it, is forgotten. Returns 0, or the Windows
+// error. entries.h's MoveEntry.
 unsigned long MoveWithoutReplacing(const WideChar* from, const WideChar* to, FileCallPaths* paths);
 #endif

@@ -78,20 +78,144 @@ bool PutExtendedPrefix(WideChar* path, size_t length, size_t capacity)
 
 }  // namespace
 
+namespace {
+
+bool IsDriveLetter(WideChar unit)
+{
+    return (unit >= 'A' && unit <= 'Z') || (unit >= 'a' && unit <= 'z');
+}
+
+// Appends text[0, length) to out at *used, keeping room for the
+// terminator. False when it does not fit.
+bool Append(WideChar* out, size_t capacity, size_t* used, const WideChar* text, size_t length)
+{
+    if (*used + length + 1 > capacity)
+        return false;
+    for (size_t i = 0; i < length; ++i)
+        out[*used + i] = text[i];
+    *used += length;
+    out[*used] = 0;
+    return true;
+}
+
+// Where the parts of a full path start: after "C:" or after
+// "\\server\share" (either separator). 0 when path is not full.
+size_t RootLength(const WideChar* path)
+{
+    if (IsDriveLetter(path[0]) && path[1] == ':' && IsSeparator(path[2]))
+        return 2;
+    if (!IsSeparator(path[0]) || !IsSeparator(path[1]) || path[2] == 0 || IsSeparator(path[2]))
+        return 0;
+    // The server's name and the share's.
+    size_t at = 2;
+    for (int part = 0; part < 2; ++part) {
+        while (path[at] != 0 && !IsSeparator(path[at]))
+            ++at;
+        if (part == 0) {
+            if (path[at] == 0 || path[at + 1] == 0 || IsSeparator(path[at + 1]))
+                return 0;
+            ++at;
+        }
+    }
+    return at;
+}
+
+}  // namespace
+
+size_t FullPathKeepingParts(const WideChar* path, FullPathFunction fullPath, WideChar* out, size_t capacity)
+{
+    if (capacity == 0)
+        return 0;
+    out[0] = 0;
+    if (IsExtendedPath(path))
+        return JoinWide(out, capacity, path, EMPTY) ? WideLength(out) : 0;
+    // The root, and where the parts to add start in path. A path that is
+    // not full takes its start from the system: the current folder, a
+    // drive's current folder ("C:x"), or the current drive's root ("\x").
+    // Those are full already, and hold no part the system could trim.
+    size_t used = 0;
+    size_t rootLength = 0;
+    size_t at = RootLength(path);
+    if (at != 0) {
+        rootLength = at;
+        if (!Append(out, capacity, &used, path, at))
+            return 0;
+        for (size_t i = 0; i < used; ++i) {
+            if (out[i] == '/')
+                out[i] = '\\';
+        }
+    } else {
+        WideChar start[3] = {'.', 0, 0};
+        if (IsDriveLetter(path[0]) && path[1] == ':') {
+            start[0] = path[0];
+            start[1] = ':';
+            at = 2;
+        } else if (IsSeparator(path[0])) {
+            start[0] = '\\';
+            at = 1;
+        }
+        used = fullPath(start, out, capacity);
+        rootLength = RootLength(out);
+        if (used == 0 || used >= capacity || rootLength == 0) {
+            out[0] = 0;
+            return 0;
+        }
+        // "C:\" keeps no separator of its own: each part brings one.
+        if (IsSeparator(out[used - 1]))
+            out[--used] = 0;
+    }
+
+    // Each part as written: "." passed over, ".." taking the last part
+    // back off (never the root), every other part kept whole, its trailing
+    // blanks and dots too.
+    for (;;) {
+        while (IsSeparator(path[at]))
+            ++at;
+        if (path[at] == 0)
+            break;
+        const size_t start = at;
+        while (path[at] != 0 && !IsSeparator(path[at]))
+            ++at;
+        const size_t length = at - start;
+        if (length == 1 && path[start] == '.')
+            continue;
+        if (length == 2 && path[start] == '.' && path[start + 1] == '.') {
+            while (used > rootLength && out[used - 1] != '\\')
+                --used;
+            if (used > rootLength)
+                --used;
+            out[used] = 0;
+            continue;
+        }
+        const WideChar separator[] = {'\\'};
+        if (!Append(out, capacity, &used, separator, 1) || !Append(out, capacity, &used, path + start, length)) {
+            out[0] = 0;
+            return 0;
+        }
+    }
+    // A drive's root is "C:\"; a share's stays "\\server\share".
+    if (used == rootLength && rootLength == 2) {
+        const WideChar separator[] = {'\\'};
+        if (!Append(out, capacity, &used, separator, 1)) {
+            out[0] = 0;
+            return 0;
+        }
+    }
+    return used;
+}
+
 bool FileCallPath(const WideChar* path, FullPathFunction fullPath, WideChar* out, size_t capacity)
 {
     if (capacity == 0)
         return false;
     if (IsExtendedPath(path))
         return JoinWide(out, capacity, path, EMPTY);
-    // The full path is made where the result goes, and gets its prefix there.
-    const size_t length = fullPath(path, out, capacity);
-    if (length == 0 || length >= capacity) {
-        out[0] = 0;
+    // Always the extended form: in a plain path the system trims a trailing
+    // blank or dot off the last part (and a dot off any other), so "memo "
+    // would name "memo". The full path is made where the result goes.
+    const size_t length = FullPathKeepingParts(path, fullPath, out, capacity);
+    if (length == 0)
         return false;
-    }
-    if (length < PLAIN_PATH_LIMIT || IsExtendedPath(out))
-        return true;
     return PutExtendedPrefix(out, length, capacity);
 }
 

@@ -2,7 +2,9 @@
 // most 255. Below 260 units the file functions take a path as it is; from
 // 260 on, a Windows without the LongPathsEnabled setting (the default) needs
 // the extended form "\\?\C:\..." or "\\?\UNC\server\share\...", made from
-// the full path, which the file functions then take literally.
+// the full path, which the file functions then take literally. The file
+// calls here use it at any length: a plain path also loses a trailing blank
+// or dot, and names made on a Mac or on Linux end in one.
 //
 // No Windows header: the full-path service comes in as a function, so the
 // forming is tested natively.
@@ -32,17 +34,36 @@ typedef size_t (*FullPathFunction)(const WideChar* path, WideChar* out, size_t c
 // device form "\\.\...".
 bool IsExtendedPath(const WideChar* path);
 
+// The full form of path (any form the user may give, but not an extended
+// one) in out, and its length; 0 when it cannot be had or does not fit.
+// Unlike the system's full-path service, every part is kept as written, a
+// trailing blank or dot too: "memo " stays "memo ". '/' becomes '\',
+// doubled separators and "." go, ".." takes the part before it off (never
+// the root). Only the start of a path that is not full goes through
+// fullPath: "." for the current folder, "C:" for a drive's ("C:x"), "\"
+// for the current drive's root ("\x").
+size_t FullPathKeepingParts(const WideChar* path, FullPathFunction fullPath, WideChar* out, size_t capacity);
+
 // The path to hand the file functions for path (any form the user may
 // give) in out: a path already in the extended form as it is; any other
-// made full, and if that is PLAIN_PATH_LIMIT units or longer, put in the
-// extended form ("\\server\share\x" becomes "\\?\UNC\server\share\x").
-// Returns false when it cannot be had or does not fit.
+// made full (FullPathKeepingParts) and put in the extended form
+// ("\\server\share\x" becomes "\\?\UNC\server\share\x"), which the
+// file functions take literally, whatever its length. Returns false when it
+// cannot be had or does not fit.
 bool FileCallPath(const WideChar* path, FullPathFunction fullPath, WideChar* out, size_t capacity);
 
 // The plain form of a path that FileCallPath made, in place: the prefix
 // taken off again ("\\?\UNC\server\x" becomes "\\server\x"). Any other path
 // is left as it is.
 void TakeOffExtendedPrefix(WideChar* path);
+
+// The separator a path is joined with: Windows takes '/' too, a POSIX
+// system only '/'.
+#if defined(_WIN32)
+constexpr WideChar PATH_SEPARATOR = '\\';
+#else
+constexpr WideChar PATH_SEPARATOR = '/';
+#endif
 
 // Index of the first unit of the name in path: after the last '\\' or '/',
 // else after a drive prefix ("C:a b.txt"), else 0.

@@ -75,6 +75,10 @@ bool WalkTakesEntry(const WideChar* name, unsigned long attributes, unsigned lon
 bool AddListedEntry(TreeWalk* walk, const WideChar* name, size_t length, unsigned long attributes,
                     unsigned long reparseTag)
 {
+    if (length != 0 && walk->watcher.saw != nullptr && !walk->watcher.saw(walk->watcher.context, name, length)) {
+        walk->listingFailed = true;
+        return false;
+    }
     if (length == 0 || !WalkTakesEntry(name, attributes, reparseTag))
         return true;
     void* entries = walk->entries;
@@ -140,7 +144,7 @@ bool NextWalkStep(TreeWalk* walk, WalkStep* step)
         // A root ("C:\") already ends in its separator.
         size_t nameAt = level.pathLength;
         if (nameAt == 0 || !IsSeparator(walk->path[nameAt - 1]))
-            walk->path[nameAt++] = '\\';
+            walk->path[nameAt++] = PATH_SEPARATOR;
         if (nameAt + entry.length > MAX_PATH_UNITS)
             continue;
         memcpy(walk->path + nameAt, walk->names + entry.nameAt, entry.length * sizeof(WideChar));

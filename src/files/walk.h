@@ -94,8 +94,17 @@ struct WalkLevel {
     size_t nameAt;     // where the folder's name starts in path
 };
 
+// Sees every name a listing gives, those the walk leaves alone too (a
+// hidden file still holds its name in its folder). False: no memory to
+// keep it, and the folder counts as not listed.
+struct ListingWatcher {
+    bool (*saw)(void* context, const WideChar* name, size_t length);
+    void* context;
+};
+
 struct TreeWalk {
     FolderLister lister;
+    ListingWatcher watcher; // none when saw is null
     int state; // 0: not started, 1: walking, 2: over
     bool listingFailed;
     WidePath path;

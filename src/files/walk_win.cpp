@@ -6,11 +6,15 @@
 
 #include <shlobj.h>
 
+#include <cstdlib>
+#include <cwchar>
+
 #include "files/files.h"
 
 unsigned long ListFolderOnDisk(void* context, const wchar_t* path, TreeWalk* walk)
 {
     FileCallPaths* paths = static_cast<FileCallPaths*>(context);
+    NoteWalkedFolder(path, paths);
     wchar_t* pattern = paths->temporary;
     wchar_t* callPattern = paths->lookup;
     if (!JoinWide(pattern, WIDE_PATH_SIZE, path, L"\\*") || !ForFileCalls(pattern, callPattern, WIDE_PATH_SIZE))
@@ -77,7 +81,95 @@ const wchar_t* const* KnownFolders()
 
 }  // namespace
 
+namespace {
+
+// What the file system says a folder is, whatever its spelling: its
+// volume's serial number and its file index.
+struct FolderIdentity {
+    DWORD serial;
+    DWORD high;
+    DWORD low;
+};
+
+bool IdentityOf(const wchar_t* path, FolderIdentity* identity, wchar_t* callPath)
+{
+    if (!ForFileCalls(path, callPath, WIDE_PATH_SIZE))
+        return false;
+    HANDLE folder = CreateFileW(callPath, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE)
+        return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    const bool known = GetFileInformationByHandle(folder, &info) != 0;
+    CloseHandle(folder);
+    *identity = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+    return known;
+}
+
+// Each known folder and every folder above it, up to its root, by
+// identity; looked up once.
+const size_t GUARDED_IDENTITIES = 256;
+struct GuardedIdentities {
+    FolderIdentity identities[GUARDED_IDENTITIES];
+    size_t count;
+};
+
+const GuardedIdentities& KnownIdentities(wchar_t* path, wchar_t* callPath)
+{
+    static GuardedIdentities guarded;
+    static bool looked = false;
+    if (looked)
+        return guarded;
+    looked = true;
+    const wchar_t* const* known = KnownFolders();
+    for (size_t i = 0; i < KNOWN_COUNT; ++i) {
+        if (known[i][0] == L'\0' || !JoinWide(path, WIDE_PATH_SIZE, known[i], L""))
+            continue;
+        for (;;) {
+            FolderIdentity identity;
+            if (guarded.count < GUARDED_IDENTITIES && IdentityOf(path, &identity, callPath))
+                guarded.identities[guarded.count++] = identity;
+            // A root's parent is no folder.
+            if (IsGuardedFolder(path, nullptr, 0))
+                break;
+            size_t length = wcslen(path);
+            while (length > 0 && path[length - 1] == L'\\')
+                --length;
+            path[length] = L'\0';
+            const size_t nameAt = NameStart(path);
+            if (nameAt == 0)
+                break;
+            // "C:\users" goes up to "C:\", "C:\users\me" to "C:\users".
+            const bool driveRoot = nameAt == 3 && path[1] == L':';
+            path[driveRoot ? nameAt : nameAt - 1] = L'\0';
+        }
+    }
+    return guarded;
+}
+
+}  // namespace
+
 bool IsGuardedOnThisSystem(const wchar_t* folder)
 {
-    return IsGuardedFolder(folder, KnownFolders(), KNOWN_COUNT);
+    // The spelling first, which costs nothing; then what the file system
+    // says the folder is: under Wine "Z:\...\drive_c\windows" and another
+    // drive letter for drive C name the Windows folder too, and on Windows
+    // a short name, a mapped or subst drive, or "\\localhost\c$".
+    if (IsGuardedFolder(folder, KnownFolders(), KNOWN_COUNT))
+        return true;
+    wchar_t* path = static_cast<wchar_t*>(malloc(2 * WIDE_PATH_SIZE * sizeof(wchar_t)));
+    if (path == nullptr)
+        return true;
+    wchar_t* callPath = path + WIDE_PATH_SIZE;
+    const GuardedIdentities& guarded = KnownIdentities(path, callPath);
+    FolderIdentity identity;
+    bool found = false;
+    if (IdentityOf(folder, &identity, callPath)) {
+        for (size_t i = 0; i < guarded.count && !found; ++i) {
+            const FolderIdentity& known = guarded.identities[i];
+            found = known.serial == identity.serial && known.high == identity.high && known.low == identity.low;
+        }
+    }
+    free(path);
+    return found;
 }

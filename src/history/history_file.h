@@ -38,10 +38,13 @@ void RecordMove(BatchRecord* record, const WideChar* from, const WideChar* to);
 // name as it was.
 void RecordOutcome(BatchRecord* record, const WideChar* from, unsigned long error);
 // A path given up before any move (not found, too long, refused), made
-// full here.
+// full here, every part kept as written.
 void RecordNotRenamed(BatchRecord* record, const WideChar* path, unsigned long error);
 // A name that needed no change: counted, not listed.
 void RecordUnchanged(BatchRecord* record);
+// A given path whose name needed no change: counted, and listed, so that
+// what the batch did to each given path can be told.
+void RecordGivenUnchanged(BatchRecord* record, const WideChar* path);
 // Writes the batch's last line and closes the file; drops older batches
 // when it has grown past HISTORY_LIMIT.
 void EndBatchRecord(BatchRecord* record);

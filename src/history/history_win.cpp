@@ -254,14 +254,22 @@ void RecordNotRenamed(BatchRecord* record, const wchar_t* path, unsigned long er
 {
     if (!record->open)
         return;
-    // The path in its full form, or as it is when that cannot be had.
-    const wchar_t* full = FullPathOf(path, record->full, WIDE_PATH_SIZE) != 0 ? record->full : path;
+    // The path in its full form, or as it is when that cannot be had; a
+    // trailing blank stays, or the record would name another path.
+    const wchar_t* full = GivenFullPath(path, record->full, WIDE_PATH_SIZE) != 0 ? record->full : path;
     Flush(record, FormatFailedLine(record->id, full, error, Next(record), Room(record)));
 }
 
 void RecordUnchanged(BatchRecord* record)
 {
     ++record->unchanged;
+}
+
+void RecordGivenUnchanged(BatchRecord* record, const wchar_t* path)
+{
+    ++record->unchanged;
+    if (record->open)
+        Flush(record, FormatSameLine(record->id, path, Next(record), Room(record)));
 }
 
 void EndBatchRecord(BatchRecord* record)

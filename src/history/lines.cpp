@@ -100,7 +100,7 @@ struct KindName {
 };
 const KindName KINDS[] = {
     {"batch", LINE_BATCH, 4}, {"move", LINE_MOVE, 4}, {"done", LINE_DONE, 2},
-    {"failed", LINE_FAILED, 5}, {"end", LINE_END, 3}, {"undone", LINE_UNDONE, 2},
+    {"failed", LINE_FAILED, 5}, {"same", LINE_SAME, 3}, {"end", LINE_END, 3}, {"undone", LINE_UNDONE, 2},
 };
 
 bool FieldIs(const HistoryField& field, const char* text)
@@ -318,6 +318,14 @@ size_t FormatFailedLine(const char* id, const WideChar* path, unsigned long erro
     return line.End();
 }
 
+size_t FormatSameLine(const char* id, const WideChar* path, char* out, size_t size)
+{
+    LineWriter line = Start("same", id, out, size);
+    line.Tab();
+    line.Path(path);
+    return line.End();
+}
+
 size_t FormatEndLine(const char* id, unsigned long unchanged, char* out, size_t size)
 {
     LineWriter line = Start("end", id, out, size);
@@ -379,6 +387,9 @@ HistoryLine ParseHistoryLine(const char* text, size_t length)
         break;
     case LINE_FAILED:
         ok = IsPath(line.fields[2]) && ReadNumber(line.fields[3], &line.number);
+        break;
+    case LINE_SAME:
+        ok = IsPath(line.fields[2]);
         break;
     case LINE_END:
         ok = ReadNumber(line.fields[2], &line.number);

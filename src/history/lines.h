@@ -6,6 +6,9 @@
 //   move    <id>  <old path>  <new path>      written before the move
 //   done    <id>                              the move just written worked
 //   failed  <id>  <path>  <error>  <reason>   the path was not renamed
+//   same    <id>  <path>                      a given path whose name needed
+//                                             no change (one in a folder's
+//                                             tree is only counted)
 //   end     <id>  <names that needed no change>
 //   undone  <id>                              the dialog took the batch back
 //
@@ -60,6 +63,7 @@ size_t FormatBatchLine(const char* id, const HistoryTime& when, SettingsWord wor
 size_t FormatMoveLine(const char* id, const WideChar* oldPath, const WideChar* newPath, char* out, size_t size);
 size_t FormatDoneLine(const char* id, char* out, size_t size);
 size_t FormatFailedLine(const char* id, const WideChar* path, unsigned long error, char* out, size_t size);
+size_t FormatSameLine(const char* id, const WideChar* path, char* out, size_t size);
 size_t FormatEndLine(const char* id, unsigned long unchanged, char* out, size_t size);
 size_t FormatUndoneLine(const char* id, char* out, size_t size);
 
@@ -77,7 +81,8 @@ bool SameField(const HistoryField& a, const HistoryField& b);
 // when the field is no path this file could hold or does not fit.
 bool DecodeHistoryPath(const HistoryField& field, WideChar* out, size_t capacity);
 
-enum HistoryLineKind { LINE_JUNK, LINE_BATCH, LINE_MOVE, LINE_DONE, LINE_FAILED, LINE_END, LINE_UNDONE };
+enum HistoryLineKind { LINE_JUNK, LINE_BATCH, LINE_MOVE, LINE_DONE, LINE_FAILED, LINE_SAME, LINE_END,
+                       LINE_UNDONE };
 
 // One line taken apart. Anything but junk has every field its kind needs,
 // each well formed; fields[1] is the id.

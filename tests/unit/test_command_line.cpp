@@ -305,7 +305,9 @@ TEST(SplitPath, FolderBaseNameExtension)
 }
 
 // GetFullPathNameW as far as these tests need it: a relative path joins
-// the current folder "C:\cwd", '/' becomes '\', and "." and ".." go.
+// the current folder "C:\cwd" ("D:x" the root of D:, "\x" that of C:),
+// '/' becomes '\', "." and ".." go, and the last part loses its trailing
+// blanks and dots, as Windows trims them.
 size_t FakeFullPath(const WideChar* path, WideChar* out, size_t capacity)
 {
     std::u16string in(path);
@@ -315,7 +317,11 @@ size_t FakeFullPath(const WideChar* path, WideChar* out, size_t capacity)
     }
     const bool unc = in.compare(0, 2, u"\\\\") == 0;
     const bool absolute = unc || (in.size() >= 3 && in[1] == u':' && in[2] == u'\\');
-    if (!absolute)
+    if (!absolute && in.size() >= 2 && in[1] == u':')
+        in = in.substr(0, 2) + (in[0] == u'C' ? u"\\cwd\\" : u"\\") + in.substr(2);
+    else if (!absolute && !in.empty() && in[0] == u'\\')
+        in = u"C:" + in;
+    else if (!absolute)
         in = u"C:\\cwd\\" + in;
     std::vector<std::u16string> parts;
     size_t at = unc ? 2 : 0;
@@ -332,9 +338,13 @@ size_t FakeFullPath(const WideChar* path, WideChar* out, size_t capacity)
         }
         at = next + 1;
     }
+    while (!parts.empty() && !parts.back().empty() && (parts.back().back() == u' ' || parts.back().back() == u'.'))
+        parts.back().pop_back();
     std::u16string full = unc ? u"\\\\" : u"";
     for (size_t i = 0; i < parts.size(); ++i)
         full += (i > 0 ? u"\\" : u"") + parts[i];
+    if (parts.size() == 1 && !unc)
+        full += u"\\";
     if (full.size() + 1 > capacity)
         return 0;
     std::copy(full.begin(), full.end(), out);
@@ -344,25 +354,41 @@ size_t FakeFullPath(const WideChar* path, WideChar* out, size_t capacity)
 
 TEST(FileCallPath, ExtendedFormFromTheFullPath)
 {
-    // A folder of 300 units; paths below 260 units stay as they are.
+    // A folder of 300 units.
     const std::u16string deep = u"\\" + std::u16string(300, u'd');
     // The longest path Windows can hold, with the four units of "\\?\".
     const std::u16string longest = u"C:\\" + std::u16string(MAX_PATH_UNITS - 4 - 3, u'x');
     struct Row { std::u16string path; std::u16string expected; };
     const Row rows[] = {
-        {u"C:\\a b.txt", u"C:\\a b.txt"},
-        {u"C:\\" + std::u16string(255, u'x'), u"C:\\" + std::u16string(255, u'x')},   // 258 units
-        {u"C:\\" + std::u16string(256, u'x'), u"C:\\" + std::u16string(256, u'x')},            // 259
+        // Extended at any length: a plain path loses trailing blanks.
+        {u"C:\\a b.txt", u"\\\\?\\C:\\a b.txt"},
+        {u"C:\\" + std::u16string(256, u'x'), u"\\\\?\\C:\\" + std::u16string(256, u'x')},  // 259
         {u"C:\\" + std::u16string(257, u'x'), u"\\\\?\\C:\\" + std::u16string(257, u'x')},  // 260
         {u"C:" + deep + u"\\a b.txt", u"\\\\?\\C:" + deep + u"\\a b.txt"},
         // UNC: "\\server\share" becomes "\\?\UNC\server\share".
-        {u"\\\\server\\share\\x.txt", u"\\\\server\\share\\x.txt"},
+        {u"\\\\server\\share\\x.txt", u"\\\\?\\UNC\\server\\share\\x.txt"},
         {u"\\\\server\\share" + deep, u"\\\\?\\UNC\\server\\share" + deep},
+        {u"//server/share/a/../b", u"\\\\?\\UNC\\server\\share\\b"},
+        {u"\\\\server\\share\\..\\..\\x", u"\\\\?\\UNC\\server\\share\\x"},
         // Relative, with '/' and "..": made full first.
-        {u"a b.txt", u"C:\\cwd\\a b.txt"},
-        {u"sub/../a b.txt", u"C:\\cwd\\a b.txt"},
+        {u"a b.txt", u"\\\\?\\C:\\cwd\\a b.txt"},
+        {u"sub/../a b.txt", u"\\\\?\\C:\\cwd\\a b.txt"},
         {u"sub" + deep + u"/./x", u"\\\\?\\C:\\cwd\\sub" + deep + u"\\x"},
         {u"C:/dir/../" + deep.substr(1), u"\\\\?\\C:\\" + deep.substr(1)},
+        {u"C:\\..\\..\\x", u"\\\\?\\C:\\x"},
+        {u"C:\\", u"\\\\?\\C:\\"},
+        {u"C:\\dir\\..", u"\\\\?\\C:\\"},
+        // A drive's current folder, the current drive's root.
+        {u"C:a b", u"\\\\?\\C:\\cwd\\a b"},
+        {u"D:a b", u"\\\\?\\D:\\a b"},
+        {u"\\top\\a b", u"\\\\?\\C:\\top\\a b"},
+        // Every part as written, trailing blanks and dots too, where the
+        // system's service would trim them.
+        {u"C:\\w\\memo ", u"\\\\?\\C:\\w\\memo "},
+        {u"C:\\w\\a b \\", u"\\\\?\\C:\\w\\a b "},
+        {u"dir \\sub \\end.", u"\\\\?\\C:\\cwd\\dir \\sub \\end."},
+        {u"C:\\dir.\\x..\\...", u"\\\\?\\C:\\dir.\\x..\\..."},
+        {u"C:\\w\\  ", u"\\\\?\\C:\\w\\  "},
         // Already extended, or a device path: taken as they are, short or
         // long, even with what a full path would resolve.
         {u"\\\\?\\C:\\a\\..\\b", u"\\\\?\\C:\\a\\..\\b"},
@@ -372,14 +398,15 @@ TEST(FileCallPath, ExtendedFormFromTheFullPath)
     };
     std::vector<WideChar> out(WIDE_PATH_SIZE + 8);
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.path.size());
+        SCOPED_TRACE(Narrow(row.path.substr(0, 40)));
         ASSERT_TRUE(FileCallPath(row.path.c_str(), FakeFullPath, out.data(), out.size()));
         EXPECT_TRUE(std::u16string(out.data()) == row.expected) << Narrow(std::u16string(out.data()));
-        // Whatever was added comes off again.
-        if (!IsExtendedPath(row.path.c_str()) && IsExtendedPath(out.data())) {
+        // Whatever was added comes off again, and leaves the full path.
+        if (!IsExtendedPath(row.path.c_str())) {
             TakeOffExtendedPrefix(out.data());
             std::vector<WideChar> full(WIDE_PATH_SIZE);
-            FakeFullPath(row.path.c_str(), full.data(), full.size());
+            const size_t length = FullPathKeepingParts(row.path.c_str(), FakeFullPath, full.data(), full.size());
+            EXPECT_EQ(length, std::u16string(full.data()).size());
             EXPECT_TRUE(std::u16string(out.data()) == std::u16string(full.data()));
         }
     }
@@ -389,6 +416,7 @@ TEST(FileCallPath, ExtendedFormFromTheFullPath)
     ASSERT_TRUE(FileCallPath(path.c_str(), FakeFullPath, out.data(), path.size() + 5));
     EXPECT_FALSE(FileCallPath(path.c_str(), FakeFullPath, out.data(), path.size() + 4));
     EXPECT_EQ(out[0], 0);
+    EXPECT_EQ(FullPathKeepingParts(path.c_str(), FakeFullPath, out.data(), path.size()), 0u);
     EXPECT_FALSE(FileCallPath(u"x", [](const WideChar*, WideChar*, size_t) -> size_t { return 0; },
                               out.data(), out.size()));
 }

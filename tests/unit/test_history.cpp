@@ -44,6 +44,12 @@ std::string Failed(const char* id, const Path& path, unsigned long error)
     return std::string(line.data(), FormatFailedLine(id, path.c_str(), error, line.data(), line.size()));
 }
 
+std::string Same(const char* id, const Path& path)
+{
+    static std::vector<char> line(HISTORY_LINE_SIZE);
+    return std::string(line.data(), FormatSameLine(id, path.c_str(), line.data(), line.size()));
+}
+
 std::string End(const char* id, unsigned long unchanged)
 {
     char line[64];
@@ -84,6 +90,7 @@ TEST(History, LinesAsNotepadShowsThem)
     EXPECT_EQ(Move("12-1a2b", u"C:\\Docs\\a b.txt", u"C:\\Docs\\a_b.txt"),
               "move\t12-1a2b\tC:\\Docs\\a b.txt\tC:\\Docs\\a_b.txt\r\n");
     EXPECT_EQ(Done("12-1a2b"), "done\t12-1a2b\r\n");
+    EXPECT_EQ(Same("12-1a2b", u"C:\\Docs\\end."), "same\t12-1a2b\tC:\\Docs\\end.\r\n");
     EXPECT_EQ(End("12-1a2b", 3), "end\t12-1a2b\t3\r\n");
     EXPECT_EQ(Undone("12-1a2b"), "undone\t12-1a2b\r\n");
     // 会議 資料.pdf in UTF-8, and a '%' written as its escape.
@@ -250,7 +257,7 @@ TEST(History, InterleavedBatchesKeepTheirOwn)
                        Move("2-b", u"C:\\2 x", u"C:\\2_x") + Batch("3-c", 2085) + Done("2-b") +
                        Failed("3-c", u"C:\\3 gone", 2) + Done("1-a") + Move("3-c", u"C:\\3 x", u"C:\\3_X") +
                        Move("2-b", u"C:\\2 y", u"C:\\2_y") + Failed("3-c", u"C:\\3 x", 32) + Failed("2-b", u"C:\\2 y", 183) +
-                       Move("3-c", u"C:\\3 y", u"C:\\3_Y") + End("1-a", 0) + Done("3-c") + End("2-b", 4) + End("3-c", 1);
+                       Move("3-c", u"C:\\3 y", u"C:\\3_Y") + Same("3-c", u"C:\\3Z") + End("1-a", 0) + Done("3-c") + End("2-b", 4) + End("3-c", 1);
     HistoryBatch batch;
     ASSERT_TRUE(FindLatestBatch(text.data(), text.size(), &batch));
     EXPECT_STREQ(batch.id, "3-c");

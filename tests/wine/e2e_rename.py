@@ -228,8 +228,9 @@ def cases_folders():
     yield dict(
         name="a folder renamed between paths inside it",
         files=["s t/a b.txt", "s t/c d.txt", "u v/w x/"],
-        renames={"s t/a b.txt": "s t/a_b.txt", "s t/": "s_t/"},
-        # The last path names the folder by its old name, which is gone.
+        renames={"s t/a b.txt": "s t/a_b.txt", "s t/c d.txt": "s t/c_d.txt", "s t/": "s_t/"},
+        # The last path names the folder by its old name: the batch is
+        # planned whole, and the folder's new name carries into it.
         # "." and ".." name folders through their parents: nothing moves.
         tail=lambda d: " ".join(q(d + "\\" + n) for n in [
             r"s t\a b.txt", "s t", r"s t\c d.txt", r"u v\.", r"u v\w x\.."]))
@@ -720,6 +721,7 @@ def cases_history(root):
             ["move", batch, d + r"\c d.txt", d + r"\c_d.txt"],
             ["failed", batch, d + r"\c d.txt", "183", "target exists"],
             ["failed", batch, d + r"\gone x.txt", "2", "not found"],
+            ["same", batch, d + r"\keep.txt"],
             ["move", batch, d + r"\50%0025 off.txt", d + r"\50%0025_off.txt"], ["done", batch],
             ["move", batch, d + r"\dir x", d + r"\dir_x"], ["done", batch],
             ["move", batch, d + r"\sub\e f.txt", d + r"\sub\e_f.txt"], ["done", batch],
@@ -845,6 +847,34 @@ def cases_tree(root):
                  "link tree/real dir/": "link tree/real_dir/", "link tree/": "link_tree/"},
         tail=lambda d: quoted(d, ["link tree"]))
 
+    # Under Wine a link to a file lists as a plain file, and moving it moves
+    # the file it stands for, from wherever it is. "q " stands for "q"
+    # beside it, which Wine names without the trailing blank.
+    yield dict(
+        name="links to files, in a tree and dropped: the file keeps its folder, name and bytes",
+        exe="exe-tree",
+        files=["outside f/keep me.txt", "flink tree/a b.txt", "flink tree/sub x/c d.txt", "flink tree/q"],
+        links=[("flink tree/sub x/link to file.txt", "../../outside f/keep me.txt"),
+               ("flink tree/q ", "q"), ("direct link.txt", "outside f/keep me.txt")],
+        renames={"flink tree/a b.txt": "flink tree/a_b.txt", "flink tree/sub x/c d.txt": "flink tree/sub x/c_d.txt",
+                 "flink tree/sub x/": "flink tree/sub_x/", "flink tree/": "flink_tree/"},
+        tail=lambda d: quoted(d, ["flink tree", "direct link.txt"]))
+    # Names that end in a blank, as a Mac or Linux leaves them: a plain
+    # path loses the blank, and Windows itself cannot open them. Renamed
+    # dropped, in a walk and as a folder with its tree, then undone.
+    trailing = {"memo ": "memo_", "a b ": "a_b_", "dir /sub /memo ": "dir /sub /memo_", "dir /in x": "dir /in_x",
+                "dir /sub /": "dir /sub_/", "dir /": "dir_/", "blank tree/memo ": "blank tree/memo_",
+                "blank tree/sub /x ": "blank tree/sub /x_", "blank tree/sub /in file.txt": "blank tree/sub /in_file.txt",
+                "blank tree/sub /": "blank tree/sub_/", "blank tree/": "blank_tree/"}
+    yield dict(
+        name="names ending in a blank: dropped, in a walk, a folder with its tree, then undone; end. unchanged",
+        own_exe=("blank exe", TREE),
+        undo=True,
+        files=list(trailing) + ["end.", "blank tree/end."],
+        renames=trailing,
+        command_line=lambda d: q(d + r"\blank exe\blankmender.exe") + " " + quoted(
+            d, ["memo ", "a b ", "end.", "dir ", "blank tree"]))
+
     # A taken name is left alone and recorded; everything else goes on,
     # the contents of a folder that keeps its name too.
     def check_conflicts(folder):
@@ -852,19 +882,24 @@ def cases_tree(root):
         records = history_records(os.path.join(folder, "conf exe"))
         if records is None:
             return ["no history.txt beside the exe"]
-        got = history_moves(records)
-        want = [[d + "\\conf x\\a b.txt", d + "\\conf x\\a_b.txt", "183"],
+        # A name taken in a listed folder is known before any move: the
+        # entry is recorded as not renamed, and no move of it is tried.
+        moves = history_moves(records)
+        got = [m if m[2] == "done" else [m[0], m[2]] for m in moves]
+        got += [[r[2], r[3]] for r in records if r[0] == "failed" and all(m[0] != r[2] for m in moves)]
+        want = [[d + "\\conf x\\a b.txt", "183"],
                 [d + "\\conf x\\d e\\f g.txt", d + "\\conf x\\d e\\f_g.txt", "done"],
-                [d + "\\conf x\\d e", d + "\\conf x\\d_e", "183"],
+                [d + "\\conf x\\d e", "183"],
                 [d + "\\conf x\\h i.txt", d + "\\conf x\\h_i.txt", "done"],
-                [d + "\\conf x", d + "\\conf_x", "183"]]
+                [d + "\\conf x", "183"]]
         problems = []
         # The listing's order is the file system's: compare as sets, and
         # check that each folder comes after what it holds.
         if sorted(got) != sorted(want):
             problems.append("moves:\n         " + "\n         ".join(map(repr, got)))
-        for i, (old, _, _) in enumerate(got):
-            if any(other.startswith(old + "\\") for other, _, _ in got[i + 1:]):
+        order = [r[2] for r in records if r[0] in ("move", "failed")]
+        for i, old in enumerate(order):
+            if any(other.startswith(old + "\\") for other in order[i + 1:]):
                 problems.append("%s moved before what it holds" % old)
         if records[-1][0] != "end":
             problems.append("no end line: %r" % records[-1])
@@ -919,7 +954,12 @@ def cases_tree(root):
         prefix_renames={"users/{user}/Favorites/walk me/a b.txt": "users/{user}/Favorites/walk me/a_b.txt",
                         "users/{user}/Favorites/walk me/": "users/{user}/Favorites/walk_me/"},
         guarded=["C:\\windows", "c:\\WINDOWS", "C:/users/../Windows", "C:\\users\\{user}", "C:\\users",
-                 "C:\\Program Files", "C:\\Program Files (x86)", "C:\\ProgramData"],
+                 "C:\\Program Files", "C:\\Program Files (x86)", "C:\\ProgramData",
+                 # The same folders by other spellings: through Z:, by
+                 # another drive letter for drive C, and a short name
+                 # (recorded in its long form).
+                 "{zc}\\windows", "{zc}\\users\\{user}", "{zc}", "{zc}\\ProgramData", "W:\\windows", "w:\\users",
+                 ("C:\\PROG~FBU", "C:\\Program Files")],
         walked=["C:\\users\\{user}\\Favorites\\walk me"])
 
 
@@ -952,8 +992,12 @@ def run_in_own_prefix(case, root, launcher, codepage, run):
         for probe in probes:
             assert os.path.realpath(os.path.join(drive, probe)).startswith(os.path.realpath(drive) + "/"), probe
         winetest.make_tree(drive, probes)
+        # Another drive letter for drive C.
+        os.symlink("../drive_c", os.path.join(prefix, "dosdevices", "w:"))
         before = winetest.names_under(drive)
-        tokens = [t.format(user=user) for t in case["guarded"] + case["walked"]]
+        given = [t if isinstance(t, str) else t[0] for t in case["guarded"]]
+        recorded = [t if isinstance(t, str) else t[1] for t in case["guarded"]]
+        tokens = [t.format(user=user, zc=winetest.win_path(drive)) for t in given + case["walked"]]
         mode, cwd, program, exe = run
         command_line = q(exe) + " " + " ".join(q(t) for t in tokens)
         [(result, ms)] = winetest.run_launcher(launcher, root, [(mode, cwd, program, command_line)],
@@ -965,7 +1009,8 @@ def run_in_own_prefix(case, root, launcher, codepage, run):
         problems += ["unexpected: " + rel for rel in sorted(after - expected)]
         records = history_records(os.path.join(case["_folder"], case["own_exe"][0])) or []
         refused = sorted(r[2].lower() for r in records if r[0] == "failed" and r[3] == "5")
-        want = sorted(t.format(user=user).lower().replace("/users/../", "\\") for t in case["guarded"])
+        want = sorted(t.format(user=user, zc=winetest.win_path(drive)).lower().replace("/users/../", "\\")
+                      for t in recorded)
         if refused != want:
             problems.append("refused: %r (want %r)" % (refused, want))
         moved = [r[2] for r in records if r[0] == "move"]
@@ -1024,6 +1069,7 @@ def main():
     parser.add_argument("--launcher", required=True)
     parser.add_argument("--codepage", type=int, default=932, choices=winetest.CODEPAGES,
                         help="the ANSI code page to run under (65001: an exe with a manifest)")
+    parser.add_argument("--undo", help="undo_latest.exe, which takes a case's batch back as the dialog does")
     parser.add_argument("--keep", action="store_true", help="keep the temporary folder")
     args = parser.parse_args()
     if winetest.has_utf8_manifest(args.exe) != (args.codepage == 65001):
@@ -1104,6 +1150,31 @@ def main():
             else:
                 results.append(next(ran))
 
+        # The cases to undo, once their renames are checked: undo_latest.exe
+        # beside the case's own exe takes its batch back.
+        undone = [case for case in cases if case.get("undo")]
+        undo_runs = []
+        for case in undone:
+            if not args.undo:
+                case["_skip"] = "no --undo given"
+                continue
+            case["_renamed"] = winetest.snapshot(case["_folder"])
+            undo = os.path.join(case["_folder"], case["own_exe"][0], "undo_latest.exe")
+            shutil.copyfile(args.undo, undo)
+            undo_runs.append((case, ("W", "", "", q(winetest.win_path(undo)))))
+        if undo_runs:
+            for (case, _), (result, _) in zip(undo_runs, winetest.run_launcher(
+                    args.launcher, root, [run for _, run in undo_runs], timeout_ms, codepage=args.codepage)):
+                after = winetest.snapshot(case["_folder"])
+                after.pop(case["own_exe"][0] + "/undo_latest.exe", None)
+                case["_undo"] = [] if result == "0" else ["undo: exit %s (want 0, every rename taken back)" % result]
+                before = case["_before"]
+                for rel in sorted(set(after) | set(before)):
+                    if rel not in after or rel not in before:
+                        case["_undo"].append("after undo, %s: %s" % ("missing" if rel in before else "unexpected", rel))
+                    elif after[rel] != before[rel] and before[rel] != "history":
+                        case["_undo"].append("after undo, content changed: %s" % rel)
+
         for case, (result, ms) in zip(cases, results):
             problems = []
             if result != "0":
@@ -1112,7 +1183,7 @@ def main():
                 expected = case["expect"](case["_before"])
             else:
                 expected = winetest.apply_renames(case["_before"], case["renames"])
-            actual = winetest.snapshot(case["_folder"])
+            actual = case.get("_renamed") or winetest.snapshot(case["_folder"])
             for rel in sorted(set(expected) | set(actual)):
                 if rel not in actual:
                     problems.append("missing: %s" % rel)
@@ -1122,7 +1193,7 @@ def main():
                     problems.append("content changed: %s" % rel)
             if "check" in case:
                 problems += case["check"](case["_folder"])
-            problems += case.get("_problems", [])
+            problems += case.get("_problems", []) + case.get("_undo", [])
             # Entries that could not be hidden are renamed: no fault of the
             # program's.
             if "_skip" in case and (not problems or case.get("hide")):

@@ -49,15 +49,18 @@ def case_report(exe, work):
     with open(os.path.join(folder, "config.dat"), "w") as f:
         f.write("1")
     files = os.path.join(work, "files 1")
-    names = ["a b.txt", "plain.txt", "c d.txt", "c_d.txt", "n\nl x.txt", 'q"u x.txt']
+    names = ["a b.txt", "plain.txt", "c d.txt", "c_d.txt", "n\nl x.txt", 'q"u x.txt', "memo ", "e f ", "end.",
+             "outside/keep me.txt"]
     winetest.make_tree(files, names)
+    os.symlink("outside/keep me.txt", os.path.join(files, "link x.txt"))
     # An earlier batch in the same history must not be taken for this one.
     env = dict(os.environ, BLANKMENDER_DEPS_READY="1",
                BLANKMENDER_EXE=os.path.join(folder, "blankmender.exe"))
     subprocess.run([COMMAND, os.path.join(files, "plain.txt")], env=env, check=True,
                    stdout=subprocess.DEVNULL)
     given = [os.path.join(files, n) for n in
-             ["a b.txt", "plain.txt", "c d.txt", "missing x.txt", "n\nl x.txt", 'q"u x.txt']]
+             ["a b.txt", "plain.txt", "c d.txt", "missing x.txt", "n\nl x.txt", 'q"u x.txt', "memo ", "e f ", "end.",
+              "link x.txt"]]
     # Relative and with "~": printed as the absolute path.
     home = os.path.join(work, "home")
     os.makedirs(home)
@@ -74,6 +77,10 @@ def case_report(exe, work):
         "not renamed: %s/missing x.txt (not found)" % files,
         "not renamed: %s/n\nl x.txt (other error 123)" % files,
         'not renamed: %s/q"u x.txt (other error 123)' % files,
+        "now: %s/memo_" % files,
+        "now: %s/e_f_" % files,
+        "unchanged: %s/end." % files,
+        "not renamed: %s/link x.txt (link)" % files,
         "now: %s/f/h_i.txt" % home,
         "now: %s/rel_x.txt" % files,
     ])
@@ -81,7 +88,8 @@ def case_report(exe, work):
         result.returncode, result.stderr.decode("utf-8", "replace").strip()))
     expect_lines("report: one line for each path, in order", want, got)
     expect(sorted(os.listdir(files)) == sorted(["a_b.txt", "plain.txt", "c d.txt", "c_d.txt", "n\nl x.txt",
-                                                'q"u x.txt', "h_i.txt", "rel_x.txt"]),
+                                                'q"u x.txt', "h_i.txt", "rel_x.txt", "memo_", "e_f_", "end.",
+                                                "link x.txt", "outside"]),
            "report: the folder as the lines say")
 
 
@@ -124,9 +132,19 @@ def case_history(work):
         history_line("done", new),
         history_line("move", new, d + "\\d x\\in 3.txt", d + "\\d x\\in_3.txt"),
         history_line("failed", new, d + "\\d x\\in 3.txt", "183", "target exists"),
+        # Left alone inside folders renamed afterwards: printed where
+        # they are now.
+        history_line("failed", new, d + "\\d x\\sub 1\\link y", "681", "other"),
+        history_line("move", new, d + "\\d x\\sub 1\\in 4.txt", d + "\\d x\\sub 1\\in_4.txt"),
+        history_line("failed", new, d + "\\d x\\sub 1\\in 4.txt", "32", "in use or access denied"),
+        history_line("move", new, d + "\\d x\\sub 1", d + "\\d x\\sub_1"),
+        history_line("done", new),
         history_line("move", new, d + "\\d x", d + "\\d_x"),
         history_line("done", new),
         history_line("move", new, d + "\\kept\\k l.txt", d + "\\kept\\k_l.txt"),
+        history_line("done", new),
+        history_line("same", new, d + "\\kept"),
+        history_line("move", new, d + "\\memo ", d + "\\memo_"),
         history_line("done", new),
         # A line break and a per cent sign, escaped; a name given twice.
         history_line("move", new, d + "\\n%000Al 100%0025.txt", d + "\\n%000Al_100%0025.txt"),
@@ -138,20 +156,24 @@ def case_history(work):
         history_line("failed", new, d + "\\odd", "1920", "other"),
         history_line("move", new, d + "\\a b.txt", d + "\\a_b.txt"),
         history_line("failed", new, d + "\\a b.txt", "2", "not found"),
-        history_line("end", new, "1"),
+        history_line("same", new, d + "\\same.txt"),
+        history_line("end", new, "2"),
         history_line("end", other, "0"),
     ])
     with open(history, "w", newline="") as f:
         f.write(text)
     paths = ["/w/d x", "/w/kept", "/w/n\nl 100%.txt", "/w/n\nl 100%.txt", "/w/busy x.txt",
-             "/w/" + "y" * 10, "/w/odd", "/w/a b.txt", "/w/same.txt", '/w/q"u']
+             "/w/" + "y" * 10, "/w/odd", "/w/a b.txt", "/w/same.txt", '/w/q"u', "/w/memo ", "/w/ghost"]
     pairs = []
     for p in paths:
         pairs += [p, "" if '"' in p else "Z:" + p.replace("/", "\\")]
     result = subprocess.run([sys.executable, REPORT, "report", history, known] + pairs,
                             stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     want = "".join(line + "\n" for line in [
-        "now: /w/d_x (and 2 inside)",
+        "now: /w/d_x (and 3 inside)",
+        "not renamed: /w/d_x/in 3.txt (target exists)",
+        "not renamed: /w/d_x/sub_1/link y (link)",
+        "not renamed: /w/d_x/sub_1/in 4.txt (in use or access denied)",
         "unchanged: /w/kept (and 1 inside)",
         "now: /w/n\nl_100%.txt",
         "not renamed: /w/n\nl 100%.txt (not found)",
@@ -161,6 +183,8 @@ def case_history(work):
         "not renamed: /w/a b.txt (not found)",
         "unchanged: /w/same.txt",
         'not renamed: /w/q"u (other error 123)',
+        "now: /w/memo_",
+        "not renamed: /w/ghost (no record)",
     ])
     expect(result.returncode == 0, "history: exit code 0")
     expect_lines("history: the new batch's lines, not the other's", want, result.stdout.decode("utf-8"))
