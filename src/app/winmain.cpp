@@ -19,15 +19,7 @@ void ShowListOfCommandLine(HINSTANCE instance, const wchar_t* tail, SettingsWord
     BatchPlan* plan = NewPlan(word);
     if (plan == nullptr)
         return;
-    static WidePath token;
-    size_t position = 0;
-    for (;;) {
-        const TokenResult result = NextToken(tail, &position, token, WIDE_PATH_SIZE);
-        if (result == TAIL_END)
-            break;
-        if (result == TAIL_PATH && IsUsablePath(token))
-            AddGivenPath(plan, token);
-    }
+    AddCommandLinePaths(plan, tail);
     ShowListWindow(instance, nullptr, plan);
 }
 
