@@ -75,23 +75,20 @@ ListWindow* StateOf(HWND window)
     return reinterpret_cast<ListWindow*>(GetWindowLongPtrW(window, DWLP_USER));
 }
 
-// The ticked rows that will be renamed.
-size_t RowsToRename(const BatchPlan* plan)
+// A row has a check box where its tick can decide something: one that
+// changes, one a name taken first may free, and what renaming made of
+// them. A clean name, one taken on disk, one too long or gone has none.
+bool HasCheckBox(const BatchRow& row)
 {
-    size_t count = 0;
-    const size_t rows = RowCount(plan);
-    for (size_t row = 0; row < rows; ++row) {
-        const BatchRow got = GetRow(plan, row);
-        count += got.ticked && got.status == ROW_CHANGE;
-    }
-    return count;
+    return row.status == ROW_CHANGE || row.status == ROW_TAKEN_FIRST || row.status == ROW_RENAMED ||
+           row.status == ROW_LEFT_ALONE;
 }
 
 void ShowSummary(HWND window, ListWindow* state)
 {
     const PlanCounts counts = CountRows(state->plan);
     const size_t done = counts.byStatus[ROW_RENAMED] + counts.byStatus[ROW_LEFT_ALONE];
-    const size_t total = state->phase == LIST_READY ? RowsToRename(state->plan) : state->runTotal;
+    const size_t total = state->phase == LIST_READY ? counts.ticked : state->runTotal;
     FormatListSummary(counts, state->phase, done, total, state->summary,
                       sizeof state->summary / sizeof state->summary[0]);
     SetDlgItemTextW(window, IDC_LIST_SUMMARY, state->summary);
@@ -183,7 +180,7 @@ void StartRunning(HWND window, ListWindow* state)
 {
     if (state->phase != LIST_READY)
         return;
-    state->runTotal = RowsToRename(state->plan);
+    state->runTotal = CountRows(state->plan).ticked;
     state->phase = LIST_RUNNING;
     state->ran = true;
     EnableWindow(GetDlgItem(window, IDOK), FALSE);
@@ -199,11 +196,18 @@ void ToggleRows(HWND window, ListWindow* state, const int* items, size_t count)
 {
     if (state->phase != LIST_READY || count == 0)
         return;
-    const bool tick = !GetRow(state->plan, state->shown.rows[items[0]]).ticked;
+    // The first row with a check box decides.
+    size_t first = 0;
+    while (first < count && !HasCheckBox(GetRow(state->plan, state->shown.rows[items[first]])))
+        ++first;
+    if (first == count)
+        return;
+    const bool tick = !GetRow(state->plan, state->shown.rows[items[first]]).ticked;
     // Each tick plans the rows again: a row already so is passed over.
     for (size_t i = 0; i < count; ++i) {
         const size_t row = state->shown.rows[items[i]];
-        if (GetRow(state->plan, row).ticked != tick)
+        const BatchRow got = GetRow(state->plan, row);
+        if (HasCheckBox(got) && got.ticked != tick)
             SetTicked(state->plan, row, tick);
     }
     ReshowRows(window, state);
@@ -252,7 +256,7 @@ void OnGetDispInfo(ListWindow* state, NMLVDISPINFOW* info)
     const size_t index = state->shown.rows[item.iItem];
     const BatchRow row = GetRow(state->plan, index);
     if (item.mask & LVIF_STATE) {
-        item.state = INDEXTOSTATEIMAGEMASK(row.ticked ? 2 : 1);
+        item.state = INDEXTOSTATEIMAGEMASK(!HasCheckBox(row) ? 0 : row.ticked ? 2 : 1);
         item.stateMask = LVIS_STATEIMAGEMASK;
     }
     if ((item.mask & LVIF_TEXT) == 0)
