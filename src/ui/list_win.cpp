@@ -31,9 +31,9 @@ struct Column {
 };
 const Column COLUMNS[] = {
     {L"状態", 50},
-    {L"変換前", 120},
-    {L"変換後", 120},
-    {L"フォルダ", 200},
+    {L"変換前", 95},
+    {L"変換後", 95},
+    {L"フォルダ", 240},
 };
 
 // The controls as the template places them, and how each follows the
