@@ -253,6 +253,8 @@ TEST(Resources, ScriptHoldsTheListTemplate)
     EXPECT_NE(head.find("CAPTION \"Blankmender \xE5\xA4\x89\xE6\x8F\x9B\xE3\x81\xAE\xE7\xA2\xBA\xE8\xAA\x8D\"\n"),
               std::string::npos);
     EXPECT_NE(head.find("WS_THICKFRAME"), std::string::npos);
+    // Shown while it plans, not once planning is over.
+    EXPECT_NE(head.find("WS_VISIBLE"), std::string::npos);
     EXPECT_NE(head.find("FONT 9, \"\xEF\xBC\xAD\xEF\xBC\xB3 \xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF\"\n"),
               std::string::npos);
     struct ListControl {
