@@ -735,7 +735,7 @@ TEST(CommandOptions, TheLinuxCommandsArguments)
         {{"a", "--word"}, COMMAND_BAD_USAGE, SAVED, false, {1}},
         {{"--word", "12x", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
         {{"--word", "-1", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
-        {{"--word", "131072", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
+        {{"--word", "262144", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
         {{"--word", "", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
         {{"--word=", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
         {{"--undo", "a"}, COMMAND_BAD_USAGE, SAVED, false, {2}},
