@@ -311,7 +311,9 @@ unsigned long ListForPlan(void* context, const WideChar* path, TreeWalk* walk)
 
 // Appends the full path of the folder of node to plan->path at *length
 // (no trailing separator, except a root's). False when it does not fit.
-bool AppendRowPath(const BatchPlan* plan, uint32_t row, WideChar* out, size_t* length);
+// planned: each folder by the name it will have once the plan is carried
+// out as it stands, a ticked change counted as made.
+bool AppendRowPath(const BatchPlan* plan, uint32_t row, WideChar* out, size_t* length, bool planned = false);
 
 bool AppendText(WideChar* out, size_t* length, const WideChar* text, size_t count)
 {
@@ -331,32 +333,33 @@ bool AppendSeparator(WideChar* out, size_t* length)
     return AppendText(out, length, &separator, 1);
 }
 
-bool AppendFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length)
+bool AppendFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length, bool planned = false)
 {
     const Node& folder = plan->nodes.items[node];
     if (folder.row == NONE)
         return AppendText(out, length, Text(plan->text, folder.pathAt), folder.pathLength);
-    if (!AppendRowPath(plan, folder.row, out, length))
+    if (!AppendRowPath(plan, folder.row, out, length, planned))
         return false;
     return folder.middleLength == 0 || (AppendSeparator(out, length) &&
                                         AppendText(out, length, Text(plan->text, folder.middleAt), folder.middleLength));
 }
 
-// The row's name as it is now: its new one once it has been renamed.
-void CurrentName(const BatchPlan* plan, const Row& row, const WideChar** name, size_t* length)
+// The row's name as it is now: its new one once it has been renamed (or,
+// planned, once it will have been).
+void CurrentName(const BatchPlan* plan, const Row& row, const WideChar** name, size_t* length, bool planned = false)
 {
-    const bool renamed = row.status == ROW_RENAMED;
+    const bool renamed = row.status == ROW_RENAMED || (planned && row.status == ROW_CHANGE && row.ticked);
     *name = Text(plan->text, renamed ? row.newAt : row.nameAt);
     *length = renamed ? row.newLength : row.nameLength;
 }
 
-bool AppendRowPath(const BatchPlan* plan, uint32_t index, WideChar* out, size_t* length)
+bool AppendRowPath(const BatchPlan* plan, uint32_t index, WideChar* out, size_t* length, bool planned)
 {
     const Row& row = plan->rows.items[index];
     const WideChar* name;
     size_t nameLength;
-    CurrentName(plan, row, &name, &nameLength);
-    return AppendFolderPath(plan, row.node, out, length) && AppendSeparator(out, length) &&
+    CurrentName(plan, row, &name, &nameLength, planned);
+    return AppendFolderPath(plan, row.node, out, length, planned) && AppendSeparator(out, length) &&
            AppendText(out, length, name, nameLength);
 }
 
@@ -708,6 +711,21 @@ void SettleAll(BatchPlan* plan)
         Settle(plan, &plan->rows.items[i]);
 }
 
+// The folder of row as the user knows it: no "\\?\", no trailing
+// separator but a root's.
+size_t ShownFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity, bool planned)
+{
+    size_t length = 0;
+    out[0] = 0;
+    if (capacity < WIDE_PATH_SIZE || !AppendFolderPath(plan, plan->rows.items[row].node, out, &length, planned))
+        return 0;
+    TakeOffExtendedPrefix(out);
+    length = WideLength(out);
+    while (length > 1 && (out[length - 1] == '\\' || out[length - 1] == '/') && out[length - 2] != ':')
+        out[--length] = 0;
+    return length;
+}
+
 // Carries out one row: moves a ticked change, and records every row as
 // the batch always has.
 void RunRow(BatchPlan* plan, uint32_t index)
@@ -869,49 +887,12 @@ BatchRow GetRow(const BatchPlan* plan, size_t index)
 
 size_t RowFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity)
 {
-    size_t length = 0;
-    out[0] = 0;
-    if (capacity < WIDE_PATH_SIZE || !AppendFolderPath(plan, plan->rows.items[row].node, out, &length))
-        return 0;
-    TakeOffExtendedPrefix(out);
-    length = WideLength(out);
-    while (length > 1 && (out[length - 1] == '\\' || out[length - 1] == '/') && out[length - 2] != ':')
-        out[--length] = 0;
-    return length;
+    return ShownFolder(plan, row, out, capacity, false);
 }
-
-namespace {
-
-// AppendFolderPath as the folders will be named once the plan is carried
-// out: a ticked change counts as made.
-bool AppendPlannedFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length)
-{
-    const Node& folder = plan->nodes.items[node];
-    if (folder.row == NONE)
-        return AppendText(out, length, Text(plan->text, folder.pathAt), folder.pathLength);
-    const Row& row = plan->rows.items[folder.row];
-    const bool renamed = row.status == ROW_RENAMED || (row.status == ROW_CHANGE && row.ticked);
-    if (!AppendPlannedFolderPath(plan, row.node, out, length) || !AppendSeparator(out, length) ||
-        !AppendText(out, length, Text(plan->text, renamed ? row.newAt : row.nameAt),
-                    renamed ? row.newLength : row.nameLength))
-        return false;
-    return folder.middleLength == 0 || (AppendSeparator(out, length) &&
-                                        AppendText(out, length, Text(plan->text, folder.middleAt), folder.middleLength));
-}
-
-}  // namespace
 
 size_t RowFolderAfterRun(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity)
 {
-    size_t length = 0;
-    out[0] = 0;
-    if (capacity < WIDE_PATH_SIZE || !AppendPlannedFolderPath(plan, plan->rows.items[row].node, out, &length))
-        return 0;
-    TakeOffExtendedPrefix(out);
-    length = WideLength(out);
-    while (length > 1 && (out[length - 1] == '\\' || out[length - 1] == '/') && out[length - 2] != ':')
-        out[--length] = 0;
-    return length;
+    return ShownFolder(plan, row, out, capacity, true);
 }
 
 void SetTicked(BatchPlan* plan, size_t row, bool ticked)

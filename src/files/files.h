@@ -39,11 +39,11 @@ bool PathBesideExecutable(const PathChar* exePath, const char* name, PathChar* b
 // The same beside this executable; false also when its path cannot be had.
 bool FileBesideExecutable(const char* name, PathChar* buffer, size_t size);
 
-// Where a user's own file lies on a POSIX system, as the XDG base directory
-// specification has it: base (the value of $XDG_CONFIG_HOME or
+// Where a user's own file lies on a POSIX system, by the XDG base
+// directory rules: base (the value of $XDG_CONFIG_HOME or
 // $XDG_STATE_HOME, null when unset), "/blankmender/", name; without a base,
-// or with one that is not absolute (which the specification says to
-// ignore), home + "/" + fallback (".config", ".local/state") instead. False
+// or with one that is not absolute (which those rules say to ignore),
+// home + "/" + fallback (".config", ".local/state") instead. False
 // when neither gives an absolute folder or the path does not fit in size
 // bytes.
 bool UserFilePath(const char* base, const char* home, const char* fallback, const char* name, char* buffer,

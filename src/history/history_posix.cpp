@@ -214,8 +214,8 @@ char* ReadHistory(size_t* length)
 
 bool HistoryFilePath(char* out, size_t size)
 {
-    // A relative $XDG_STATE_HOME is to be ignored, as the base directory
-    // specification says.
+    // A relative $XDG_STATE_HOME is to be ignored, as the XDG base
+    // directory rules say.
     const char* state = getenv("XDG_STATE_HOME");
     if (state != nullptr && state[0] == '/')
         return JoinStrings(out, size, {state, "/blankmender/history.txt"});

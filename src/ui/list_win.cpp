@@ -203,13 +203,19 @@ void ToggleRows(HWND window, ListWindow* state, const int* items, size_t count)
     if (first == count)
         return;
     const bool tick = !GetRow(state->plan, state->shown.rows[items[first]]).ticked;
-    // Each tick plans the rows again: a row already so is passed over.
+    // All at once, so the rows are planned again once, not once a row:
+    // Space over 100,000 selected rows stays a moment.
+    size_t* rows = static_cast<size_t*>(malloc(count * sizeof(size_t)));
+    if (rows == nullptr)
+        return;
+    size_t changed = 0;
     for (size_t i = 0; i < count; ++i) {
         const size_t row = state->shown.rows[items[i]];
-        const BatchRow got = GetRow(state->plan, row);
-        if (HasCheckBox(got) && got.ticked != tick)
-            SetTicked(state->plan, row, tick);
+        if (HasCheckBox(GetRow(state->plan, row)))
+            rows[changed++] = row;
     }
+    SetTickedRows(state->plan, rows, changed, tick);
+    free(rows);
     ReshowRows(window, state);
     ShowSummary(window, state);
 }
