@@ -16,6 +16,10 @@ namespace {
 // A slice of planning or renaming takes about this long; between two the
 // window answers, repaints and takes キャンセル.
 const DWORD SLICE_MS = 30;
+// The rows and the counts are shown again this often while the work goes
+// on: under Wine a repaint of the list costs about as much as a slice, and
+// one after every slice made renaming take twice as long.
+const DWORD SHOW_MS = 250;
 // What one call of PlanSome and RunSome may do: a slice makes as many calls
 // as its time allows.
 const size_t PLAN_BUDGET = 256;
@@ -53,6 +57,10 @@ struct ListWindow {
     bool ran;
     // Renaming: the ticked rows it will reach.
     size_t runTotal;
+    // When the rows and counts were last shown; the rows shown so far
+    // while planning.
+    DWORD shownAt;
+    size_t rowsSeen;
     // The client size the template gave, the window's size then, and the
     // controls' places at that size.
     SIZE client;
@@ -118,7 +126,8 @@ void ReshowRows(HWND window, ListWindow* state)
 // timer, which comes after it.
 void ScheduleSlice(HWND window)
 {
-    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (HIWORD(GetQueueStatus(QS_PAINT)) != 0)
+        RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (HIWORD(GetQueueStatus(QS_INPUT)) != 0)
         SetTimer(window, SLICE_TIMER, USER_TIMER_MINIMUM, nullptr);
     else
@@ -150,27 +159,34 @@ void OnSlice(HWND window, ListWindow* state)
     const DWORD start = GetTickCount();
     bool finished = false;
     if (state->phase == LIST_READING) {
-        const size_t before = RowCount(state->plan);
         do
             finished = PlanSome(state->plan, PLAN_BUDGET);
         while (!finished && GetTickCount() - start < SLICE_MS);
-        if (finished) {
-            FinishReading(window, state);
-        } else {
-            AddShownRows(&state->shown, state->plan, before);
-            ShowRowCount(window, state, false);
-        }
     } else if (state->phase == LIST_RUNNING) {
         do
             finished = RunSome(state->plan, RUN_BUDGET);
         while (!finished && GetTickCount() - start < SLICE_MS);
-        if (finished)
-            FinishRunning(window, state);
-        else
-            InvalidateRect(List(window), nullptr, FALSE);
     } else {
         return;
     }
+    if (finished) {
+        if (state->phase == LIST_READING)
+            FinishReading(window, state);
+        else
+            FinishRunning(window, state);
+    } else if (GetTickCount() - state->shownAt >= SHOW_MS) {
+        if (state->phase == LIST_READING) {
+            AddShownRows(&state->shown, state->plan, state->rowsSeen);
+            state->rowsSeen = RowCount(state->plan);
+            ShowRowCount(window, state, false);
+        } else {
+            InvalidateRect(List(window), nullptr, FALSE);
+        }
+    } else {
+        ScheduleSlice(window);
+        return;
+    }
+    state->shownAt = GetTickCount();
     ShowSummary(window, state);
     if (!finished)
         ScheduleSlice(window);
