@@ -15,7 +15,7 @@ fi
 if [ ! -f "$build/blankmender.exe" ]; then
   cmake --preset windows -B "$build" >/dev/null
 fi
-cmake --build "$build" -j2 --target blankmender wine_launcher floor_move floor_tree undo_latest >/dev/null
+cmake --build "$build" -j2 --target blankmender wine_launcher floor_move floor_tree undo_latest plan_tree >/dev/null
 floor="$build/bench/floor_move.exe"
 for argument in "$@"; do
   if [ "$argument" = "--tree" ]; then
@@ -24,4 +24,4 @@ for argument in "$@"; do
 done
 exec python3 bench/bench_rename.py --exe "$build/blankmender.exe" \
   --launcher "$build/tests/wine/wine_launcher.exe" --floor "$floor" \
-  --undo "$build/bench/undo_latest.exe" "$@"
+  --undo "$build/bench/undo_latest.exe" --plan "$build/bench/plan_tree.exe" "$@"

@@ -54,6 +54,7 @@ def main():
                         help="the folder's path length in UTF-16 units (0: a shallow folder)")
     parser.add_argument("--tree", type=int, default=0, help="entries of a generated tree (0: files)")
     parser.add_argument("--undo", help="undo_latest.exe, for --tree")
+    parser.add_argument("--plan", help="plan_tree.exe, for --tree: the list's batch beside the silent one")
     args = parser.parse_args()
     if args.tree:
         return bench_tree(args)
@@ -197,6 +198,10 @@ def bench_tree(args):
         os.makedirs(empty)
         undo = os.path.join(exe_folder, "undo_latest.exe")
         shutil.copyfile(args.undo, undo)
+        plan = None
+        if args.plan:
+            plan = os.path.join(exe_folder, "plan_tree.exe")
+            shutil.copyfile(args.plan, plan)
 
         folders = max(1, args.tree // 11)
         paths = winetest.generated_tree(args.tree - folders, folders, seed=22)
@@ -212,6 +217,7 @@ def bench_tree(args):
               % (len(before), folders + 1, moves, depth))
 
         program_ms, floor_ms, undo_ms, peaks, undo_peaks = [], [], [], [], []
+        list_ms, apply_ms, list_peaks = [], [], []
         for round_number in range(args.rounds):
             for name in ("a", "b"):
                 shutil.rmtree(os.path.join(root, name), ignore_errors=True)
@@ -249,6 +255,26 @@ def bench_tree(args):
             if r3 != "0" or winetest.names_under(os.path.join(root, "a")) != before:
                 print("round %d: undo did not bring the tree back (%s)" % (round_number, r3))
                 return 1
+            if plan:
+                # The list's batch on a third copy: planned whole, then
+                # carried out, timed inside; memory as the others'.
+                shutil.rmtree(os.path.join(root, "c"), ignore_errors=True)
+                subprocess.run(["cp", "-a", os.path.dirname(template), os.path.join(root, "c")], check=True)
+                os.sync()
+                memory = PeakMemory("bm-tree-exe")
+                [(r4, _)] = winetest.run_launcher(args.launcher, root, [("W", "", "", '"%s" "%s"' % (
+                    winetest.win_path(plan), winetest.win_path(os.path.join(root, "c", "tree x"))))], 600000)
+                list_peak = memory.finish()
+                with open(os.path.join(exe_folder, "plan_tree.txt")) as f:
+                    planned_ms, applied_ms = map(float, f.read().split()[:2])
+                if r4 != "0" or winetest.names_under(os.path.join(root, "c")) != after:
+                    print("round %d: the list's batch left the tree not as expected (%s)" % (round_number, r4))
+                    return 1
+                list_ms.append(planned_ms)
+                apply_ms.append(applied_ms)
+                list_peaks.append(list_peak)
+                print("round %d: list complete %8.1f ms (%.2f of the batch)   変換する %8.1f ms (%.2f)   peak %6.1f MiB"
+                      % (round_number, planned_ms, planned_ms / ms1, applied_ms, applied_ms / ms1, list_peak / 1024))
             program_ms.append(ms1)
             floor_ms.append(ms2)
             undo_ms.append(ms3)
@@ -263,6 +289,11 @@ def bench_tree(args):
             p, f, u = pick(program_ms), pick(floor_ms), pick(undo_ms)
             print("%-8s blankmender %8.1f ms, floor %8.1f ms (ratio %.3f), undo %8.1f ms; peak memory %.1f MiB,"
                   " undo's %.1f MiB" % (label + ":", p, f, p / f, u, max(peaks) / 1024, max(undo_peaks) / 1024))
+            if list_ms:
+                lm, am = pick(list_ms), pick(apply_ms)
+                print("%-8s list complete %8.1f ms (%.2f of the silent batch, target 0.33), 変換する %8.1f ms"
+                      " (%.2f, target 1.10); peak memory %.1f MiB (target 64)"
+                      % (label + ":", lm, lm / p, am, am / p, max(list_peaks) / 1024))
     finally:
         shutil.rmtree(root, ignore_errors=True)
     return 0

@@ -81,6 +81,9 @@ size_t RowFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capaci
 // Ticks or unticks a row and plans again: every row's status is made anew
 // from the names on disk and the ticked rows before it.
 void SetTicked(BatchPlan* plan, size_t row, bool ticked);
+// The same for count rows at once (Space over a selection), planned again
+// once.
+void SetTickedRows(BatchPlan* plan, const size_t* rows, size_t count, bool ticked);
 
 struct PlanCounts {
     size_t rows;

@@ -1,7 +1,8 @@
 // The file operations of the program. The first part serves the program's
 // own files beside the executable (config.dat, history.txt) and is built on
-// every platform, so the tests run natively. The second, Windows only,
-// serves renaming: every path may be of any length Windows allows and is
+// every platform, so the tests run natively. The second serves renaming;
+// on a POSIX system it holds what entries_posix.cpp and walk_posix.cpp
+// share. On Windows every path may be of any length Windows allows and is
 // handed to the file functions in the form they need (see files/paths.h).
 // Batch renaming and undo both rename through these, so both follow the
 // same rules.
@@ -165,4 +166,38 @@ void NoteWalkedFolder(const WideChar* path, FileCallPaths* paths);
 // that was from, or lay in it, is forgotten. Returns 0, or the Windows
 // error. entries.h's MoveEntry.
 unsigned long MoveWithoutReplacing(const WideChar* from, const WideChar* to, FileCallPaths* paths);
+#else
+// ------------------------------------------------ renaming, on a POSIX system
+
+// A path's bytes: UTF-8 takes at most three bytes for each UTF-16 unit (a
+// surrogate pair takes four for two), and an escaped byte one.
+constexpr size_t SYSTEM_PATH_SIZE = 3 * MAX_PATH_UNITS + 1;
+
+// The bytes the calls below hand the system, made from the UTF-16 paths
+// they are given. Whoever renames many entries (a batch, an undo) owns one
+// and passes it to every call (entries.h, walk.h).
+struct FileCallPaths {
+    char from[SYSTEM_PATH_SIZE];
+    char to[SYSTEM_PATH_SIZE];
+    char lookup[SYSTEM_PATH_SIZE];
+    WidePath given;
+    WideName listed;
+};
+
+// The UTF-16 path as the bytes the system names it by (convert/utf8.h), in
+// out (SYSTEM_PATH_SIZE bytes). False when it holds a surrogate no name on
+// disk can have given, or does not fit.
+bool SystemPathOf(const WideChar* path, char* out);
+
+// The full form of a path the user gave, made without the file system:
+// relative to the current folder, "." and doubled or trailing '/' gone,
+// ".." taking the part before it off (never the root), as Windows makes a
+// full path. So "link/.." is the folder the link lies in, not the one above
+// its target. Its length, or 0 when it cannot be had or does not fit.
+size_t GivenFullPath(const WideChar* path, WideChar* out, size_t capacity);
+
+// A Windows error number for errno, as the history and the batch tell
+// them: missing is what ENOENT stands for where it arises (2 for a file, 3
+// for a folder on the way).
+unsigned long ErrorNumberOf(int error, unsigned long missing);
 #endif

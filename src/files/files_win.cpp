@@ -428,6 +428,11 @@ void NoteWalkedFolder(const wchar_t* path, FileCallPaths* paths)
     paths->walkTopFinal[0] = L'\0';
 }
 
+unsigned long CheckNameBytes(const wchar_t*, size_t)
+{
+    return 0;
+}
+
 unsigned long CheckEntryIsItself(const wchar_t* path, FileCallPaths* paths)
 {
     // On Windows a link is a reparse point, which the listing and the

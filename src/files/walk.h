@@ -25,6 +25,12 @@
 constexpr unsigned long ENTRY_HIDDEN = 0x2;
 constexpr unsigned long ENTRY_DIRECTORY = 0x10;
 constexpr unsigned long ENTRY_REPARSE_POINT = 0x400;
+// On a POSIX system: the name on disk is not UTF-8. Its name as listed
+// holds each byte that is no part of valid UTF-8 as the lone surrogate
+// U+DC00+byte (convert/utf8.h), which no valid UTF-8 makes, so the file
+// calls take it back to the very same bytes and HoldsEscapedByte tells it
+// from the name alone. No Windows attribute uses the bit.
+constexpr unsigned long ENTRY_NOT_UTF8 = 0x80000000;
 
 // Reparse tags. A name surrogate (junction, symbolic link, mount point)
 // stands for another place. The cloud family, IO_REPARSE_TAG_CLOUD and its
@@ -138,14 +144,22 @@ void FreeWalk(TreeWalk* walk);
 // holds count full paths; empty ones are passed over.
 bool IsGuardedFolder(const WideChar* folder, const WideChar* const* known, size_t count);
 
-// ---------------------------------------------------------------- on Windows
+// ------------------------------------------------------- on this system
 
-// A FolderLister's call: FindFirstFileExW at the basic level (no short
-// names to make up) with large fetches. context is the caller's
-// FileCallPaths (files/files.h), where the pattern is made.
+// A FolderLister's call. context is the caller's FileCallPaths
+// (files/files.h), where the pattern or the bytes of the path are made.
+// On Windows: FindFirstFileExW at the basic level (no short names to make
+// up) with large fetches. On a POSIX system: readdir, a directory as
+// ENTRY_DIRECTORY, a symbolic link as a reparse point with the symbolic
+// link's tag (which the walk never takes), a dot name as ENTRY_HIDDEN, and
+// ENTRY_NOT_UTF8 as above.
 unsigned long ListFolderOnDisk(void* context, const WideChar* path, TreeWalk* walk);
 
-// IsGuardedFolder with the folders SHGetKnownFolderPath gives on this
-// system: the Windows folder, each Program Files folder, ProgramData and
-// the user's profile.
+// On Windows: IsGuardedFolder with the folders SHGetKnownFolderPath gives
+// on this system (the Windows folder, each Program Files folder,
+// ProgramData and the user's profile), then by identity. On a POSIX
+// system, by device and inode only, whatever the spelling: "/", /bin,
+// /boot, /dev, /etc, /lib, /lib32, /lib64, /libx32, /proc, /run, /sbin,
+// /sys, /usr, /var and $HOME, each as the link it may be and as the
+// folder it resolves to, and every folder above either.
 bool IsGuardedOnThisSystem(const WideChar* folder);

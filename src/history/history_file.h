@@ -1,6 +1,7 @@
-// "history.txt" beside the executable, on Windows: the batch records into
-// it, the dialog reads it and undoes the latest batch. The lines themselves
-// are history.h's.
+// "history.txt": the batch records into it, the dialog reads it and undoes
+// the latest batch. On Windows it lies beside the executable; on a POSIX
+// system in $XDG_STATE_HOME/blankmender/ ($HOME/.local/state/blankmender/
+// without it), one for each user. The lines themselves are history.h's.
 #pragma once
 
 #include <cstddef>
@@ -17,7 +18,10 @@
 // batches take is kept for a few lines at a time (see history_win.cpp).
 struct BatchRecord {
     bool open; // false: the folder cannot be written, nothing is recorded
-    void* file; // history.txt, open for appending
+    void* file; // history.txt, open for appending (Windows)
+#if !defined(_WIN32)
+    int descriptor; // the same on a POSIX system
+#endif
     bool turn; // this batch has the turn
     unsigned long turnSince; // since then, in ms (GetTickCount)
     char id[HISTORY_ID_SIZE];
@@ -48,6 +52,12 @@ void RecordGivenUnchanged(BatchRecord* record, const WideChar* path);
 // Writes the batch's last line and closes the file; drops older batches
 // when it has grown past HISTORY_LIMIT.
 void EndBatchRecord(BatchRecord* record);
+
+#if !defined(_WIN32)
+// The file's path, in out (size bytes); false when there is no $HOME to
+// find it by, or it does not fit. Its folder may not be there yet.
+bool HistoryFilePath(char* out, size_t size);
+#endif
 
 // ---------------------------------------------------------------- the dialog
 

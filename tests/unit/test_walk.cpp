@@ -40,10 +40,20 @@ struct FakeDisk {
     size_t handedOut = 0;
 };
 
+// The fake disk's paths are Windows', whichever separator the walk joins
+// with on this platform.
+std::u16string AsWindows(const WideChar* path)
+{
+    std::u16string windows(path);
+    for (char16_t& unit : windows)
+        unit = unit == PATH_SEPARATOR ? u'\\' : unit;
+    return windows;
+}
+
 unsigned long ListFake(void* context, const WideChar* path, TreeWalk* walk)
 {
     FakeDisk& disk = *static_cast<FakeDisk*>(context);
-    const std::u16string folder(path);
+    const std::u16string folder = AsWindows(path);
     disk.listed.push_back(folder);
     disk.stepsBefore.push_back(disk.handedOut);
     const auto refused = disk.refusing.find(folder);
@@ -99,7 +109,7 @@ std::vector<Step> Walk(TreeWalk* walk, FakeDisk* disk, const std::u16string& roo
     EXPECT_TRUE(StartWalk(walk, root.c_str(), {ListFake, disk}));
     WalkStep step;
     while (NextWalkStep(walk, &step)) {
-        const std::u16string path(step.path);
+        const std::u16string path = AsWindows(step.path);
         EXPECT_EQ(step.nameAt, path.find_last_of(u"\\") + 1) << Narrow(path);
         steps.push_back({path, step.folder, step.error});
         ++disk->handedOut;
