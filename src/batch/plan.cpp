@@ -622,6 +622,7 @@ bool IsUsable(const WideChar* path)
 bool WantsListing(const BatchPlan* plan, const WideChar* given, size_t length)
 {
 #if defined(_WIN32)
+    (void)length;
     if (plan->silent)
         return false;
     const uint32_t key = FindKey(plan, GIVEN_COUNTS, given, NameStart(given));
