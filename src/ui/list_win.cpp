@@ -206,26 +206,31 @@ void StartRunning(HWND window, ListWindow* state)
     ScheduleSlice(window);
 }
 
-// Ticks or unticks the shown rows given: all to the opposite of the first.
-// The plan is made again with each, so a row another blocked may change.
+// Ticks or unticks the shown rows given: all to the opposite of the first
+// with a check box. The plan is made again, once, so a row another blocked
+// may change.
 void ToggleRows(HWND window, ListWindow* state, const int* items, size_t count)
 {
     if (state->phase != LIST_READY || count == 0)
         return;
-    // The first row with a check box decides.
     size_t first = 0;
     while (first < count && !HasCheckBox(GetRow(state->plan, state->shown.rows[items[first]])))
         ++first;
     if (first == count)
         return;
     const bool tick = !GetRow(state->plan, state->shown.rows[items[first]]).ticked;
-    // Each tick plans the rows again: a row already so is passed over.
+    size_t* rows = static_cast<size_t*>(malloc(count * sizeof(size_t)));
+    if (rows == nullptr)
+        return;
+    size_t changing = 0;
     for (size_t i = 0; i < count; ++i) {
         const size_t row = state->shown.rows[items[i]];
         const BatchRow got = GetRow(state->plan, row);
         if (HasCheckBox(got) && got.ticked != tick)
-            SetTicked(state->plan, row, tick);
+            rows[changing++] = row;
     }
+    SetTickedRows(state->plan, rows, changing, tick);
+    free(rows);
     ReshowRows(window, state);
     ShowSummary(window, state);
 }
