@@ -30,6 +30,29 @@ const uint32_t NONE = 0xFFFFFFFF;
 // of given paths (by their full path).
 const uint32_t GIVEN_PATHS = 0xFFFFFFFE;
 const uint32_t GIVEN_FOLDERS = 0xFFFFFFFD;
+// How many given paths each folder, as given (its text, not resolved),
+// holds: a key's onDisk counts them.
+const uint32_t GIVEN_COUNTS = 0xFFFFFFFC;
+// A folder set's key whose onDisk is assumed, not listed: the name of a
+// given entry that was found, or a new name a lookup found taken. A
+// listing of the folder later confirms it rather than counting it again.
+const uint32_t ASSUMED = 0;
+// On Windows, a folder of given paths is listed for the list (not for the
+// silent batch) once it holds this many of them: one listing instead of a
+// lookup of each new name, which under Wine costs a scan of the folder
+// when the name is free. On a POSIX system it is always listed: a lookup
+// there cannot see a name that differs only in case.
+const uint32_t LIST_GIVEN_FOLDER_AFTER = 8;
+
+// Whether unit separates a path's parts here: a POSIX name may hold '\\'.
+bool IsSeparator(WideChar unit)
+{
+#if defined(_WIN32)
+    return unit == '\\' || unit == '/';
+#else
+    return unit == '/';
+#endif
+}
 
 template <typename T>
 struct Array {
@@ -85,6 +108,7 @@ struct Row {
     bool ticked;
     bool folder;
     bool isGiven;
+    bool itselfALink; // a given symbolic link renamed as itself (FoundEntry)
 };
 
 struct Node {
@@ -94,7 +118,8 @@ struct Node {
     uint32_t middleAt; // with a row: the part from it down to this folder
     uint32_t middleLength;
     uint32_t set;
-    bool listed; // its set holds every name on disk (the node that made it)
+    bool listed;  // its set holds every name on disk (the node that made it)
+    bool hasRows; // rows were planned in its set (the node that made it)
 };
 
 struct Key {
@@ -105,7 +130,8 @@ struct Key {
     int32_t onDisk;    // entries that hold the name on disk before the batch
     int32_t diskNow;   // of them, those still there at this point of the plan
     int32_t planned;   // rows planned to move there so far
-    uint32_t value;    // GIVEN_PATHS: the row; GIVEN_FOLDERS: the node
+    uint32_t value;    // GIVEN_PATHS: the row; GIVEN_FOLDERS: the node; a
+                       // folder's set: ASSUMED or NONE
 };
 
 // A given path, as the user gave it, and how far planning has got with it.
@@ -158,6 +184,7 @@ struct BatchPlan {
     SettingsWord word;
     bool silent;   // carried out at once: no lookups for the list's sake
     bool complete;
+    bool resettle; // a folder with rows was listed since: settle them again
     bool running;
     bool recordOpen;
     Array<Row> rows;
@@ -172,8 +199,7 @@ struct BatchPlan {
     bool walking;
     uint32_t walkGiven;
     size_t nextRun;
-    uint32_t listingSet; // the set of the folder being listed
-    bool countListing;   // its names are not counted yet
+    uint32_t listingSet; // the set of the folder being listed; NONE: counted before
     TreeWalk walk;
     FileCallPaths* files;
     BatchRecord record;
@@ -269,21 +295,26 @@ uint32_t AddKey(BatchPlan* plan, uint32_t set, const WideChar* name, size_t leng
 bool SawListedName(void* context, const WideChar* name, size_t length)
 {
     BatchPlan* plan = static_cast<BatchPlan*>(context);
-    // A folder's names count once, however often it is listed.
-    if (!plan->countListing)
+    if (plan->listingSet == NONE)
         return true;
     const uint32_t key = AddKey(plan, plan->listingSet, name, length, NONE);
     if (key == NONE)
         return false;
-    ++plan->keys.items[key].onDisk;
-    ++plan->keys.items[key].diskNow;
+    Key& found = plan->keys.items[key];
+    if (found.value == ASSUMED) {
+        // Held on disk as assumed: now known, and counted once.
+        found.value = NONE;
+        return true;
+    }
+    ++found.onDisk;
+    ++found.diskNow;
     return true;
 }
 
 uint32_t NewNode(BatchPlan* plan, uint32_t set)
 {
     const uint32_t index = static_cast<uint32_t>(plan->nodes.count);
-    if (!Push(&plan->nodes, {NONE, 0, 0, 0, 0, set == NONE ? index : set, false}))
+    if (!Push(&plan->nodes, {NONE, 0, 0, 0, 0, set == NONE ? index : set, false, false}))
         return NONE;
     return index;
 }
@@ -299,13 +330,18 @@ unsigned long ListForPlan(void* context, const WideChar* path, TreeWalk* walk)
     const uint32_t node = NewNode(plan, shared);
     if (node == NONE || !Push(&plan->nodeStack, node))
         return WALK_NO_MEMORY;
-    plan->listingSet = plan->nodes.items[node].set;
-    plan->countListing = !plan->nodes.items[plan->listingSet].listed;
+    const uint32_t set = plan->nodes.items[node].set;
+    // A folder listed before (a folder of given paths) has its names
+    // counted already.
+    const bool counted = plan->nodes.items[set].listed;
+    plan->listingSet = counted ? NONE : set;
     const unsigned long error = ListFolderOnDisk(plan->files, path, walk);
-    if (error != 0 || walk->listingFailed)
+    if (error != 0 || walk->listingFailed) {
         --plan->nodeStack.count;
-    else
-        plan->nodes.items[plan->listingSet].listed = true;
+    } else if (!counted) {
+        plan->nodes.items[set].listed = true;
+        plan->resettle = plan->resettle || plan->nodes.items[set].hasRows;
+    }
     return error;
 }
 
@@ -327,7 +363,7 @@ bool AppendText(WideChar* out, size_t* length, const WideChar* text, size_t coun
 
 bool AppendSeparator(WideChar* out, size_t* length)
 {
-    if (*length > 0 && (out[*length - 1] == '\\' || out[*length - 1] == '/'))
+    if (*length > 0 && IsSeparator(out[*length - 1]))
         return true;
     const WideChar separator = PATH_SEPARATOR;
     return AppendText(out, length, &separator, 1);
@@ -383,9 +419,17 @@ bool MakeRowPath(BatchPlan* plan, uint32_t index, size_t* nameAt)
 void Settle(BatchPlan* plan, Row* row)
 {
     row->status = row->found;
-    if (row->found != ROW_CHANGE || !row->ticked || row->newKey == row->nameKey)
+    if (row->found != ROW_CHANGE || !row->ticked)
         return;
     Key& target = plan->keys.items[row->newKey];
+    if (row->newKey == row->nameKey) {
+        // A change of case of its own name, which it keeps holding; but
+        // another entry holding the name in another case (where case
+        // counts, and under Wine) takes it.
+        if (target.diskNow > 1)
+            row->status = ROW_EXISTS;
+        return;
+    }
     if (target.diskNow > 0) {
         row->status = ROW_EXISTS;
         return;
@@ -421,8 +465,12 @@ bool AddRow(BatchPlan* plan, uint32_t node, const WideChar* name, size_t length,
     if (row.nameKey == NONE)
         return false;
     Key& own = plan->keys.items[row.nameKey];
-    if (own.onDisk == 0 && found != ROW_NOT_FOUND)
-        own.onDisk = own.diskNow = 1; // a given path's folder is not listed
+    if (own.onDisk == 0 && found != ROW_NOT_FOUND) {
+        // A given path's folder that is not listed.
+        own.onDisk = own.diskNow = 1;
+        own.value = ASSUMED;
+    }
+    plan->nodes.items[set].hasRows = true;
 
     if (found == ROW_CHANGE && (row.error = static_cast<uint32_t>(CheckNameBytes(name, row.nameLength))) != 0)
         found = ROW_FAILED;
@@ -450,8 +498,10 @@ bool AddRow(BatchPlan* plan, uint32_t node, const WideChar* name, size_t length,
                 FoundEntry entry;
                 if (AppendFolderPath(plan, node, plan->lookup, &at) && AppendSeparator(plan->lookup, &at) &&
                     AppendText(plan->lookup, &at, plan->newName, newLength) &&
-                    FindGivenEntry(plan->lookup, plan->lookupFound, WIDE_PATH_SIZE, &entry, plan->files) == 0)
+                    FindGivenEntry(plan->lookup, plan->lookupFound, WIDE_PATH_SIZE, &entry, plan->files) == 0) {
                     target.onDisk = target.diskNow = 1;
+                    target.value = ASSUMED;
+                }
             }
             break;
         }
@@ -484,11 +534,11 @@ uint32_t GivenFolderNode(BatchPlan* plan, const WideChar* full, size_t nameAt, b
 {
     *inWalk = false;
     size_t folderLength = nameAt;
-    while (folderLength > 1 && (full[folderLength - 1] == '\\' || full[folderLength - 1] == '/'))
+    while (folderLength > 1 && IsSeparator(full[folderLength - 1]))
         --folderLength;
     // The deepest folder given before that holds it.
     for (size_t end = folderLength; end > 0; --end) {
-        if (end != folderLength && full[end] != '\\' && full[end] != '/')
+        if (end != folderLength && !IsSeparator(full[end]))
             continue;
         const uint32_t key = FindKey(plan, GIVEN_PATHS, full, end);
         if (key == NONE)
@@ -534,42 +584,93 @@ uint32_t GivenFolderNode(BatchPlan* plan, const WideChar* full, size_t nameAt, b
         return NONE;
     plan->nodes.items[node].pathLength = static_cast<uint32_t>(kept);
     plan->keys.items[folders].value = node;
-#if !defined(_WIN32)
-    // Names on disk ignoring case: a Linux file system finds none for us.
-    const uint32_t set = plan->nodes.items[node].set;
-    if (!plan->nodes.items[set].listed) {
-        plan->listingSet = set;
-        plan->countListing = true;
-        memcpy(plan->lookup, full, kept * sizeof(WideChar));
-        plan->lookup[kept] = 0;
-        if (ListNamesOnDisk(plan->files, plan->lookup, {SawListedName, plan}) == 0)
-            plan->nodes.items[set].listed = true;
-    }
-#endif
     return node;
 }
 
 // Whether the token names an entry by a name of its own: not a folder's
 // path ending in a separator, nor "." or "..", which name a folder through
 // another, nor a bare drive ("C:"), which stands for its current folder.
+// On a POSIX system "/" names the root, which the guard refuses, and a
+// trailing '/' (a shell's completion of a folder) is taken off first.
 bool NamesAnEntry(const WideChar* path, size_t length)
 {
+#if !defined(_WIN32)
+    if (length == 1 && path[0] == '/')
+        return true;
+#endif
     const size_t at = NameStart(path);
     const size_t nameLength = length - at;
     return nameLength != 0 && !(nameLength == 1 && path[at] == '.') &&
            !(nameLength == 2 && path[at] == '.' && path[at + 1] == '.');
 }
 
+// Whether a token can name an entry at all: a Windows name holds no
+// wildcard nor quote (a lookup would take it for a pattern), a POSIX name
+// any unit but '/' and NUL.
 bool IsUsable(const WideChar* path)
 {
     if (path[0] == 0)
         return false;
-    // A Linux name may hold any of these; to Windows they are wildcards.
-    if (PATH_SEPARATOR == '/')
-        return true;
+#if defined(_WIN32)
     for (size_t i = 0; path[i] != 0; ++i)
         if (path[i] == '*' || path[i] == '?' || path[i] == '<' || path[i] == '>' || path[i] == '"')
             return false;
+#endif
+    return true;
+}
+
+// Whether the folder of given paths whose set is set should be listed
+// whole: on a POSIX system always, on Windows for the list once it holds
+// LIST_GIVEN_FOLDER_AFTER given paths (counted by the given text's folder).
+bool WantsListing(const BatchPlan* plan, const WideChar* given, size_t length)
+{
+#if defined(_WIN32)
+    (void)length;
+    if (plan->silent)
+        return false;
+    const uint32_t key = FindKey(plan, GIVEN_COUNTS, given, NameStart(given));
+    return key != NONE && plan->keys.items[key].onDisk >= static_cast<int32_t>(LIST_GIVEN_FOLDER_AFTER);
+#else
+    (void)plan;
+    (void)given;
+    (void)length;
+    return true;
+#endif
+}
+
+// Lists the folder full[0, nameAt) of a given path into its node's set,
+// unless it was listed before: every name it holds, hidden ones too, so
+// that no new name needs a lookup and case is compared as the list shows
+// it. A listing that fails leaves the set to the lookups. False when there
+// is no memory.
+bool ListGivenFolder(BatchPlan* plan, uint32_t node, const WideChar* full, size_t nameAt)
+{
+    const uint32_t set = plan->nodes.items[node].set;
+    if (plan->nodes.items[set].listed || plan->walking)
+        return true;
+    size_t length = nameAt;
+    while (length > 1 && IsSeparator(full[length - 1]))
+        --length; // "C:\" is listed as "C:", whose pattern is "C:\*"; "/" stays
+    if (length == 0 || length >= WIDE_PATH_SIZE)
+        return true;
+    memcpy(plan->lookup, full, length * sizeof(WideChar));
+    plan->lookup[length] = 0;
+    TreeWalk* walk = &plan->walk; // over: only its buffers serve
+    walk->watcher = {SawListedName, plan};
+    walk->entryCount = 0;
+    walk->nameUnits = 0;
+    walk->listingFailed = false;
+    plan->listingSet = set;
+    const unsigned long error = ListFolderOnDisk(plan->files, plan->lookup, walk);
+    const bool failed = walk->listingFailed;
+    walk->entryCount = 0;
+    walk->nameUnits = 0;
+    if (error == WALK_NO_MEMORY)
+        return false;
+    if (error == 0 && !failed) {
+        plan->nodes.items[set].listed = true;
+        plan->resettle = plan->resettle || plan->nodes.items[set].hasRows;
+    }
     return true;
 }
 
@@ -579,12 +680,17 @@ bool PlanGiven(BatchPlan* plan)
 {
     const Given& given = plan->givens.items[plan->nextGiven];
     WideChar* path = plan->newPath;
-    memcpy(path, Text(plan->text, given.textAt), given.length * sizeof(WideChar));
-    path[given.length] = 0;
-    if (!IsUsable(path) || !NamesAnEntry(path, given.length))
+    size_t givenLength = given.length;
+    memcpy(path, Text(plan->text, given.textAt), givenLength * sizeof(WideChar));
+#if !defined(_WIN32)
+    while (givenLength > 1 && path[givenLength - 1] == '/')
+        --givenLength;
+#endif
+    path[givenLength] = 0;
+    if (!IsUsable(path) || !NamesAnEntry(path, givenLength))
         return true;
 
-    FoundEntry found;
+    FoundEntry found = {};
     WideChar* full = plan->path;
     const unsigned long error = FindGivenEntry(path, full, WIDE_PATH_SIZE, &found, plan->files);
     if (error != 0) {
@@ -597,7 +703,7 @@ bool PlanGiven(BatchPlan* plan)
         if (node == NONE)
             return false;
         const RowStatus status = error == ERROR_NUMBER_FILE_NOT_FOUND || error == 3 ? ROW_NOT_FOUND : ROW_FAILED;
-        if (!AddRow(plan, node, path + nameAt, given.length - nameAt, nameAt, false, status, error))
+        if (!AddRow(plan, node, path + nameAt, givenLength - nameAt, nameAt, false, status, error))
             return false;
         plan->rows.items[plan->rows.count - 1].isGiven = true;
         return true;
@@ -628,6 +734,11 @@ bool PlanGiven(BatchPlan* plan)
         status = ROW_EXCLUDED;
         why = ERROR_NUMBER_ACCESS_DENIED;
     }
+    // The names beside it, before its row or its tree's top row is checked
+    // against them.
+    if (status == ROW_CHANGE && WantsListing(plan, path, givenLength) &&
+        !ListGivenFolder(plan, node, full, found.nameAt))
+        return false;
     if (status == ROW_CHANGE && found.folder && (plan->word & OPT_FOLDER_CONTENTS) != 0) {
         // Its tree first; the folder's own row comes last, from the walk.
         const uint32_t key = AddKey(plan, GIVEN_PATHS, full, length, NONE);
@@ -650,6 +761,7 @@ bool PlanGiven(BatchPlan* plan)
     if (!AddRow(plan, node, full + found.nameAt, length - found.nameAt, found.nameAt, found.folder, status, why))
         return false;
     plan->rows.items[plan->rows.count - 1].isGiven = true;
+    plan->rows.items[plan->rows.count - 1].itselfALink = found.symbolicLink;
     const uint32_t key = AddKey(plan, GIVEN_PATHS, full, length, NONE);
     if (key == NONE)
         return false;
@@ -721,7 +833,7 @@ size_t ShownFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capa
         return 0;
     TakeOffExtendedPrefix(out);
     length = WideLength(out);
-    while (length > 1 && (out[length - 1] == '\\' || out[length - 1] == '/') && out[length - 2] != ':')
+    while (length > 1 && IsSeparator(out[length - 1]) && out[length - 2] != ':')
         out[--length] = 0;
     return length;
 }
@@ -778,7 +890,9 @@ void RunRow(BatchPlan* plan, uint32_t index)
     }
     // Never a move of what is not where it was listed or found: under Wine
     // moving a link to a file moves the file, from wherever it is.
-    unsigned long error = CheckEntryIsItself(plan->path, plan->files);
+    // A symbolic link given itself is renamed as the link (never its
+    // target): the check, which tells a link, is not its.
+    unsigned long error = row.itselfALink ? 0 : CheckEntryIsItself(plan->path, plan->files);
     if (error != 0) {
         row.status = ROW_LEFT_ALONE;
         row.error = static_cast<uint32_t>(error);
@@ -832,8 +946,12 @@ void FreePlan(BatchPlan* plan)
 void AddGivenPath(BatchPlan* plan, const WideChar* path)
 {
     Given given = {0, static_cast<uint32_t>(WideLength(path))};
-    if (given.length <= MAX_PATH_UNITS && AddText(plan, path, given.length, &given.textAt))
-        Push(&plan->givens, given);
+    if (given.length <= MAX_PATH_UNITS && AddText(plan, path, given.length, &given.textAt) &&
+        Push(&plan->givens, given)) {
+        const uint32_t folder = AddKey(plan, GIVEN_COUNTS, path, NameStart(path), given.textAt);
+        if (folder != NONE)
+            ++plan->keys.items[folder].onDisk;
+    }
     plan->complete = false;
 }
 
@@ -859,6 +977,12 @@ bool PlanSome(BatchPlan* plan, size_t budget)
             plan->nextGiven = plan->givens.count;
             plan->complete = true;
         }
+    }
+    if (plan->complete && plan->resettle) {
+        // A folder was listed after rows in it were checked (a folder of
+        // given paths walked later, or reached by another spelling).
+        plan->resettle = false;
+        SettleAll(plan);
     }
     return plan->complete;
 }

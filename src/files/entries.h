@@ -39,16 +39,25 @@ struct FileCallPaths;
 FileCallPaths* NewFileCallPaths();
 void FreeFileCallPaths(FileCallPaths* paths);
 
-// What a given path names. On a POSIX system a symbolic link given itself
-// is no link here: renaming it renames the link, never its target, and the
-// user named it. Only a link the guard refuses (/bin, a $HOME that is a
-// link) counts as one, so that it keeps its name.
+// What a given path names. link means "moving it would move something
+// else, or something the system relies on": it keeps its name. On Windows
+// (and under Wine, where MoveFileW moves a link's target) every link is
+// one. On a POSIX system a symbolic link given itself is no link here:
+// rename() renames the link, never its target, and the user named it. Only
+// a link the guard refuses (/bin, a $HOME that is a link) counts as one, so
+// that it keeps its name. A link met in a walk is never renamed (walk.h).
 struct FoundEntry {
     size_t nameAt; // where the entry's name starts in the full path
     bool folder;   // a folder (a link to one counts as a link, not a folder)
     bool link;     // stands for another place: a symbolic link, a junction,
                    // or a file Wine lists as plain whose target lies elsewhere
     bool hidden;   // the hidden attribute, or a name starting with a dot
+    // Added for the batch: a symbolic link that is renamed as itself (a
+    // POSIX link given, link false), so CheckEntryIsItself, which tells a
+    // link as one, is not asked before its move. Only a backend where this
+    // happens sets it; callers zero the struct, and Windows' FindGivenEntry
+    // leaves it false.
+    bool symbolicLink;
 };
 
 // The full path of a path the user gave (relative, with '/' or "..", in
@@ -62,7 +71,11 @@ unsigned long FindGivenEntry(const WideChar* given, WideChar* full, size_t capac
 // Just before a move of the entry at path (full, as found or listed): 0
 // when it is the entry itself, where it was found; ERROR_NUMBER_STOPPED_ON_SYMLINK
 // when it stands for another place; else the error of the check. Costs
-// nothing where the listing already tells links apart.
+// nothing where the listing already tells links apart. On a POSIX system
+// it is one lstat: gone is ERROR_NUMBER_FILE_NOT_FOUND, and a symbolic link
+// is ERROR_NUMBER_STOPPED_ON_SYMLINK (a link that took the place of what
+// was listed); so whoever moves a link it means to move (a given one,
+// FoundEntry.symbolicLink, or its undo) does not ask.
 unsigned long CheckEntryIsItself(const WideChar* path, FileCallPaths* paths);
 
 // Whether a listed or given name can be renamed at all: 0, or

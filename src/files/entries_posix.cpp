@@ -173,6 +173,7 @@ unsigned long FindGivenEntry(const WideChar* given, WideChar* full, size_t capac
     // system relies on: a case-changing word would otherwise rename /bin
     // where /usr/bin is merged, and the guard is asked of folders only.
     found->link = S_ISLNK(status.st_mode) && IsGuardedOnThisSystem(full);
+    found->symbolicLink = S_ISLNK(status.st_mode) && !found->link;
     return 0;
 }
 
@@ -183,17 +184,18 @@ unsigned long CheckNameBytes(const WideChar* name, size_t length)
 
 unsigned long CheckEntryIsItself(const WideChar* path, FileCallPaths* paths)
 {
-    // rename() never follows the last part of a path: whatever the entry is
-    // now, a link too, the move renames the entry itself, never what a link
-    // points to. So a symbolic link is the entry itself here (the walk hands
-    // none out; one given was found so). Only that it is still there is
-    // asked, so a vanished entry is told as not found before its move.
+    // rename() never follows the last part of a path, so a move never
+    // reaches what a link points to. Still, the walk hands out no link,
+    // and a given link is moved without this check: a symbolic link here
+    // took the place of the entry that was listed, and its name belongs to
+    // whoever made it. A vanished entry is told as not found before its
+    // move.
     if (!SystemPathOf(path, paths->lookup))
         return ERROR_NUMBER_NO_UNICODE_TRANSLATION;
     struct stat status;
     if (lstat(paths->lookup, &status) != 0)
         return ErrorNumberOf(errno, ERROR_NUMBER_FILE_NOT_FOUND);
-    return 0;
+    return S_ISLNK(status.st_mode) ? ERROR_NUMBER_STOPPED_ON_SYMLINK : 0;
 }
 
 namespace {

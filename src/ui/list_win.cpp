@@ -16,6 +16,10 @@ namespace {
 // A slice of planning or renaming takes about this long; between two the
 // window answers, repaints and takes キャンセル.
 const DWORD SLICE_MS = 30;
+// The rows and the counts are shown again this often while the work goes
+// on: under Wine a repaint of the list costs about as much as a slice, and
+// one after every slice made renaming take twice as long.
+const DWORD SHOW_MS = 250;
 // What one call of PlanSome and RunSome may do: a slice makes as many calls
 // as its time allows.
 const size_t PLAN_BUDGET = 256;
@@ -53,6 +57,10 @@ struct ListWindow {
     bool ran;
     // Renaming: the ticked rows it will reach.
     size_t runTotal;
+    // When the rows and counts were last shown; the rows shown so far
+    // while planning.
+    DWORD shownAt;
+    size_t rowsSeen;
     // The client size the template gave, the window's size then, and the
     // controls' places at that size.
     SIZE client;
@@ -118,7 +126,8 @@ void ReshowRows(HWND window, ListWindow* state)
 // timer, which comes after it.
 void ScheduleSlice(HWND window)
 {
-    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    if (HIWORD(GetQueueStatus(QS_PAINT)) != 0)
+        RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     if (HIWORD(GetQueueStatus(QS_INPUT)) != 0)
         SetTimer(window, SLICE_TIMER, USER_TIMER_MINIMUM, nullptr);
     else
@@ -150,27 +159,34 @@ void OnSlice(HWND window, ListWindow* state)
     const DWORD start = GetTickCount();
     bool finished = false;
     if (state->phase == LIST_READING) {
-        const size_t before = RowCount(state->plan);
         do
             finished = PlanSome(state->plan, PLAN_BUDGET);
         while (!finished && GetTickCount() - start < SLICE_MS);
-        if (finished) {
-            FinishReading(window, state);
-        } else {
-            AddShownRows(&state->shown, state->plan, before);
-            ShowRowCount(window, state, false);
-        }
     } else if (state->phase == LIST_RUNNING) {
         do
             finished = RunSome(state->plan, RUN_BUDGET);
         while (!finished && GetTickCount() - start < SLICE_MS);
-        if (finished)
-            FinishRunning(window, state);
-        else
-            InvalidateRect(List(window), nullptr, FALSE);
     } else {
         return;
     }
+    if (finished) {
+        if (state->phase == LIST_READING)
+            FinishReading(window, state);
+        else
+            FinishRunning(window, state);
+    } else if (GetTickCount() - state->shownAt >= SHOW_MS) {
+        if (state->phase == LIST_READING) {
+            AddShownRows(&state->shown, state->plan, state->rowsSeen);
+            state->rowsSeen = RowCount(state->plan);
+            ShowRowCount(window, state, false);
+        } else {
+            InvalidateRect(List(window), nullptr, FALSE);
+        }
+    } else {
+        ScheduleSlice(window);
+        return;
+    }
+    state->shownAt = GetTickCount();
     ShowSummary(window, state);
     if (!finished)
         ScheduleSlice(window);
@@ -190,31 +206,30 @@ void StartRunning(HWND window, ListWindow* state)
     ScheduleSlice(window);
 }
 
-// Ticks or unticks the shown rows given: all to the opposite of the first.
-// The plan is made again with each, so a row another blocked may change.
+// Ticks or unticks the shown rows given: all to the opposite of the first
+// with a check box. The plan is made again, once, so a row another blocked
+// may change.
 void ToggleRows(HWND window, ListWindow* state, const int* items, size_t count)
 {
     if (state->phase != LIST_READY || count == 0)
         return;
-    // The first row with a check box decides.
     size_t first = 0;
     while (first < count && !HasCheckBox(GetRow(state->plan, state->shown.rows[items[first]])))
         ++first;
     if (first == count)
         return;
     const bool tick = !GetRow(state->plan, state->shown.rows[items[first]]).ticked;
-    // All at once, so the rows are planned again once, not once a row:
-    // Space over 100,000 selected rows stays a moment.
     size_t* rows = static_cast<size_t*>(malloc(count * sizeof(size_t)));
     if (rows == nullptr)
         return;
-    size_t changed = 0;
+    size_t changing = 0;
     for (size_t i = 0; i < count; ++i) {
         const size_t row = state->shown.rows[items[i]];
-        if (HasCheckBox(GetRow(state->plan, row)))
-            rows[changed++] = row;
+        const BatchRow got = GetRow(state->plan, row);
+        if (HasCheckBox(got) && got.ticked != tick)
+            rows[changing++] = row;
     }
-    SetTickedRows(state->plan, rows, changed, tick);
+    SetTickedRows(state->plan, rows, changing, tick);
     free(rows);
     ReshowRows(window, state);
     ShowSummary(window, state);

@@ -116,8 +116,11 @@ std::vector<std::string> Rows(const BatchPlan* plan, const fs::path& root)
     for (size_t i = 0; i < RowCount(plan); ++i) {
         const BatchRow row = GetRow(plan, i);
         const size_t length = RowFolder(plan, i, folder, WIDE_PATH_SIZE);
-        std::string where = fs::relative(Narrow(folder, length), root).string();
+        const std::string absolute = Narrow(folder, length);
+        std::string where = fs::relative(absolute, root).string();
         where = where.empty() || where == "." ? "" : where + "/";
+        if (!absolute.empty() && absolute.compare(0, root.string().size(), root.string()) != 0)
+            where = absolute == "/" ? "/" : absolute + "/"; // outside the case's folder
         std::string line = std::string(STATUS[row.status]) + (row.ticked ? " " : " (unticked) ") + where +
                            Narrow(row.name, row.nameLength);
         if (row.newNameLength != row.nameLength || !std::equal(row.name, row.name + row.nameLength, row.newName))
@@ -153,9 +156,27 @@ const PlanCase CASES[] = {
      {"v/ab.txt", "v/x y.txt", "v/X_Y.txt"}, {"v"}, {},
      {"change v/ab.txt>AB.txt", "change v>V", "clean v/X_Y.txt", "exists v/x y.txt>X_Y.txt"},
      {"v/ab.txt>v/AB.txt", "v/>V/"}},
-    {"links: a dropped one renamed as itself, one in a tree left alone, the target untouched", TREE,
-     {"out/keep me.txt", "w/link to.txt>../out/keep me.txt", "w/a b", "link x>out/keep me.txt"}, {"w", "link x"},
-     {}, {"change link x>link_x", "change w/a b>a_b", "clean w"}, {"w/a b>w/a_b", "link x>link_x"}},
+    {"links: a dropped one renamed as itself, a folder's too, one in a tree left alone, the target untouched",
+     TREE,
+     {"out/keep me.txt", "w/link to.txt>../out/keep me.txt", "w/a b", "link x>out/keep me.txt", "dir link>w"},
+     {"w", "link x", "dir link"}, {},
+     {"change dir link>dir_link", "change link x>link_x", "change w/a b>a_b", "clean w"},
+     {"w/a b>w/a_b", "link x>link_x", "dir link>dir_link"}},
+    {"given paths: their folder's names on disk ignoring case, taken in the list ignoring case, a trailing '/'",
+     OPT_SPACES, {"g h.txt", "G_H.txt", "m n.txt", "M\u3000N.txt", "s t/in.txt"},
+     {"g h.txt", "m n.txt", "M\u3000N.txt", "s t/"}, {},
+     {"change m n.txt>m_n.txt", "change s t>s_t", "exists g h.txt>g_h.txt",
+      "taken M\u3000N.txt>M_N.txt"},
+     {"m n.txt>m_n.txt", "s t/>s_t/"}},
+    {"a change of case with the name on disk in another case is taken; a folder listed twice counts once",
+     TREE_UPPER, {"k/ab.txt", "k/AB.txt", "f/cd.txt"}, {"f/cd.txt", "f", "k"}, {},
+     {"change f/cd.txt>CD.txt", "change f>F", "change k>K", "clean k/AB.txt", "exists k/ab.txt>AB.txt"},
+     {"f/cd.txt>f/CD.txt", "f/>F/", "k/>K/"}},
+    // A word that changes none of these names: were the guard to fail, the
+    // rows would say "clean" and nothing would move.
+    {"guarded: the root and a system folder, however spelt, excluded and told each time", OPT_SPACES, {"x"},
+     {"/", "/usr", "//usr/"}, {},
+     {"excluded /", "excluded /usr", "excluded /usr"}, {}},
     {"given paths: a folder's new name carries into a path inside it, twice is once, gone is told, taken first",
      OPT_SPACES, {"p q/r s.txt", "p q/t.txt", "c d.txt", "c\u3000d.txt"},
      {"p q", "p q/r s.txt", "p q/r s.txt", "gone x", "c d.txt", "c\u3000d.txt"}, {},
