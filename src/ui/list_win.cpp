@@ -15,11 +15,11 @@ namespace {
 
 // A slice of planning or renaming takes about this long; between two the
 // window answers, repaints and takes キャンセル.
-const DWORD SLICE_MS = 30;
+const DWORD SLICE_MS = 50;
 // The rows and the counts are shown again this often while the work goes
 // on: under Wine a repaint of the list costs about as much as a slice, and
 // one after every slice made renaming take twice as long.
-const DWORD SHOW_MS = 250;
+const DWORD SHOW_MS = 500;
 // What one call of PlanSome and RunSome may do: a slice makes as many calls
 // as its time allows.
 const size_t PLAN_BUDGET = 256;
