@@ -16,6 +16,31 @@
 // name for a later row. A folder's new name carries into the paths of
 // what is planned in it afterwards.
 //
+// Names are compared as NTFS compares them for the letters that matter
+// here: ASCII, full-width Latin (Ａ-Ｚ / ａ-ｚ), Latin-1, Greek and Cyrillic
+// fold to capitals one for one; nothing else folds. A folder's set starts
+// from every name it lists (hidden ones too: they hold their names). A
+// walked folder is listed anyway; the folder of given paths is listed too
+// on a POSIX system (where a lookup cannot find another case), and on
+// Windows for the list once it holds 8 given paths; else a new name is
+// looked up once (for the list; the silent batch lets the move tell). A
+// change of case of an entry's own name is a change, unless the folder
+// holds the name in another case besides (ROW_EXISTS).
+//
+// What is left alone: a guarded folder (walk.h's IsGuardedOnThisSystem,
+// asked of every folder given, with or without OPT_FOLDER_CONTENTS; on a
+// POSIX system "/" too) is ROW_EXCLUDED with error 5, a given link
+// (FoundEntry.link) ROW_EXCLUDED with 681. Neither is walked. Links and
+// hidden entries inside a tree get no row at all, as the walk never hands
+// them out.
+//
+// Carried out, every row is recorded as the silent batch always recorded
+// its entry: a ticked change as a move and its outcome; a clean name, and
+// an unticked change (the user chose to keep the name), as unchanged; any
+// other row as not renamed with its error (183 for ROW_EXISTS and
+// ROW_TAKEN_FIRST, 206 too long, 2 not found, 5 or 681 excluded, its own
+// for ROW_FAILED).
+//
 // Both planning and carrying out run in slices on the caller's thread, so
 // a window can keep answering between two slices. Portable: the file
 // system is entries.h's, the record history_file.h's.

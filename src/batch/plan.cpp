@@ -173,9 +173,31 @@ uint32_t HashName(uint32_t set, const WideChar* name, size_t length)
     return hash;
 }
 
-WideChar* Text(const Array<WideChar>& text, uint32_t at)
+// The pool of text: chunks that never move, so that adding text never
+// copies what is there (a pool that doubles would hold the old and the new
+// copy at once, at the peak of a large tree), and no chunk is more than
+// one item short of full. A text's index is its chunk and its place there;
+// every text (a name, a path of at most MAX_PATH_UNITS) lies in one chunk.
+const uint32_t CHUNK_BITS = 16;
+const uint32_t CHUNK_UNITS = 1u << CHUNK_BITS;
+static_assert(MAX_PATH_UNITS < CHUNK_UNITS, "a path lies in one chunk");
+
+struct TextPool {
+    Array<WideChar*> chunks;
+    uint32_t used; // units used in the last chunk
+};
+
+WideChar* Text(const TextPool& text, uint32_t at)
 {
-    return text.items + at;
+    return text.chunks.items[at >> CHUNK_BITS] + (at & (CHUNK_UNITS - 1));
+}
+
+void ReleaseText(TextPool* text)
+{
+    for (size_t i = 0; i < text->chunks.count; ++i)
+        free(text->chunks.items[i]);
+    Release(&text->chunks);
+    text->used = 0;
 }
 
 }  // namespace
@@ -189,7 +211,7 @@ struct BatchPlan {
     bool recordOpen;
     Array<Row> rows;
     Array<Node> nodes;
-    Array<WideChar> text;
+    TextPool text;
     Array<Key> keys;
     uint32_t* slots; // the hash table: indexes into keys, NONE for free
     size_t slotCount;
@@ -214,11 +236,21 @@ namespace {
 
 bool AddText(BatchPlan* plan, const WideChar* text, size_t length, uint32_t* at)
 {
-    if (!Reserve(&plan->text, length) || plan->text.count + length >= NONE)
+    TextPool& pool = plan->text;
+    if (length >= CHUNK_UNITS)
         return false;
-    *at = static_cast<uint32_t>(plan->text.count);
-    memcpy(plan->text.items + plan->text.count, text, length * sizeof(WideChar));
-    plan->text.count += length;
+    if (pool.chunks.count == 0 || pool.used + length > CHUNK_UNITS) {
+        if (pool.chunks.count >= (NONE >> CHUNK_BITS) || !Reserve(&pool.chunks, 1))
+            return false;
+        WideChar* chunk = static_cast<WideChar*>(malloc(CHUNK_UNITS * sizeof(WideChar)));
+        if (chunk == nullptr)
+            return false;
+        pool.chunks.items[pool.chunks.count++] = chunk;
+        pool.used = 0;
+    }
+    *at = static_cast<uint32_t>(((pool.chunks.count - 1) << CHUNK_BITS) | pool.used);
+    memcpy(pool.chunks.items[pool.chunks.count - 1] + pool.used, text, length * sizeof(WideChar));
+    pool.used += static_cast<uint32_t>(length);
     return true;
 }
 
@@ -414,6 +446,24 @@ bool MakeRowPath(BatchPlan* plan, uint32_t index, size_t* nameAt)
     return AppendText(plan->path, &length, name, nameLength);
 }
 
+// The key of name in set, made when there is none, in *key, and where its
+// text is in *at: the key's own when it is spelt the same (a listed name
+// is kept once, for its folder's set and its row). False when there is no
+// memory.
+bool KeepName(BatchPlan* plan, uint32_t set, const WideChar* name, size_t length, uint32_t* key, uint32_t* at)
+{
+    *key = FindKey(plan, set, name, length);
+    if (*key != NONE && memcmp(Text(plan->text, plan->keys.items[*key].textAt), name, length * sizeof(WideChar)) == 0) {
+        *at = plan->keys.items[*key].textAt;
+        return true;
+    }
+    if (!AddText(plan, name, length, at))
+        return false;
+    if (*key == NONE)
+        *key = AddKey(plan, set, name, length, *at);
+    return *key != NONE;
+}
+
 // A row's status among the rows before it: the names its folder holds then
 // decide. Moves a ticked change's name in its folder's set.
 void Settle(BatchPlan* plan, Row* row)
@@ -456,14 +506,11 @@ bool AddRow(BatchPlan* plan, uint32_t node, const WideChar* name, size_t length,
     row.newKey = NONE;
     row.error = static_cast<uint32_t>(error);
     row.nameLength = static_cast<uint16_t>(length > MAX_NAME_UNITS ? MAX_NAME_UNITS : length);
-    if (!AddText(plan, name, row.nameLength, &row.nameAt))
+    const uint32_t set = plan->nodes.items[node].set;
+    if (!KeepName(plan, set, name, row.nameLength, &row.nameKey, &row.nameAt))
         return false;
     row.newAt = row.nameAt;
     row.newLength = row.nameLength;
-    const uint32_t set = plan->nodes.items[node].set;
-    row.nameKey = AddKey(plan, set, name, row.nameLength, row.nameAt);
-    if (row.nameKey == NONE)
-        return false;
     Key& own = plan->keys.items[row.nameKey];
     if (own.onDisk == 0 && found != ROW_NOT_FOUND) {
         // A given path's folder that is not listed.
@@ -484,10 +531,7 @@ bool AddRow(BatchPlan* plan, uint32_t node, const WideChar* name, size_t length,
                 break;
             }
             row.newLength = static_cast<uint16_t>(newLength);
-            if (!AddText(plan, plan->newName, newLength, &row.newAt))
-                return false;
-            row.newKey = AddKey(plan, set, plan->newName, newLength, row.newAt);
-            if (row.newKey == NONE)
+            if (!KeepName(plan, set, plan->newName, newLength, &row.newKey, &row.newAt))
                 return false;
             // For the list, a name taken on disk in a folder that was not
             // listed is looked up; carried out at once, its move tells.
@@ -622,7 +666,7 @@ bool IsUsable(const WideChar* path)
 // Whether the folder of given paths whose set is set should be listed
 // whole: on a POSIX system always, on Windows for the list once it holds
 // LIST_GIVEN_FOLDER_AFTER given paths (counted by the given text's folder).
-bool WantsListing(const BatchPlan* plan, const WideChar* given, size_t length)
+bool WantsListing(const BatchPlan* plan, const WideChar* given)
 {
 #if defined(_WIN32)
     (void)length;
@@ -633,7 +677,6 @@ bool WantsListing(const BatchPlan* plan, const WideChar* given, size_t length)
 #else
     (void)plan;
     (void)given;
-    (void)length;
     return true;
 #endif
 }
@@ -736,7 +779,7 @@ bool PlanGiven(BatchPlan* plan)
     }
     // The names beside it, before its row or its tree's top row is checked
     // against them.
-    if (status == ROW_CHANGE && WantsListing(plan, path, givenLength) &&
+    if (status == ROW_CHANGE && WantsListing(plan, path) &&
         !ListGivenFolder(plan, node, full, found.nameAt))
         return false;
     if (status == ROW_CHANGE && found.folder && (plan->word & OPT_FOLDER_CONTENTS) != 0) {
@@ -935,7 +978,7 @@ void FreePlan(BatchPlan* plan)
     FreeFileCallPaths(plan->files);
     Release(&plan->rows);
     Release(&plan->nodes);
-    Release(&plan->text);
+    ReleaseText(&plan->text);
     Release(&plan->keys);
     Release(&plan->givens);
     Release(&plan->nodeStack);
