@@ -8,7 +8,11 @@
 // moved (d_type, or lstat where the file system gives none), as the
 // command passes them over.
 //
-//   floor_tree_posix FOLDER
+// With --record FILE, each move is first written to FILE as one line in
+// one write(), as the command records each move before making it: the
+// floor of the same work with its record.
+//
+//   floor_tree_posix [--record FILE] FOLDER
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -18,6 +22,8 @@
 #include <unistd.h>
 
 namespace {
+
+int record = -1;
 
 struct Entry {
     char* name;
@@ -62,6 +68,12 @@ void MoveIfBlank(const char* folder, size_t folderLength, const char* name)
         return;
     snprintf(from, sizeof from, "%.*s/%s", static_cast<int>(folderLength), folder, name);
     snprintf(to, sizeof to, "%.*s/%s", static_cast<int>(folderLength), folder, newName);
+    if (record >= 0) {
+        char line[2 * sizeof from + 16];
+        const int length = snprintf(line, sizeof line, "move\t%s\t%s\r\n", from, to);
+        if (length > 0 && write(record, line, static_cast<size_t>(length)) < 0)
+            return;
+    }
     renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE);
 }
 
@@ -110,6 +122,13 @@ void Walk(char* path, size_t length)
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && strcmp(argv[1], "--record") == 0) {
+        record = open(argv[2], O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        if (record < 0)
+            return 1;
+        argv += 2;
+        argc -= 2;
+    }
     if (argc != 2 || strlen(argv[1]) >= 8192)
         return 2;
     static char path[8192];

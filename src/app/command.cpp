@@ -121,7 +121,7 @@ int UndoLatestLines(const LineSink& out, const LineSink& errors)
 
 } // namespace
 
-int RunCommand(int argc, const char* const* argv, const char* configPath, const LineSink& out,
+int RunCommand(int argc, const char* const* argv, const PathChar* configPath, const LineSink& out,
                const LineSink& errors)
 {
     int* paths = static_cast<int*>(malloc(static_cast<size_t>(argc) * sizeof(int)));

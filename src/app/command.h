@@ -5,10 +5,11 @@
 #pragma once
 
 #include "app/command_lines.h"
+#include "files/files.h"
 
 // Runs the command for argv[1, argc); the word, unless --word gives one,
 // is read from configPath (DEFAULT_SETTINGS when it is null or there is no
 // file). Lines go to out, messages to errors. Returns the exit code
 // (command_options.h).
-int RunCommand(int argc, const char* const* argv, const char* configPath, const LineSink& out,
+int RunCommand(int argc, const char* const* argv, const PathChar* configPath, const LineSink& out,
                const LineSink& errors);

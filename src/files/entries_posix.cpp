@@ -173,7 +173,6 @@ unsigned long FindGivenEntry(const WideChar* given, WideChar* full, size_t capac
     // system relies on: a case-changing word would otherwise rename /bin
     // where /usr/bin is merged, and the guard is asked of folders only.
     found->link = S_ISLNK(status.st_mode) && IsGuardedOnThisSystem(full);
-    found->symbolicLink = S_ISLNK(status.st_mode) && !found->link;
     return 0;
 }
 
@@ -182,20 +181,14 @@ unsigned long CheckNameBytes(const WideChar* name, size_t length)
     return HoldsEscapedByte(name, length) ? ERROR_NUMBER_NO_UNICODE_TRANSLATION : 0;
 }
 
-unsigned long CheckEntryIsItself(const WideChar* path, FileCallPaths* paths)
+unsigned long CheckEntryIsItself(const WideChar*, FileCallPaths*)
 {
-    // rename() never follows the last part of a path, so a move never
-    // reaches what a link points to. Still, the walk hands out no link,
-    // and a given link is moved without this check: a symbolic link here
-    // took the place of the entry that was listed, and its name belongs to
-    // whoever made it. A vanished entry is told as not found before its
-    // move.
-    if (!SystemPathOf(path, paths->lookup))
-        return ERROR_NUMBER_NO_UNICODE_TRANSLATION;
-    struct stat status;
-    if (lstat(paths->lookup, &status) != 0)
-        return ErrorNumberOf(errno, ERROR_NUMBER_FILE_NOT_FOUND);
-    return S_ISLNK(status.st_mode) ? ERROR_NUMBER_STOPPED_ON_SYMLINK : 0;
+    // rename() never follows the last part of a path: whatever the entry is
+    // now, a link too, the move renames the entry itself, never what a link
+    // points to. So there is nothing to ask: an entry gone meanwhile is told
+    // by the move itself, and a question here would cost a path lookup for
+    // every move of a tree.
+    return 0;
 }
 
 namespace {

@@ -192,6 +192,8 @@ struct FileCallPaths {
     char lookup[SYSTEM_PATH_SIZE];
     WidePath given;
     WideName listed;
+    // A folder's entries as the kernel hands them out, many at a call.
+    alignas(8) char entries[32768];
 };
 
 // The UTF-16 path as the bytes the system names it by (convert/utf8.h), in

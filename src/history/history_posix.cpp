@@ -132,10 +132,19 @@ AtomicSave trimmed;
 // Drops the oldest batches once the file is over the limit, with the turn
 // held: no batch writes meanwhile, and each finds the new file when it
 // next takes the turn.
-void TrimIfLarge(int file)
+void TrimIfLarge(int file, const char* id)
 {
     struct stat status;
     if (fstat(file, &status) != 0 || status.st_size <= static_cast<off_t>(HISTORY_LIMIT))
+        return;
+    // A file that starts with this batch holds no older one to drop: a
+    // large tree's batch alone would be read twice and written again for
+    // nothing.
+    char first[HISTORY_ID_SIZE + 8];
+    char own[HISTORY_ID_SIZE + 8];
+    const size_t ownLength = strlen(id) + 7;
+    if (JoinStrings(own, sizeof own, {"batch\t", id, "\t"}) &&
+        pread(file, first, ownLength, 0) == static_cast<ssize_t>(ownLength) && memcmp(first, own, ownLength) == 0)
         return;
     if (!StartAtomicSave(&trimmed, historyPath))
         return;
@@ -302,7 +311,7 @@ void EndBatchRecord(BatchRecord* record)
     // Only with the turn: a batch writing meanwhile would write to the
     // file the trim is replacing.
     if (record->turn)
-        TrimIfLarge(record->descriptor);
+        TrimIfLarge(record->descriptor, record->id);
     EndTurn(record->descriptor, record->turn);
     record->turn = false;
     if (record->descriptor >= 0)
