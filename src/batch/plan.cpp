@@ -377,10 +377,6 @@ unsigned long ListForPlan(void* context, const WideChar* path, TreeWalk* walk)
     return error;
 }
 
-// Appends the full path of the folder of node to plan->path at *length
-// (no trailing separator, except a root's). False when it does not fit.
-bool AppendRowPath(const BatchPlan* plan, uint32_t row, WideChar* out, size_t* length);
-
 bool AppendText(WideChar* out, size_t* length, const WideChar* text, size_t count)
 {
     if (*length + count + 1 > WIDE_PATH_SIZE)
@@ -399,17 +395,6 @@ bool AppendSeparator(WideChar* out, size_t* length)
     return AppendText(out, length, &separator, 1);
 }
 
-bool AppendFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length)
-{
-    const Node& folder = plan->nodes.items[node];
-    if (folder.row == NONE)
-        return AppendText(out, length, Text(plan->text, folder.pathAt), folder.pathLength);
-    if (!AppendRowPath(plan, folder.row, out, length))
-        return false;
-    return folder.middleLength == 0 || (AppendSeparator(out, length) &&
-                                        AppendText(out, length, Text(plan->text, folder.middleAt), folder.middleLength));
-}
-
 // The row's name as it is now: its new one once it has been renamed.
 void CurrentName(const BatchPlan* plan, const Row& row, const WideChar** name, size_t* length)
 {
@@ -418,14 +403,54 @@ void CurrentName(const BatchPlan* plan, const Row& row, const WideChar** name, s
     *length = renamed ? row.newLength : row.nameLength;
 }
 
-bool AppendRowPath(const BatchPlan* plan, uint32_t index, WideChar* out, size_t* length)
+// Appends the full path of the folder of node to out at *length (no
+// trailing separator, except a root's): the folder a chain of rows leads
+// up to, then each row's name as it is now, and the middle parts between.
+// Two passes up the chain, the second writing backwards, with no
+// recursion: a chain may be 16,000 folders deep. False when it does not
+// fit.
+bool AppendFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length)
 {
-    const Row& row = plan->rows.items[index];
     const WideChar* name;
     size_t nameLength;
-    CurrentName(plan, row, &name, &nameLength);
-    return AppendFolderPath(plan, row.node, out, length) && AppendSeparator(out, length) &&
-           AppendText(out, length, name, nameLength);
+    size_t total = 0;
+    uint32_t up = node;
+    for (; plan->nodes.items[up].row != NONE; up = plan->rows.items[plan->nodes.items[up].row].node) {
+        const Node& folder = plan->nodes.items[up];
+        if (folder.middleLength != 0)
+            total += 1 + folder.middleLength;
+        CurrentName(plan, plan->rows.items[folder.row], &name, &nameLength);
+        total += 1 + nameLength;
+    }
+    const Node& base = plan->nodes.items[up];
+    const WideChar* basePath = Text(plan->text, base.pathAt);
+    // A root keeps its separator, and the first name follows it at once.
+    const bool baseEnds = base.pathLength != 0 && IsSeparator(basePath[base.pathLength - 1]);
+    if (up != node && baseEnds)
+        --total;
+    total += base.pathLength;
+    if (*length + total + 1 > WIDE_PATH_SIZE)
+        return false;
+    size_t at = *length + total;
+    out[at] = 0;
+    for (up = node; plan->nodes.items[up].row != NONE;) {
+        const Node& folder = plan->nodes.items[up];
+        if (folder.middleLength != 0) {
+            at -= folder.middleLength;
+            memcpy(out + at, Text(plan->text, folder.middleAt), folder.middleLength * sizeof(WideChar));
+            out[--at] = PATH_SEPARATOR;
+        }
+        const Row& row = plan->rows.items[folder.row];
+        CurrentName(plan, row, &name, &nameLength);
+        at -= nameLength;
+        memcpy(out + at, name, nameLength * sizeof(WideChar));
+        up = row.node;
+        if (plan->nodes.items[up].row != NONE || !baseEnds)
+            out[--at] = PATH_SEPARATOR;
+    }
+    memcpy(out + *length, basePath, base.pathLength * sizeof(WideChar));
+    *length += total;
+    return true;
 }
 
 // The row's full path now, in plan->path; its name starts at *nameAt.
