@@ -43,6 +43,11 @@ const uint32_t ASSUMED = 0;
 // when the name is free. On a POSIX system it is always listed: a lookup
 // there cannot see a name that differs only in case.
 const uint32_t LIST_GIVEN_FOLDER_AFTER = 8;
+// What ListForPlan answers for a folder inside a tree that was given
+// before and has its rows already (its own tree walked, or its own row):
+// the walk neither enters it nor hands it out again. No Windows error has
+// the number.
+const unsigned long GIVEN_BEFORE = 0xE0000001;
 
 // Whether unit separates a path's parts here: a POSIX name may hold '\\'.
 bool IsSeparator(WideChar unit)
@@ -357,6 +362,11 @@ uint32_t NewNode(BatchPlan* plan, uint32_t set)
 unsigned long ListForPlan(void* context, const WideChar* path, TreeWalk* walk)
 {
     BatchPlan* plan = static_cast<BatchPlan*>(context);
+    if (plan->nodeStack.count != 0 && plan->givens.count > 1) {
+        const uint32_t given = FindKey(plan, GIVEN_PATHS, path, WideLength(path));
+        if (given != NONE && plan->keys.items[given].value < plan->rows.count)
+            return GIVEN_BEFORE;
+    }
     const uint32_t folders = FindKey(plan, GIVEN_FOLDERS, path, WideLength(path));
     const uint32_t shared = folders == NONE ? NONE : plan->nodes.items[plan->keys.items[folders].value].set;
     const uint32_t node = NewNode(plan, shared);
@@ -843,6 +853,8 @@ bool PlanWalkStep(BatchPlan* plan)
         ++plan->nextGiven;
         return true;
     }
+    if (step.error == GIVEN_BEFORE)
+        return true;
     const WideChar* name = step.path + step.nameAt;
     const size_t length = WideLength(name);
     uint32_t node;
