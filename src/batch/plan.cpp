@@ -43,6 +43,11 @@ const uint32_t ASSUMED = 0;
 // when the name is free. On a POSIX system it is always listed: a lookup
 // there cannot see a name that differs only in case.
 const uint32_t LIST_GIVEN_FOLDER_AFTER = 8;
+// What ListForPlan answers for a folder inside a tree that was given
+// before and has its rows already (its own tree walked, or its own row):
+// the walk neither enters it nor hands it out again. No Windows error has
+// the number.
+const unsigned long GIVEN_BEFORE = 0xE0000001;
 
 // Whether unit separates a path's parts here: a POSIX name may hold '\\'.
 bool IsSeparator(WideChar unit)
@@ -357,6 +362,11 @@ uint32_t NewNode(BatchPlan* plan, uint32_t set)
 unsigned long ListForPlan(void* context, const WideChar* path, TreeWalk* walk)
 {
     BatchPlan* plan = static_cast<BatchPlan*>(context);
+    if (plan->nodeStack.count != 0 && plan->givens.count > 1) {
+        const uint32_t given = FindKey(plan, GIVEN_PATHS, path, WideLength(path));
+        if (given != NONE && plan->keys.items[given].value < plan->rows.count)
+            return GIVEN_BEFORE;
+    }
     const uint32_t folders = FindKey(plan, GIVEN_FOLDERS, path, WideLength(path));
     const uint32_t shared = folders == NONE ? NONE : plan->nodes.items[plan->keys.items[folders].value].set;
     const uint32_t node = NewNode(plan, shared);
@@ -377,12 +387,6 @@ unsigned long ListForPlan(void* context, const WideChar* path, TreeWalk* walk)
     return error;
 }
 
-// Appends the full path of the folder of node to plan->path at *length
-// (no trailing separator, except a root's). False when it does not fit.
-// planned: each folder by the name it will have once the plan is carried
-// out as it stands, a ticked change counted as made.
-bool AppendRowPath(const BatchPlan* plan, uint32_t row, WideChar* out, size_t* length, bool planned = false);
-
 bool AppendText(WideChar* out, size_t* length, const WideChar* text, size_t count)
 {
     if (*length + count + 1 > WIDE_PATH_SIZE)
@@ -401,17 +405,6 @@ bool AppendSeparator(WideChar* out, size_t* length)
     return AppendText(out, length, &separator, 1);
 }
 
-bool AppendFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length, bool planned = false)
-{
-    const Node& folder = plan->nodes.items[node];
-    if (folder.row == NONE)
-        return AppendText(out, length, Text(plan->text, folder.pathAt), folder.pathLength);
-    if (!AppendRowPath(plan, folder.row, out, length, planned))
-        return false;
-    return folder.middleLength == 0 || (AppendSeparator(out, length) &&
-                                        AppendText(out, length, Text(plan->text, folder.middleAt), folder.middleLength));
-}
-
 // The row's name as it is now: its new one once it has been renamed (or,
 // planned, once it will have been).
 void CurrentName(const BatchPlan* plan, const Row& row, const WideChar** name, size_t* length, bool planned = false)
@@ -421,14 +414,54 @@ void CurrentName(const BatchPlan* plan, const Row& row, const WideChar** name, s
     *length = renamed ? row.newLength : row.nameLength;
 }
 
-bool AppendRowPath(const BatchPlan* plan, uint32_t index, WideChar* out, size_t* length, bool planned)
+// Appends the full path of the folder of node to out at *length (no
+// trailing separator, except a root's): the folder a chain of rows leads
+// up to, then each row's name as it is now, and the middle parts between.
+// Two passes up the chain, the second writing backwards, with no
+// recursion: a chain may be 16,000 folders deep. False when it does not
+// fit.
+bool AppendFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length, bool planned = false)
 {
-    const Row& row = plan->rows.items[index];
     const WideChar* name;
     size_t nameLength;
-    CurrentName(plan, row, &name, &nameLength, planned);
-    return AppendFolderPath(plan, row.node, out, length, planned) && AppendSeparator(out, length) &&
-           AppendText(out, length, name, nameLength);
+    size_t total = 0;
+    uint32_t up = node;
+    for (; plan->nodes.items[up].row != NONE; up = plan->rows.items[plan->nodes.items[up].row].node) {
+        const Node& folder = plan->nodes.items[up];
+        if (folder.middleLength != 0)
+            total += 1 + folder.middleLength;
+        CurrentName(plan, plan->rows.items[folder.row], &name, &nameLength, planned);
+        total += 1 + nameLength;
+    }
+    const Node& base = plan->nodes.items[up];
+    const WideChar* basePath = Text(plan->text, base.pathAt);
+    // A root keeps its separator, and the first name follows it at once.
+    const bool baseEnds = base.pathLength != 0 && IsSeparator(basePath[base.pathLength - 1]);
+    if (up != node && baseEnds)
+        --total;
+    total += base.pathLength;
+    if (*length + total + 1 > WIDE_PATH_SIZE)
+        return false;
+    size_t at = *length + total;
+    out[at] = 0;
+    for (up = node; plan->nodes.items[up].row != NONE;) {
+        const Node& folder = plan->nodes.items[up];
+        if (folder.middleLength != 0) {
+            at -= folder.middleLength;
+            memcpy(out + at, Text(plan->text, folder.middleAt), folder.middleLength * sizeof(WideChar));
+            out[--at] = PATH_SEPARATOR;
+        }
+        const Row& row = plan->rows.items[folder.row];
+        CurrentName(plan, row, &name, &nameLength, planned);
+        at -= nameLength;
+        memcpy(out + at, name, nameLength * sizeof(WideChar));
+        up = row.node;
+        if (plan->nodes.items[up].row != NONE || !baseEnds)
+            out[--at] = PATH_SEPARATOR;
+    }
+    memcpy(out + *length, basePath, base.pathLength * sizeof(WideChar));
+    *length += total;
+    return true;
 }
 
 // The row's full path now, in plan->path; its name starts at *nameAt.
@@ -669,7 +702,6 @@ bool IsUsable(const WideChar* path)
 bool WantsListing(const BatchPlan* plan, const WideChar* given)
 {
 #if defined(_WIN32)
-    (void)length;
     if (plan->silent)
         return false;
     const uint32_t key = FindKey(plan, GIVEN_COUNTS, given, NameStart(given));
@@ -822,6 +854,8 @@ bool PlanWalkStep(BatchPlan* plan)
         ++plan->nextGiven;
         return true;
     }
+    if (step.error == GIVEN_BEFORE)
+        return true;
     const WideChar* name = step.path + step.nameAt;
     const size_t length = WideLength(name);
     uint32_t node;
@@ -864,21 +898,6 @@ void SettleAll(BatchPlan* plan)
     }
     for (size_t i = 0; i < plan->rows.count; ++i)
         Settle(plan, &plan->rows.items[i]);
-}
-
-// The folder of row as the user knows it: no "\\?\", no trailing
-// separator but a root's.
-size_t ShownFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity, bool planned)
-{
-    size_t length = 0;
-    out[0] = 0;
-    if (capacity < WIDE_PATH_SIZE || !AppendFolderPath(plan, plan->rows.items[row].node, out, &length, planned))
-        return 0;
-    TakeOffExtendedPrefix(out);
-    length = WideLength(out);
-    while (length > 1 && IsSeparator(out[length - 1]) && out[length - 2] != ':')
-        out[--length] = 0;
-    return length;
 }
 
 // Carries out one row: moves a ticked change, and records every row as
@@ -1051,6 +1070,26 @@ BatchRow GetRow(const BatchPlan* plan, size_t index)
     out.isGiven = row.isGiven;
     return out;
 }
+
+namespace {
+
+// The folder of row as the user knows it: no "\\?\", no trailing
+// separator but a root's; planned, as it will be once the plan is carried
+// out as it stands.
+size_t ShownFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity, bool planned)
+{
+    size_t length = 0;
+    out[0] = 0;
+    if (capacity < WIDE_PATH_SIZE || !AppendFolderPath(plan, plan->rows.items[row].node, out, &length, planned))
+        return 0;
+    TakeOffExtendedPrefix(out);
+    length = WideLength(out);
+    while (length > 1 && IsSeparator(out[length - 1]) && out[length - 2] != ':')
+        out[--length] = 0;
+    return length;
+}
+
+}  // namespace
 
 size_t RowFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity)
 {

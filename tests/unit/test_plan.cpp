@@ -168,10 +168,12 @@ const PlanCase CASES[] = {
      {"change m n.txt>m_n.txt", "change s t>s_t", "exists g h.txt>g_h.txt",
       "taken M\u3000N.txt>M_N.txt"},
      {"m n.txt>m_n.txt", "s t/>s_t/"}},
-    {"a change of case with the name on disk in another case is taken; a folder listed twice counts once",
-     TREE_UPPER, {"k/ab.txt", "k/AB.txt", "f/cd.txt"}, {"f/cd.txt", "f", "k"}, {},
-     {"change f/cd.txt>CD.txt", "change f>F", "change k>K", "clean k/AB.txt", "exists k/ab.txt>AB.txt"},
-     {"f/cd.txt>f/CD.txt", "f/>F/", "k/>K/"}},
+    {"a change of case with the name on disk in another case is taken; a folder listed twice counts once; a "
+     "tree given inside one given later is walked once",
+     TREE_UPPER, {"k/ab.txt", "k/AB.txt", "f/cd.txt", "f/s/e f", "f/s/g/h"}, {"f/cd.txt", "f/s", "f", "k"}, {},
+     {"change f/cd.txt>CD.txt", "change f/s/e f>E_F", "change f/s/g/h>H", "change f/s/g>G", "change f/s>S",
+      "change f>F", "change k>K", "clean k/AB.txt", "exists k/ab.txt>AB.txt"},
+     {"f/cd.txt>f/CD.txt", "f/s/e f>f/s/E_F", "f/s/g/h>f/s/g/H", "f/s/g/>f/s/G/", "f/s/>f/S/", "f/>F/", "k/>K/"}},
     // A word that changes none of these names: were the guard to fail, the
     // rows would say "clean" and nothing would move.
     {"guarded: the root and a system folder, however spelt, excluded and told each time", OPT_SPACES, {"x"},
