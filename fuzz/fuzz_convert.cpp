@@ -99,8 +99,8 @@ void CheckSettingsPath(const char* name, size_t n, size_t spare)
              fits ? expected : "false");
 }
 
-// "%d" semantics, reduced modulo 2^17 as it goes: the low seventeen bits
-// of a number (the word's bits 0-16) do not depend on how far it
+// "%d" semantics, reduced modulo 2^18 as it goes: the low eighteen bits
+// of a number (the word's bits 0-17) do not depend on how far it
 // overflowed.
 bool ParseOracle(const char* text, int* word)
 {
@@ -114,8 +114,8 @@ bool ParseOracle(const char* text, int* word)
         return false;
     unsigned value = 0;
     for (; *p >= '0' && *p <= '9'; ++p)
-        value = (value * 10 + (*p - '0')) % 131072;
-    *word = static_cast<int>((negative ? 131072 - value : value) % 131072);
+        value = (value * 10 + (*p - '0')) % 262144;
+    *word = static_cast<int>((negative ? 262144 - value : value) % 262144);
     return true;
 }
 

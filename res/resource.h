@@ -2,8 +2,9 @@
 // only: windres reads this file too.
 #pragma once
 
-// Dialogs
+// Dialogs: the settings, and the list a batch shows before it renames.
 #define IDD_SETTINGS 101
+#define IDD_LIST     102
 
 // Icons
 #define IDI_MAIN 103
@@ -31,12 +32,13 @@
 #define IDC_CASE_UPPER      1010
 #define IDC_CASE_LOWER      1011
 #define IDC_CASE_CAPITALIZE 1012
-// Bits 12-16 cannot follow that rule (1013 is OK): 1030-1034.
+// Bits 12-17 cannot follow that rule (1013 is OK): 1030-1035.
 #define IDC_KANA            1030
 #define IDC_KANA_TO_FULL    1031
 #define IDC_KANA_TO_HALF    1032
 #define IDC_JOIN_MARKS      1033
 #define IDC_FOLDER_CONTENTS 1034
+#define IDC_CONFIRM         1035
 
 // Push buttons. OK and CANCEL are not the system's IDOK and IDCANCEL.
 #define IDC_OK              1013
@@ -56,3 +58,10 @@
 
 // Adds the program to Explorer's Send To menu, or takes it out.
 #define IDC_SENDTO          1042
+
+// The list window: the rows, the filter, the counts, the copy. Its other
+// buttons are the system's IDOK (変換する) and IDCANCEL.
+#define IDC_LIST              1050
+#define IDC_LIST_CHANGED_ONLY 1051
+#define IDC_LIST_SUMMARY      1052
+#define IDC_LIST_COPY         1053

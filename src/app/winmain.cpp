@@ -4,8 +4,26 @@
 
 #include "app/command_line.h"
 #include "app/rename.h"
+#include "batch/batch.h"
 #include "resource.h"
+#include "settings/settings.h"
 #include "ui/dialog.h"
+#include "ui/list_win.h"
+
+namespace {
+
+// With the option to check first, a batch from the command line shows its
+// list and renames only on 変換する.
+void ShowListOfCommandLine(HINSTANCE instance, const wchar_t* tail, SettingsWord word)
+{
+    BatchPlan* plan = NewPlan(word);
+    if (plan == nullptr)
+        return;
+    AddCommandLinePaths(plan, tail);
+    ShowListWindow(instance, nullptr, plan);
+}
+
+} // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
@@ -15,7 +33,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     const wchar_t* line = GetCommandLineW();
     const wchar_t* tail = line != nullptr ? SkipProgramName(line) : L"";
     if (tail[0] != L'\0') {
-        RenameFromCommandLine(tail);
+        const SettingsWord word = LoadSettings();
+        if (word & OPT_CONFIRM)
+            ShowListOfCommandLine(instance, tail, word);
+        else
+            RenameFromCommandLine(tail);
         return 0;
     }
 

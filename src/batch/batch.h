@@ -102,6 +102,10 @@ BatchRow GetRow(const BatchPlan* plan, size_t row);
 // length, 0 when it does not fit. Before renaming, the folder where the
 // entry is now; after, where it is then.
 size_t RowFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity);
+// The same as it will be once the plan is carried out as it stands: each
+// folder above the row under the new name its own row is to get. So the
+// Linux command's dry run prints the paths the real run will.
+size_t RowFolderAfterRun(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity);
 
 // Ticks or unticks a row and plans again: every row's status is made anew
 // from the names on disk and the ticked rows before it.

@@ -23,9 +23,10 @@ enum : SettingsWord {
     OPT_KANA_TO_HALF    = 0x4000,
     OPT_JOIN_MARKS      = 0x8000, // join separated voiced and semi-voiced marks
     OPT_FOLDER_CONTENTS = 0x10000, // a dropped folder's whole tree, not its name alone
+    OPT_CONFIRM         = 0x20000, // a batch shows its list and waits for 変換する
 };
 
 // The bits a name's conversion reads; the others say what a batch renames.
 constexpr SettingsWord OPT_CONVERSIONS = 0xFFFF;
-// Only bits 0-16 mean anything; higher bits in a file are ignored.
-constexpr SettingsWord OPT_ALL = 0x1FFFF;
+// Only bits 0-17 mean anything; higher bits in a file are ignored.
+constexpr SettingsWord OPT_ALL = 0x3FFFF;

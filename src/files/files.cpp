@@ -57,6 +57,17 @@ bool PathBesideExecutable(const PathChar* exePath, const char* name, PathChar* b
     return PutAscii(buffer, size, folderLength, name);
 }
 
+bool UserFilePath(const char* base, const char* home, const char* fallback, const char* name, char* buffer,
+                  size_t size)
+{
+    buffer[0] = '\0';
+    if (base != nullptr && base[0] == '/')
+        return JoinStrings(buffer, size, {base, "/blankmender/", name});
+    if (home == nullptr || home[0] != '/')
+        return false;
+    return JoinStrings(buffer, size, {home, "/", fallback, "/blankmender/", name});
+}
+
 bool FileBesideExecutable(const char* name, PathChar* buffer, size_t size)
 {
     static PathChar exePath[PATH_BUFFER_SIZE];

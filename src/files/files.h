@@ -39,6 +39,16 @@ bool PathBesideExecutable(const PathChar* exePath, const char* name, PathChar* b
 // The same beside this executable; false also when its path cannot be had.
 bool FileBesideExecutable(const char* name, PathChar* buffer, size_t size);
 
+// Where a user's own file lies on a POSIX system, by the XDG base
+// directory rules: base (the value of $XDG_CONFIG_HOME or
+// $XDG_STATE_HOME, null when unset), "/blankmender/", name; without a base,
+// or with one that is not absolute (which those rules say to ignore),
+// home + "/" + fallback (".config", ".local/state") instead. False
+// when neither gives an absolute folder or the path does not fit in size
+// bytes.
+bool UserFilePath(const char* base, const char* home, const char* fallback, const char* name, char* buffer,
+                  size_t size);
+
 // Opens path for reading or writing, bytes as they are. Paths of any
 // length are handed to the file functions in the form they need.
 FILE* OpenFile(const PathChar* path, bool forWriting);

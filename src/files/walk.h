@@ -155,6 +155,17 @@ bool IsGuardedFolder(const WideChar* folder, const WideChar* const* known, size_
 // ENTRY_NOT_UTF8 as above.
 unsigned long ListFolderOnDisk(void* context, const WideChar* path, TreeWalk* walk);
 
+#if !defined(_WIN32)
+// Every name in the folder at path, dot names too, to watcher; 0, or the
+// error that kept the folder from being read. A Linux file system tells
+// names apart by case, and the Windows clients of its share do not: the
+// batch reads the folder of given paths once, so that it never makes a
+// name that differs only in case from one beside it. (On Windows the file
+// system itself finds a name whatever its case.) context is the caller's
+// FileCallPaths.
+unsigned long ListNamesOnDisk(void* context, const WideChar* path, const ListingWatcher& watcher);
+#endif
+
 // On Windows: IsGuardedFolder with the folders SHGetKnownFolderPath gives
 // on this system (the Windows folder, each Program Files folder,
 // ProgramData and the user's profile), then by identity. On a POSIX

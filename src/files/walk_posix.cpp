@@ -110,6 +110,37 @@ unsigned long ListFolderOnDisk(void* context, const WideChar* path, TreeWalk* wa
     return error;
 }
 
+unsigned long ListNamesOnDisk(void* context, const WideChar* path, const ListingWatcher& watcher)
+{
+    FileCallPaths* paths = static_cast<FileCallPaths*>(context);
+    if (!SystemPathOf(path, paths->lookup))
+        return ERROR_NUMBER_NO_UNICODE_TRANSLATION;
+    // Only names are read: the folder may be reached through a link.
+    DIR* folder = opendir(paths->lookup);
+    if (folder == nullptr)
+        return ErrorNumberOf(errno, 3);
+    unsigned long error = 0;
+    for (;;) {
+        errno = 0;
+        const struct dirent* entry = readdir(folder);
+        if (entry == nullptr) {
+            error = ErrorNumberOf(errno, 3);
+            break;
+        }
+        const char* name = entry->d_name;
+        if (strcmp(name, ".") == 0 || strcmp(name, "..") == 0)
+            continue;
+        size_t units;
+        if (!Utf8ToWide(name, strlen(name), paths->listed, MAX_NAME_UNITS + 1, &units) ||
+            !watcher.saw(watcher.context, paths->listed, units)) {
+            error = WALK_NO_MEMORY;
+            break;
+        }
+    }
+    closedir(folder);
+    return error;
+}
+
 // ---------------------------------------------------------------- the guard
 
 namespace {

@@ -7,6 +7,7 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 
 #include "files/files.h"
@@ -147,6 +148,64 @@ const GuardedIdentities& KnownIdentities(wchar_t* path, wchar_t* callPath)
     return guarded;
 }
 
+// Under Wine drive C is a folder of the Linux side, and the folders above
+// it (the one holding the prefix, the home) are no Windows folders at all:
+// Windows sees "C:\" as a root, with no identity above it, yet a walk of
+// one would reach drive C's Windows folder. Wine's own call tells each
+// folder's Linux path; it is there only under Wine.
+typedef char*(CDECL* UnixNameCall)(LPCWSTR);
+
+UnixNameCall UnixNameFunction()
+{
+    static UnixNameCall call = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        call = reinterpret_cast<UnixNameCall>(
+            reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    }
+    return call;
+}
+
+// The Linux paths of drive C and of the known folders, looked up once.
+const size_t UNIX_KNOWN = KNOWN_COUNT + 1;
+
+char* const* KnownUnixPaths(UnixNameCall unixName)
+{
+    static char* paths[UNIX_KNOWN];
+    static bool looked = false;
+    if (looked)
+        return paths;
+    looked = true;
+    const wchar_t* const* known = KnownFolders();
+    for (size_t i = 0; i < UNIX_KNOWN; ++i) {
+        const wchar_t* folder = i < KNOWN_COUNT ? known[i] : L"C:\\";
+        paths[i] = folder[0] != L'\0' ? unixName(folder) : nullptr;
+    }
+    return paths;
+}
+
+// Whether folder lies above drive C or a known folder on the Linux side.
+bool LiesAboveOnLinux(const wchar_t* folder, wchar_t* callPath)
+{
+    const UnixNameCall unixName = UnixNameFunction();
+    if (unixName == nullptr || !ForFileCalls(folder, callPath, WIDE_PATH_SIZE))
+        return false;
+    char* const* known = KnownUnixPaths(unixName);
+    char* path = unixName(callPath);
+    if (path == nullptr)
+        return false;
+    size_t length = strlen(path);
+    while (length > 1 && path[length - 1] == '/')
+        --length;
+    bool above = false;
+    for (size_t i = 0; i < UNIX_KNOWN && !above; ++i)
+        above = known[i] != nullptr && strncmp(known[i], path, length) == 0 &&
+                (known[i][length] == '/' || length == 1);
+    HeapFree(GetProcessHeap(), 0, path);
+    return above;
+}
+
 }  // namespace
 
 bool IsGuardedOnThisSystem(const wchar_t* folder)
@@ -170,6 +229,7 @@ bool IsGuardedOnThisSystem(const wchar_t* folder)
             found = known.serial == identity.serial && known.high == identity.high && known.low == identity.low;
         }
     }
+    found = found || LiesAboveOnLinux(folder, callPath);
     free(path);
     return found;
 }

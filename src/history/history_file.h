@@ -80,8 +80,15 @@ struct UndoResult {
     UndoFailure failures[10];
 };
 
+// Hears of each entry an undo takes back or fails to: newPath, where it was
+// looked for; oldPath, the name it was to get back; error, 0 when it did.
+typedef void (*UndoEntryCall)(void* context, const WideChar* newPath, const WideChar* oldPath,
+                              unsigned long error);
+
 // Takes the latest batch back: in reverse order, each renamed path from
 // its new name to its old one, where the new name is there and the old one
-// free; nothing is overwritten. Then marks the batch undone. False when
-// there is no batch to undo. The paths in result live until the next call.
-bool UndoLatestBatch(UndoResult* result);
+// free; nothing is overwritten (history/undo.h, on every platform). Then
+// marks the batch undone. each, when given, hears of every entry. False
+// when there is no batch to undo. The paths in result live until the next
+// call.
+bool UndoLatestBatch(UndoResult* result, UndoEntryCall each = nullptr, void* context = nullptr);

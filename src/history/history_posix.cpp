@@ -9,6 +9,7 @@
 // has the old file open then finds, when it next takes the lock, that the
 // path names another file, and opens that one: nothing it writes is lost.
 #include "history/history_file.h"
+#include "history/undo.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -213,8 +214,8 @@ char* ReadHistory(size_t* length)
 
 bool HistoryFilePath(char* out, size_t size)
 {
-    // A relative $XDG_STATE_HOME is to be ignored, as the base directory
-    // specification says.
+    // A relative $XDG_STATE_HOME is to be ignored, as the XDG base
+    // directory rules say.
     const char* state = getenv("XDG_STATE_HOME");
     if (state != nullptr && state[0] == '/')
         return JoinStrings(out, size, {state, "/blankmender/history.txt"});
@@ -335,4 +336,35 @@ bool LatestBatch(HistoryBatch* batch)
     const bool found = text != nullptr && FindLatestBatch(text, length, batch);
     free(text);
     return found;
+}
+
+bool UndoLatestBatch(UndoResult* result, UndoEntryCall each, void* context)
+{
+    *result = UndoResult{};
+    size_t length;
+    char* text = ReadHistory(&length);
+    HistoryBatch batch;
+    if (text == nullptr || !FindLatestBatch(text, length, &batch)) {
+        free(text);
+        return false;
+    }
+    FileCallPaths* files = NewFileCallPaths();
+    const bool tookBack = files != nullptr && UndoBatchMoves(text, length, batch, files, result, each, context);
+    FreeFileCallPaths(files);
+    free(text);
+    if (!tookBack)
+        return false;
+
+    // Marked undone in one line at the end, in turn like any batch's.
+    int file = OpenForAppending();
+    if (file >= 0) {
+        EndTornLine(&file);
+        char undone[64];
+        const size_t made = FormatUndoneLine(batch.id, undone, sizeof undone);
+        const bool taken = TakeTurn(&file);
+        Write(file, undone, made);
+        EndTurn(file, taken);
+        close(file);
+    }
+    return true;
 }

@@ -15,6 +15,7 @@
 #include <cwchar>
 
 #include "files/files.h"
+#include "history/undo.h"
 
 namespace {
 
@@ -316,15 +317,8 @@ bool LatestBatch(HistoryBatch* batch)
     return found;
 }
 
-bool UndoLatestBatch(UndoResult* result)
+bool UndoLatestBatch(UndoResult* result, UndoEntryCall each, void* context)
 {
-    static WidePath oldPath;
-    static WidePath newPath;
-    static WidePath callOld;
-    static WidePath callNew;
-    static WidePath failedPaths[10];
-    static FileCallPaths files;
-
     *result = UndoResult{};
     size_t length;
     char* text = ReadHistory(&length);
@@ -333,52 +327,12 @@ bool UndoLatestBatch(UndoResult* result)
         free(text);
         return false;
     }
-    // Each move listed was either confirmed or left without an outcome.
-    const size_t capacity = static_cast<size_t>(batch.renamed) + batch.unconfirmed;
-    HistoryMove* moves = static_cast<HistoryMove*>(malloc((capacity + 1) * sizeof(HistoryMove)));
-    if (moves == nullptr) {
-        free(text);
-        return false;
-    }
-    size_t count = ListBatchMoves(text, length, batch.id, moves, capacity);
-    if (count > capacity)
-        count = capacity;
-
-    for (size_t i = count; i-- > 0;) {
-        const HistoryMove& move = moves[i];
-        if (!DecodeHistoryPath(move.oldPath, oldPath, WIDE_PATH_SIZE) ||
-            !DecodeHistoryPath(move.newPath, newPath, WIDE_PATH_SIZE))
-            continue;
-        // The move itself refuses a new name that is gone and an old one
-        // that is taken, and never overwrites: its error says which.
-        if (!move.confirmed) {
-            // The batch was stopped at this move: it may never have been
-            // made, and the new name may be another file's.
-            const bool newThere = ForFileCalls(newPath, callNew, WIDE_PATH_SIZE) &&
-                                  GetFileAttributesW(callNew) != INVALID_FILE_ATTRIBUTES;
-            // A change of case only: where names ignore case the old name
-            // is the new one's, and the move does the two steps itself.
-            const bool caseOnly = CompareStringOrdinal(oldPath, -1, newPath, -1, TRUE) == CSTR_EQUAL;
-            const bool oldThere = ForFileCalls(oldPath, callOld, WIDE_PATH_SIZE) &&
-                                  GetFileAttributesW(callOld) != INVALID_FILE_ATTRIBUTES;
-            if (!newThere || (oldThere && !caseOnly))
-                continue;
-        }
-        const unsigned long error = MoveWithoutReplacing(newPath, oldPath, &files);
-        if (error == 0) {
-            result->restored++;
-            continue;
-        }
-        if (result->listed < 10) {
-            wchar_t* kept = failedPaths[result->listed];
-            kept[0] = L'\0';
-            JoinWide(kept, WIDE_PATH_SIZE, newPath, L"");
-            result->failures[result->listed++] = {kept, error};
-        }
-        result->failed++;
-    }
-    free(moves);
+    FileCallPaths* files = NewFileCallPaths();
+    const bool tookBack = files != nullptr && UndoBatchMoves(text, length, batch, files, result, each, context);
+    FreeFileCallPaths(files);
     free(text);
+    if (!tookBack)
+        return false;
 
     if (MakeHistoryPath()) {
         HANDLE file = OpenForAppending();

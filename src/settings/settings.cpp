@@ -28,7 +28,7 @@ bool ReadWord(NextByte next, SettingsWord* word)
     if (c < '0' || c > '9')
         return false;
     // Unsigned arithmetic wraps instead of overflowing, and the low
-    // seventeen bits of the wrapped value are those of the number as written.
+    // eighteen bits of the wrapped value are those of the number as written.
     uint32_t value = 0;
     for (; c >= '0' && c <= '9'; c = next())
         value = value * 10u + static_cast<uint32_t>(c - '0');

@@ -2,14 +2,18 @@
 // greyed out under an unchecked parent, a live preview, and OK to save.
 #include "ui/dialog.h"
 
+#include <shellapi.h>
+
 #include <cwchar>
 
+#include "batch/batch.h"
 #include "convert/strings.h"
 #include "history/history_file.h"
 #include "resource.h"
 #include "settings/settings.h"
 #include "ui/banner.h"
 #include "ui/controls.h"
+#include "ui/list_win.h"
 #include "ui/preview.h"
 #include "ui/sendto_win.h"
 #include "ui/summary.h"
@@ -284,7 +288,32 @@ INT_PTR OnInitDialog(HWND window)
     UpdatePreview(window);
     ShowHistory(window);
     ShowSendTo(window);
+    // Files and folders dropped on the dialog: the plain template has no
+    // extended style, so the dialog says it takes them here.
+    DragAcceptFiles(window, TRUE);
     return TRUE;
+}
+
+// Files and folders dropped on the dialog go to the list window under the
+// buttons as they are now, saved or not. The dialog waits for it, then
+// shows the batch it made.
+void OnDropFiles(HWND window, HDROP drop)
+{
+    static WidePath path;
+    BatchPlan* plan = NewPlan(ReadSettingsFromDialog(window));
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count && plan != nullptr; ++i) {
+        // A path that does not fit is left out, never cut: a cut path can
+        // name another file.
+        if (DragQueryFileW(drop, i, nullptr, 0) < WIDE_PATH_SIZE && DragQueryFileW(drop, i, path, WIDE_PATH_SIZE) != 0)
+            AddGivenPath(plan, path);
+    }
+    DragFinish(drop);
+    if (plan == nullptr)
+        return;
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrW(window, GWLP_HINSTANCE));
+    ShowListWindow(instance, window, plan);
+    ShowHistory(window);
 }
 
 // Every control's notification lands here; the id alone decides.
@@ -327,6 +356,9 @@ INT_PTR CALLBACK SettingsDialogProc(HWND window, UINT message, WPARAM wParam, LP
         return OnInitDialog(window);
     case WM_COMMAND:
         return OnCommand(window, LOWORD(wParam));
+    case WM_DROPFILES:
+        OnDropFiles(window, reinterpret_cast<HDROP>(wParam));
+        return TRUE;
     case WM_DESTROY:
         // Ends the message loop in WinMain, and with it the process.
         PostQuitMessage(0);

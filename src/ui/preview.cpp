@@ -45,7 +45,8 @@ bool MakeKanaPreview(SettingsWord buttons, char* buffer)
 
 SettingsWord EnabledOptions(SettingsWord buttons)
 {
-    SettingsWord enabled = OPT_SPACES | OPT_DIGITS | OPT_LETTERS | OPT_KANA | OPT_JOIN_MARKS | OPT_FOLDER_CONTENTS;
+    SettingsWord enabled =
+        OPT_SPACES | OPT_DIGITS | OPT_LETTERS | OPT_KANA | OPT_JOIN_MARKS | OPT_FOLDER_CONTENTS | OPT_CONFIRM;
     if (buttons & OPT_DIGITS)
         enabled |= DIGIT_CHOICES;
     if (buttons & OPT_LETTERS)

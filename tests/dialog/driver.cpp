@@ -17,6 +17,7 @@
 // folder holds characters that code page 932 has no bytes for.
 #include <windows.h>
 
+#include <commctrl.h>
 #include <knownfolders.h>
 #include <shlobj.h>
 #include <shobjidl.h>
@@ -166,6 +167,8 @@ const char RENAMED[] = "\x96\xBC\x91\x4F\x82\xF0\x95\xCF\x8D\x58: ";            
 const char COUNT[] = " \x8C\x8F";                                                                        // 件
 const char FAILED_EXISTS[] = // 失敗: 1 件（主に同じ名前がある）
     "\x8E\xB8\x94\x73: 1 \x8C\x8F\x81\x69\x8E\xE5\x82\xC9\x93\xAF\x82\xB6\x96\xBC\x91\x4F\x82\xAA\x82\xA0\x82\xE9\x81\x6A";
+const char FAILED_TWO_EXISTS[] = // 失敗: 2 件（主に同じ名前がある）
+    "\x8E\xB8\x94\x73: 2 \x8C\x8F\x81\x69\x8E\xE5\x82\xC9\x93\xAF\x82\xB6\x96\xBC\x91\x4F\x82\xAA\x82\xA0\x82\xE9\x81\x6A";
 const char STOPPED[] = "\x81\x69\x92\x86\x92\x66\x81\x6A";                                           // （中断）
 const char RESTORED[] = " \x8C\x8F\x82\xF0\x8C\xB3\x82\xC9\x96\xDF\x82\xB5\x82\xDC\x82\xB5\x82\xBD\x81\x42"; // 件を元に戻しました。
 const char NOT_RESTORED[] = "\x96\xDF\x82\xB9\x82\xC8\x82\xA9\x82\xC1\x82\xBD\x82\xE0\x82\xCC: "; // 戻せなかったもの:
@@ -258,19 +261,22 @@ const ExpectedControl CONTROLS[] = {
     {IDC_FOLDER_CONTENTS, "Button", // フォルダの中身も変換する。
      "\x83\x74\x83\x48\x83\x8B\x83\x5F\x82\xCC\x92\x86\x90\x67\x82\xE0\x95\xCF\x8A\xB7\x82\xB7\x82\xE9\x81\x42",
      CHECK | WS_GROUP | BS_VCENTER, 10, 160, 185, 10},
-    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 175, 185, 75}, // サンプル
-    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 188, 165, 10},
-    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 202, 165, 10},
-    {IDC_KANA_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 220, 165, 10},
-    {IDC_KANA_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 234, 165, 10},
-    {IDC_STATIC, "Button", "\x91\x4F\x89\xF1\x82\xCC\x88\xEA\x8A\x87\x95\xCF\x8A\xB7", FRAME, 205, 175, 186, 75}, // 前回の一括変換
-    {IDC_HISTORY, "Static", nullptr, CHILD | SS_LEFT, 213, 188, 172, 34},
-    {IDC_UNDO, "Button", "\x8C\xB3\x82\xC9\x96\xDF\x82\xB7", PUSH | BS_PUSHBUTTON, 315, 229, 70, 14}, // 元に戻す
+    {IDC_CONFIRM, "Button", // 変換前に一覧で確認する。
+     "\x95\xCF\x8A\xB7\x91\x4F\x82\xC9\x88\xEA\x97\x97\x82\xC5\x8A\x6D\x94\x46\x82\xB7\x82\xE9\x81\x42",
+     CHECK | BS_VCENTER, 10, 172, 185, 10},
+    {IDC_STATIC, "Button", "\x83\x54\x83\x93\x83\x76\x83\x8B", FRAME, 10, 187, 185, 75}, // サンプル
+    {IDC_PREVIEW_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 200, 165, 10},
+    {IDC_PREVIEW_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 214, 165, 10},
+    {IDC_KANA_BEFORE, "Static", nullptr, CHILD | SS_LEFTNOWORDWRAP | SS_SUNKEN, 20, 232, 165, 10},
+    {IDC_KANA_AFTER, "Static", nullptr, CHILD | SS_LEFT | SS_SUNKEN, 20, 246, 165, 10},
+    {IDC_STATIC, "Button", "\x91\x4F\x89\xF1\x82\xCC\x88\xEA\x8A\x87\x95\xCF\x8A\xB7", FRAME, 205, 187, 186, 75}, // 前回の一括変換
+    {IDC_HISTORY, "Static", nullptr, CHILD | SS_LEFT, 213, 200, 172, 34},
+    {IDC_UNDO, "Button", "\x8C\xB3\x82\xC9\x96\xDF\x82\xB7", PUSH | BS_PUSHBUTTON, 315, 241, 70, 14}, // 元に戻す
     // Its text says what a click will do; the Send To launch reads it.
-    {IDC_SENDTO, "Button", nullptr, PUSH | BS_PUSHBUTTON, 10, 260, 100, 15},
-    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 260, 70, 15},
-    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 260, 70, 15},
-    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 260, 70, 15},
+    {IDC_SENDTO, "Button", nullptr, PUSH | BS_PUSHBUTTON, 10, 272, 100, 15},
+    {IDC_OK, "Button", "OK", PUSH | BS_DEFPUSHBUTTON, 160, 272, 70, 15},
+    {IDC_CANCEL, "Button", "CANCEL", PUSH | BS_PUSHBUTTON, 240, 272, 70, 15},
+    {IDC_INFO, "Button", "Info", PUSH | BS_PUSHBUTTON, 320, 272, 70, 15},
 };
 const int CONTROL_COUNT = sizeof(CONTROLS) / sizeof(CONTROLS[0]);
 
@@ -285,7 +291,7 @@ int bannerHeight = 32;
 int foundBaseX = 0;
 int foundBaseY = 0;
 
-// The seventeen option buttons, bit by bit.
+// The eighteen option buttons, bit by bit.
 struct OptionButton {
     SettingsWord bit;
     int id;
@@ -296,7 +302,7 @@ const OptionButton OPTIONS[] = {
     {OPT_LETTERS_TO_FULL, 1007}, {OPT_LETTERS_TO_HALF, 1008}, {OPT_CASE_KEEP, 1009},
     {OPT_CASE_UPPER, 1010},      {OPT_CASE_LOWER, 1011},      {OPT_CASE_CAPITALIZE, 1012},
     {OPT_KANA, 1030},            {OPT_KANA_TO_FULL, 1031},    {OPT_KANA_TO_HALF, 1032},
-    {OPT_JOIN_MARKS, 1033},      {OPT_FOLDER_CONTENTS, 1034},
+    {OPT_JOIN_MARKS, 1033},      {OPT_FOLDER_CONTENTS, 1034}, {OPT_CONFIRM, 1035},
 };
 
 // ---------------------------------------------------------------- helpers
@@ -466,6 +472,7 @@ void CheckTemplate(const App& app)
                             WS_MAXIMIZEBOX | WS_VISIBLE | WS_DISABLED;
     Expect((style & frameBits) == (WS_CAPTION | WS_SYSMENU | WS_VISIBLE),
            "dialog style %08lX: caption, system menu, visible, nothing else", style);
+    Expect((GetWindowLongPtrW(dialog, GWL_EXSTYLE) & WS_EX_ACCEPTFILES) != 0, "the dialog takes dropped files");
 
     // Children in template order: for a dialog, creation order is z-order.
     HWND children[CONTROL_COUNT + 8];
@@ -516,7 +523,7 @@ void CheckTemplate(const App& app)
     int baseX = 0, baseY = 0;
     for (int bx = 1; bx <= 64 && !explained; bx++) {
         for (int by = 1; by <= 128 && !explained; by++) {
-            if (MulDiv(404, bx, 4) != client.right || MulDiv(284, by, 8) != client.bottom)
+            if (MulDiv(404, bx, 4) != client.right || MulDiv(296, by, 8) != client.bottom)
                 continue;
             bool all = count == CONTROL_COUNT;
             for (int i = 0; i < count && all; i++) {
@@ -537,7 +544,7 @@ void CheckTemplate(const App& app)
             }
         }
     }
-    Expect(explained, "client 404 x 284 units and all %d rectangles match one pair of base units (client %ld x %ld)",
+    Expect(explained, "client 404 x 296 units and all %d rectangles match one pair of base units (client %ld x %ld)",
            CONTROL_COUNT, client.right, client.bottom);
     if (!explained) {
         for (int i = 0; i < count; i++) {
@@ -1278,6 +1285,548 @@ void TreeKilledLaunch(App& app)
     DeleteTree(folder);
 }
 
+// ---------------------------------------------------------------- the list window
+
+const char LIST_CAPTION[] = "Blankmender \x95\xCF\x8A\xB7\x82\xCC\x8A\x6D\x94\x46"; // Blankmender 変換の確認
+const char WORD_CHANGE[] = "\x95\xCF\x8D\x58";                    // 変更
+const char WORD_CLEAN[] = "\x82\xBB\x82\xCC\x82\xDC\x82\xDC";     // そのまま
+const char WORD_EXISTS[] = "\x8A\xF9\x82\xC9\x82\xA0\x82\xE9";    // 既にある
+const char WORD_TAKEN[] = "\x8F\x64\x95\xA1";                     // 重複
+const char WORD_RENAMED[] = "\x95\xCF\x8D\x58\x8D\xCF\x82\xDD";   // 変更済み
+const char RUN_TEXT[] = "\x95\xCF\x8A\xB7\x82\xB7\x82\xE9";       // 変換する
+const char CANCEL_TEXT[] = "\x83\x4C\x83\x83\x83\x93\x83\x5A\x83\x8B"; // キャンセル
+const char CLOSE_TEXT[] = "\x95\xC2\x82\xB6\x82\xE9";             // 閉じる
+const char COPY_TEXT[] = "\x88\xEA\x97\x97\x82\xF0\x83\x52\x83\x73\x81\x5B"; // 一覧をコピー
+const char FILTER_TEXT[] = // 変わるものだけ表示する。
+    "\x95\xCF\x82\xED\x82\xE9\x82\xE0\x82\xCC\x82\xBE\x82\xAF\x95\x5C\x8E\xA6\x82\xB7\x82\xE9\x81\x42";
+const char COPY_HEADER[] = // 状態 変換前 変換後 フォルダ
+    "\x8F\xF3\x91\xD4\t\x95\xCF\x8A\xB7\x91\x4F\t\x95\xCF\x8A\xB7\x8C\xE3\t\x83\x74\x83\x48\x83\x8B\x83\x5F";
+
+struct ListRow {
+    std::wstring status, before, after, folder;
+    bool ticked;
+};
+
+// Another process's list window, and a page of memory in that process for
+// the list view's structures.
+struct ListWindow {
+    HANDLE process = nullptr;
+    HWND window = nullptr;
+    HWND list = nullptr;
+    char* remote = nullptr;
+};
+const size_t REMOTE_SIZE = 1 << 16;
+const size_t REMOTE_TEXT = 4096; // where a text starts in it
+
+struct FindListArgs {
+    DWORD processId;
+    std::wstring caption;
+    HWND found;
+};
+
+BOOL CALLBACK FindListOfProcess(HWND window, LPARAM lParam)
+{
+    FindListArgs* args = reinterpret_cast<FindListArgs*>(lParam);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != args->processId || !IsWindowVisible(window) || GetText(window) != args->caption)
+        return TRUE;
+    args->found = window;
+    return FALSE;
+}
+
+// Waits for the process's list window and its first rows' end: 変換する
+// comes alive once the list is complete.
+bool OpenListWindow(ListWindow& view, HANDLE process, const char* what)
+{
+    view.process = process;
+    FindListArgs args = {GetProcessId(process), FromCp932(LIST_CAPTION), nullptr};
+    const bool found = WaitFor([&] {
+        EnumWindows(FindListOfProcess, reinterpret_cast<LPARAM>(&args));
+        return args.found != nullptr;
+    });
+    Expect(found, "%s: the list window appears", what);
+    if (!found)
+        return false;
+    view.window = args.found;
+    view.list = GetDlgItem(view.window, IDC_LIST);
+    Expect(ClassIs(view.list, L"SysListView32"), "%s: 1050 is a list view", what);
+    const DWORD style = static_cast<DWORD>(GetWindowLongPtrW(view.list, GWL_STYLE));
+    Expect((style & LVS_TYPEMASK) == LVS_REPORT && (style & LVS_OWNERDATA) != 0, "%s: a virtual report list", what);
+    const DWORD extended = static_cast<DWORD>(SendMessageW(view.list, LVM_GETEXTENDEDLISTVIEWSTYLE, 0, 0));
+    Expect((extended & (LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT)) == (LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT),
+           "%s: check boxes and full-row select (%08lX)", what, extended);
+    view.remote = static_cast<char*>(VirtualAllocEx(process, nullptr, REMOTE_SIZE, MEM_COMMIT, PAGE_READWRITE));
+    Expect(view.remote != nullptr, "%s: memory in the program (error %lu)", what, GetLastError());
+    const bool complete = WaitFor([&] { return IsWindowEnabled(GetDlgItem(view.window, IDOK)) != 0; }, 60000);
+    Expect(complete, "%s: the list is complete", what);
+    return view.remote != nullptr && complete;
+}
+
+void CloseListWindow(ListWindow& view)
+{
+    if (view.remote != nullptr)
+        VirtualFreeEx(view.process, view.remote, 0, MEM_RELEASE);
+    view.remote = nullptr;
+}
+
+// Sends a message whose lParam points at data, copied into the program and
+// back.
+LRESULT SendRemote(const ListWindow& view, UINT message, WPARAM wParam, void* data, size_t size)
+{
+    WriteProcessMemory(view.process, view.remote, data, size, nullptr);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(view.list, message, wParam, reinterpret_cast<LPARAM>(view.remote), SMTO_NORMAL, WAIT_MS,
+                        &result);
+    ReadProcessMemory(view.process, view.remote, data, size, nullptr);
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring ItemText(const ListWindow& view, int item, int column)
+{
+    LVITEMW lv = {};
+    lv.iSubItem = column;
+    lv.pszText = reinterpret_cast<wchar_t*>(view.remote + REMOTE_TEXT);
+    lv.cchTextMax = static_cast<int>((REMOTE_SIZE - REMOTE_TEXT) / sizeof(wchar_t));
+    const LRESULT length = SendRemote(view, LVM_GETITEMTEXTW, static_cast<WPARAM>(item), &lv, sizeof lv);
+    std::wstring text(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0)
+        ReadProcessMemory(view.process, view.remote + REMOTE_TEXT, &text[0], text.size() * sizeof(wchar_t), nullptr);
+    return text;
+}
+
+std::vector<ListRow> ReadRows(const ListWindow& view)
+{
+    std::vector<ListRow> rows;
+    const LRESULT count = SendMessageW(view.list, LVM_GETITEMCOUNT, 0, 0);
+    for (int i = 0; i < count; i++) {
+        const LRESULT state = SendMessageW(view.list, LVM_GETITEMSTATE, static_cast<WPARAM>(i), LVIS_STATEIMAGEMASK);
+        rows.push_back({ItemText(view, i, 0), ItemText(view, i, 1), ItemText(view, i, 2), ItemText(view, i, 3),
+                        (state & LVIS_STATEIMAGEMASK) == INDEXTOSTATEIMAGEMASK(2)});
+    }
+    return rows;
+}
+
+// The row of the entry before in folder, or -1.
+int FindRow(const std::vector<ListRow>& rows, const std::wstring& folder, const std::wstring& before)
+{
+    for (size_t i = 0; i < rows.size(); i++) {
+        if (rows[i].folder == folder && rows[i].before == before)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void ClickButton(const ListWindow& view, int id, const char* what)
+{
+    DWORD_PTR result;
+    Expect(SendMessageTimeoutW(GetDlgItem(view.window, id), BM_CLICK, 0, 0, SMTO_NORMAL, WAIT_MS, &result) != 0,
+           "%s: the list window answers", what);
+}
+
+// A click on the row's check box, where the list view's own hit test finds
+// the state icon.
+void ClickCheckBox(const ListWindow& view, int item, const char* what)
+{
+    RECT bounds = {LVIR_BOUNDS, 0, 0, 0};
+    SendRemote(view, LVM_GETITEMRECT, static_cast<WPARAM>(item), &bounds, sizeof bounds);
+    const int y = static_cast<int>((bounds.top + bounds.bottom) / 2);
+    int first = -1, last = -1;
+    for (int x = static_cast<int>(bounds.left); x < bounds.left + 80; x++) {
+        LVHITTESTINFO hit = {};
+        hit.pt = {x, y};
+        SendRemote(view, LVM_HITTEST, 0, &hit, sizeof hit);
+        if (hit.iItem == item && (hit.flags & LVHT_ONITEMSTATEICON) != 0) {
+            if (first < 0)
+                first = x;
+            last = x;
+        }
+    }
+    Expect(first >= 0, "%s: the row's check box is found", what);
+    if (first < 0)
+        return;
+    const LPARAM at = MAKELPARAM((first + last) / 2, y);
+    PostMessageW(view.list, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageW(view.list, WM_LBUTTONUP, 0, at);
+    DWORD_PTR result;
+    SendMessageTimeoutW(view.window, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+}
+
+// Space over the row, selected alone, as in Explorer.
+void PressSpaceOn(const ListWindow& view, int item)
+{
+    LVITEMW lv = {};
+    lv.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    lv.state = 0;
+    SendRemote(view, LVM_SETITEMSTATE, static_cast<WPARAM>(-1), &lv, sizeof lv);
+    lv.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SendRemote(view, LVM_SETITEMSTATE, static_cast<WPARAM>(item), &lv, sizeof lv);
+    LPARAM scan = static_cast<LPARAM>(MapVirtualKeyW(VK_SPACE, MAPVK_VK_TO_VSC)) << 16;
+    PostMessageW(view.list, WM_KEYDOWN, VK_SPACE, scan | 1);
+    PostMessageW(view.list, WM_KEYUP, VK_SPACE, scan | 1 | (LPARAM{1} << 30) | (LPARAM{1} << 31));
+    DWORD_PTR result;
+    SendMessageTimeoutW(view.window, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+}
+
+void EmptyClipboardOfDriver()
+{
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+}
+
+std::wstring Clipboard()
+{
+    std::wstring text;
+    if (!OpenClipboard(nullptr))
+        return L"(no clipboard)";
+    HANDLE data = GetClipboardData(CF_UNICODETEXT);
+    const wchar_t* locked = data != nullptr ? static_cast<const wchar_t*>(GlobalLock(data)) : nullptr;
+    if (locked != nullptr) {
+        text = locked;
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return text;
+}
+
+// The tree of the list's tests: conflicts on disk (c_d.txt is there) and
+// within the list (e f and e　f both become e_f), a clean name, a hidden
+// folder left out, and a folder whose new name carries into its contents.
+const wchar_t* const LIST_TREE[] = {
+    L"top dir\\a b.txt", L"top dir\\keep.txt",     L"top dir\\c d.txt",       L"top dir\\c_d.txt",
+    L"top dir\\e f.txt", L"top dir\\e\u3000f.txt", L"top dir\\sub 1\\g h.txt", L"top dir\\.git\\x y.txt",
+};
+struct ListExpected {
+    const wchar_t* folder; // below the test's folder, "" for the folder itself
+    const wchar_t* before;
+    const wchar_t* after;
+    const char* status; // nullptr: one of the two names that collide
+};
+const ListExpected LIST_ROWS[] = {
+    {L"\\top dir", L"a b.txt", L"a_b.txt", WORD_CHANGE},
+    {L"\\top dir", L"keep.txt", L"keep.txt", WORD_CLEAN},
+    {L"\\top dir", L"c d.txt", L"c_d.txt", WORD_EXISTS},
+    {L"\\top dir", L"c_d.txt", L"c_d.txt", WORD_CLEAN},
+    {L"\\top dir", L"e f.txt", L"e_f.txt", nullptr},
+    {L"\\top dir", L"e\u3000f.txt", L"e_f.txt", nullptr},
+    {L"\\top dir\\sub 1", L"g h.txt", L"g_h.txt", WORD_CHANGE},
+    {L"\\top dir", L"sub 1", L"sub_1", WORD_CHANGE},
+    {L"", L"top dir", L"top_dir", WORD_CHANGE},
+};
+
+// The rows before renaming: each entry of the tree but the hidden ones,
+// contents before their folder, every change ticked; of the two names that
+// collide the later row is 重複.
+void CheckPlannedRows(const std::vector<ListRow>& rows, const std::wstring& base, const char* what)
+{
+    Expect(rows.size() == sizeof LIST_ROWS / sizeof LIST_ROWS[0], "%s: %zu rows (got %zu)", what,
+           sizeof LIST_ROWS / sizeof LIST_ROWS[0], rows.size());
+    int pair[2] = {-1, -1};
+    for (const ListExpected& want : LIST_ROWS) {
+        const int at = FindRow(rows, base + want.folder, want.before);
+        std::string name = what + std::string(": ") + Utf8(want.before);
+        Expect(at >= 0, "%s: listed", name.c_str());
+        if (at < 0)
+            continue;
+        const ListRow& row = rows[static_cast<size_t>(at)];
+        ExpectText(name + ": new name", want.after, row.after);
+        if (want.status != nullptr)
+            ExpectText(name + ": status", FromCp932(want.status), row.status);
+        else
+            pair[pair[0] < 0 ? 0 : 1] = at;
+        if (row.status == FromCp932(WORD_CHANGE))
+            Expect(row.ticked, "%s: ticked", name.c_str());
+    }
+    const int top = FindRow(rows, base, L"top dir"), sub = FindRow(rows, base + L"\\top dir", L"sub 1");
+    Expect(top == static_cast<int>(rows.size()) - 1 && sub > FindRow(rows, base + L"\\top dir\\sub 1", L"g h.txt"),
+           "%s: contents before their folder", what);
+    if (pair[0] >= 0 && pair[1] >= 0) {
+        const int first = pair[0] < pair[1] ? pair[0] : pair[1], later = pair[0] + pair[1] - first;
+        ExpectText(std::string(what) + ": the first of e_f.txt", FromCp932(WORD_CHANGE),
+                   rows[static_cast<size_t>(first)].status);
+        ExpectText(std::string(what) + ": the later of e_f.txt", FromCp932(WORD_TAKEN),
+                   rows[static_cast<size_t>(later)].status);
+    }
+}
+
+// The rows the filter shows, and the copy of them: the header, then each
+// row as the list shows it.
+void CheckFilterAndCopy(const ListWindow& view, const std::vector<ListRow>& all)
+{
+    ClickButton(view, IDC_LIST_CHANGED_ONLY, "filter");
+    const std::vector<ListRow> shown = ReadRows(view);
+    std::vector<ListRow> want;
+    for (const ListRow& row : all) {
+        if (row.status != FromCp932(WORD_CLEAN))
+            want.push_back(row);
+    }
+    Expect(shown.size() == want.size(), "filter: %zu rows that change (got %zu)", want.size(), shown.size());
+    for (size_t i = 0; i < shown.size() && i < want.size(); i++)
+        ExpectText("filter: row " + std::to_string(i), want[i].folder + L"\\" + want[i].before,
+                   shown[i].folder + L"\\" + shown[i].before);
+
+    EmptyClipboardOfDriver();
+    ClickButton(view, IDC_LIST_COPY, "copy");
+    std::wstring text = FromCp932(COPY_HEADER) + L"\r\n";
+    for (const ListRow& row : shown)
+        text += row.status + L"\t" + row.before + L"\t" + row.after + L"\t" + row.folder + L"\r\n";
+    ExpectText("copy: the clipboard", text, Clipboard());
+    ClickButton(view, IDC_LIST_CHANGED_ONLY, "filter off");
+    Expect(SendMessageW(view.list, LVM_GETITEMCOUNT, 0, 0) == static_cast<LRESULT>(all.size()),
+           "filter off: every row again");
+}
+
+// Made larger, the list takes the room and the buttons keep to the bottom
+// right.
+void CheckResize(const ListWindow& view)
+{
+    auto place = [&](int id) {
+        RECT r;
+        GetWindowRect(GetDlgItem(view.window, id), &r);
+        MapWindowPoints(nullptr, view.window, reinterpret_cast<POINT*>(&r), 2);
+        return r;
+    };
+    RECT client, frame;
+    GetClientRect(view.window, &client);
+    GetWindowRect(view.window, &frame);
+    const RECT list = place(IDC_LIST), cancel = place(IDCANCEL), filter = place(IDC_LIST_CHANGED_ONLY);
+    SetWindowPos(view.window, nullptr, 0, 0, frame.right - frame.left + 120, frame.bottom - frame.top + 80,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    DWORD_PTR result;
+    SendMessageTimeoutW(view.window, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+    RECT grown;
+    GetClientRect(view.window, &grown);
+    const RECT list2 = place(IDC_LIST), cancel2 = place(IDCANCEL), filter2 = place(IDC_LIST_CHANGED_ONLY);
+    const long dx = grown.right - client.right, dy = grown.bottom - client.bottom;
+    Expect(dx == 120 && dy == 80, "resize: the window grows (%ld x %ld)", dx, dy);
+    Expect(list2.right - list2.left == list.right - list.left + dx && list2.bottom - list2.top == list.bottom - list.top + dy,
+           "resize: the list takes the room");
+    Expect(cancel2.left == cancel.left + dx && cancel2.top == cancel.top + dy, "resize: the buttons keep to the bottom right");
+    Expect(filter2.left == filter.left && filter2.top == filter.top + dy, "resize: the filter keeps to the bottom left");
+    SetWindowPos(view.window, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// The entry's relative path after the renames the list's test makes.
+std::wstring RenamedPath(const std::wstring& path)
+{
+    static const std::map<std::wstring, std::wstring> renamed = {
+        {L"top dir", L"top_dir"}, {L"sub 1", L"sub_1"}, {L"g h.txt", L"g_h.txt"}, {L"e\u3000f.txt", L"e_f.txt"}};
+    std::wstring result, part;
+    for (size_t i = 0; i <= path.size(); i++) {
+        if (i == path.size() || path[i] == L'\\') {
+            auto it = renamed.find(part);
+            result += it != renamed.end() ? it->second : part;
+            if (i < path.size())
+                result += L'\\';
+            part.clear();
+        } else {
+            part += path[i];
+        }
+    }
+    return result;
+}
+
+// Where the screenshot of the list goes: beside the dialog's, as the
+// script expects it.
+std::wstring ListShotFile(const wchar_t* file)
+{
+    std::wstring path = file;
+    return path + L"-list";
+}
+
+// Unticks the first e_f.txt by its check box, which frees the name for the
+// later one, and a b.txt by Space; then 変換する renames exactly what the
+// rows say, and every row shows its outcome.
+void UntickAndRename(ListWindow& view, const std::wstring& base, const std::vector<ListRow>& planned,
+                     const char* what)
+{
+    int first = -1, taken = -1;
+    for (size_t i = 0; i < planned.size(); i++) {
+        if (planned[i].after == L"e_f.txt")
+            (planned[i].status == FromCp932(WORD_TAKEN) ? taken : first) = static_cast<int>(i);
+    }
+    const int spaced = FindRow(planned, base + L"\\top dir", L"a b.txt");
+    if (first < 0 || taken < 0 || spaced < 0)
+        return;
+    ClickCheckBox(view, first, what);
+    PressSpaceOn(view, spaced);
+    std::vector<ListRow> rows = ReadRows(view);
+    if (rows.size() != planned.size())
+        return;
+    Expect(!rows[static_cast<size_t>(first)].ticked, "%s: a click on the check box unticks", what);
+    ExpectText(std::string(what) + ": the name it blocked is free", FromCp932(WORD_CHANGE),
+               rows[static_cast<size_t>(taken)].status);
+    Expect(!rows[static_cast<size_t>(spaced)].ticked, "%s: Space unticks", what);
+
+    ClickButton(view, IDOK, what);
+    const bool over = WaitFor([&] { return GetItemText(view.window, IDCANCEL) == FromCp932(CLOSE_TEXT); }, 60000);
+    Expect(over, "%s: renaming ends, キャンセル reads 閉じる", what);
+    Expect(!IsWindowEnabled(GetDlgItem(view.window, IDOK)), "%s: 変換する greyed out after renaming", what);
+    const std::vector<ListRow> done = ReadRows(view);
+    Expect(done.size() == rows.size(), "%s: the same rows after renaming", what);
+    for (size_t i = 0; i < done.size() && i < rows.size(); i++) {
+        const bool change = rows[i].status == FromCp932(WORD_CHANGE);
+        const std::wstring want = change && rows[i].ticked ? FromCp932(WORD_RENAMED)
+                                  : change                 ? FromCp932(WORD_CLEAN)
+                                                           : rows[i].status;
+        ExpectText(std::string(what) + ": outcome of " + Utf8(rows[i].before), want, done[i].status);
+    }
+    const int moved = FindRow(done, base + L"\\top_dir\\sub_1", L"g h.txt");
+    Expect(moved >= 0, "%s: a row's folder after renaming is where it is then", what);
+}
+
+void ExpectRenamedAsListed(const char* what, const Tree& before, const std::wstring& folder)
+{
+    Tree want;
+    for (const auto& entry : before)
+        want[RenamedPath(entry.first)] = entry.second;
+    ExpectTree(what, want, Snapshot(folder));
+}
+
+// With the option to check first, a batch from the command line shows its
+// list, renames on 変換する only, and the settings dialog undoes it.
+void ListRenameLaunch(App& app, const wchar_t* readyFile, const wchar_t* shotFile)
+{
+    Section("launch 16: the list before renaming: rows, filter, copy, ticks, 変換する");
+    WriteWholeFile(app.config, std::to_string(DEFAULT_SETTINGS | OPT_FOLDER_CONTENTS | OPT_CONFIRM));
+    const std::wstring folder = app.folder + L"list\\";
+    const std::wstring base = folder.substr(0, folder.size() - 1);
+    MakeTree(folder, std::vector<std::wstring>(std::begin(LIST_TREE), std::end(LIST_TREE)));
+    const Tree before = Snapshot(folder);
+    PROCESS_INFORMATION process = StartBatch(app, folder, {L"top dir"});
+    if (process.hProcess == nullptr)
+        return;
+    ListWindow view;
+    if (OpenListWindow(view, process.hProcess, "the list")) {
+        ExpectText("the list: 1051", FromCp932(FILTER_TEXT), GetItemText(view.window, IDC_LIST_CHANGED_ONLY));
+        ExpectText("the list: 1053", FromCp932(COPY_TEXT), GetItemText(view.window, IDC_LIST_COPY));
+        ExpectText("the list: IDOK", FromCp932(RUN_TEXT), GetItemText(view.window, IDOK));
+        ExpectText("the list: IDCANCEL", FromCp932(CANCEL_TEXT), GetItemText(view.window, IDCANCEL));
+        Expect((GetWindowLongPtrW(view.window, GWL_STYLE) & WS_THICKFRAME) != 0, "the list: resizable");
+        const std::vector<ListRow> rows = ReadRows(view);
+        CheckPlannedRows(rows, base, "the list");
+        printf("   the list's counts: \"%s\"\n", Shown(GetItemText(view.window, IDC_LIST_SUMMARY)).c_str());
+        if (readyFile != nullptr) {
+            RECT r;
+            GetWindowRect(view.window, &r);
+            char line[64];
+            snprintf(line, sizeof(line), "%ld %ld %ld %ld\n", r.left, r.top, r.right - r.left, r.bottom - r.top);
+            WriteWholeFile(ListShotFile(readyFile), line);
+            Expect(WaitFor([&] { return FileExists(ListShotFile(shotFile)); }, 60000), "the list's screenshot");
+        }
+        CheckResize(view);
+        ExpectTree("the list alone", before, Snapshot(folder));
+        CheckFilterAndCopy(view, rows);
+        UntickAndRename(view, base, rows, "the list");
+        CloseListWindow(view);
+        ClickButton(view, IDCANCEL, "the list's 閉じる");
+    }
+    FinishBatch(process, "the list closed");
+    ExpectRenamedAsListed("after the list", before, folder);
+
+    if (!Launch(app))
+        return;
+    printf("   the summary after the list: \"%s\"\n", Shown(GetItemText(app.dialog, IDC_HISTORY)).c_str());
+    CheckHistory(app, "after the list", Summary("4", FAILED_EXISTS), true);
+    Undo(app, "undo of the list's batch", Restored(4));
+    ExpectTree("after undo", before, Snapshot(folder));
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+    DeleteTree(folder);
+}
+
+// キャンセル on a complete list touches nothing, and records nothing.
+void ListCancelLaunch(App& app)
+{
+    Section("launch 17: the list's キャンセル touches nothing");
+    WriteWholeFile(app.config, std::to_string(DEFAULT_SETTINGS | OPT_FOLDER_CONTENTS | OPT_CONFIRM));
+    const std::wstring folder = app.folder + L"list cancel\\";
+    MakeTree(folder, std::vector<std::wstring>(std::begin(LIST_TREE), std::end(LIST_TREE)));
+    const Tree before = Snapshot(folder);
+    std::string history, historyAfter;
+    ReadWholeFile(app.folder + L"history.txt", history);
+    PROCESS_INFORMATION process = StartBatch(app, folder, {L"top dir"});
+    if (process.hProcess == nullptr)
+        return;
+    ListWindow view;
+    if (OpenListWindow(view, process.hProcess, "キャンセル")) {
+        CloseListWindow(view);
+        ClickButton(view, IDCANCEL, "キャンセル");
+    }
+    FinishBatch(process, "キャンセル");
+    ExpectTree("after キャンセル", before, Snapshot(folder));
+    ReadWholeFile(app.folder + L"history.txt", historyAfter);
+    Expect(history == historyAfter, "after キャンセル: nothing recorded");
+    DeleteTree(folder);
+    WriteWholeFile(app.config, "305");
+}
+
+// Files dropped on the dialog, as the shell hands them: a DROPFILES block
+// in the program's own memory, its address as WM_DROPFILES's handle.
+// (Wine's OLE drag reaches only windows registered as drop targets, and
+// the dialog takes WM_DROPFILES.)
+void DropOnDialog(const App& app, const std::vector<std::wstring>& paths)
+{
+    DROPFILES files = {};
+    files.pFiles = sizeof files;
+    files.fWide = TRUE;
+    std::wstring names;
+    for (const std::wstring& path : paths)
+        names += path + L'\0';
+    names += L'\0';
+    std::string block(reinterpret_cast<const char*>(&files), sizeof files);
+    block.append(reinterpret_cast<const char*>(names.data()), names.size() * sizeof(wchar_t));
+    void* remote = VirtualAllocEx(app.process.hProcess, nullptr, block.size(), MEM_COMMIT, PAGE_READWRITE);
+    Expect(remote != nullptr && WriteProcessMemory(app.process.hProcess, remote, block.data(), block.size(), nullptr),
+           "the dropped paths written into the program");
+    PostMessageW(app.dialog, WM_DROPFILES, reinterpret_cast<WPARAM>(remote), 0);
+}
+
+// A folder dropped on the settings dialog opens the same list under the
+// buttons as they are, saved or not; the dialog stays, and its history
+// panel shows the batch.
+void ListDropLaunch(App& app)
+{
+    Section("launch 18: a folder dropped on the settings dialog");
+    WriteWholeFile(app.config, std::to_string(DEFAULT_SETTINGS));
+    const std::wstring folder = app.folder + L"list drop\\";
+    const std::wstring base = folder.substr(0, folder.size() - 1);
+    MakeTree(folder, std::vector<std::wstring>(std::begin(LIST_TREE), std::end(LIST_TREE)));
+    const Tree before = Snapshot(folder);
+    if (!Launch(app))
+        return;
+    // Not saved: the drop takes the box as it is.
+    DWORD_PTR result;
+    SendMessageTimeoutW(GetDlgItem(app.dialog, IDC_FOLDER_CONTENTS), BM_CLICK, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+    DropOnDialog(app, {folder + L"top dir"});
+    ListWindow view;
+    if (OpenListWindow(view, app.process.hProcess, "the drop")) {
+        Expect(GetWindow(view.window, GW_OWNER) == app.dialog, "the drop: the list belongs to the dialog");
+        CheckPlannedRows(ReadRows(view), base, "the drop");
+        ClickButton(view, IDOK, "the drop: 変換する");
+        Expect(WaitFor([&] { return GetItemText(view.window, IDCANCEL) == FromCp932(CLOSE_TEXT); }, 60000),
+               "the drop: renaming ends");
+        CloseListWindow(view);
+        PostMessageW(GetDlgItem(view.window, IDCANCEL), BM_CLICK, 0, 0);
+        Expect(WaitFor([&] { return !IsWindow(view.window); }), "the drop: the list closes");
+    }
+    Expect(IsWindow(app.dialog) && IsWindowVisible(app.dialog) && IsWindowEnabled(app.dialog),
+           "the drop: the dialog stays, and answers");
+    SendMessageTimeoutW(app.dialog, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+    printf("   the summary after the drop: \"%s\"\n", Shown(GetItemText(app.dialog, IDC_HISTORY)).c_str());
+    // c d.txt's name is taken on disk, and e f's by the row before it.
+    CheckHistory(app, "after the drop", Summary("5", FAILED_TWO_EXISTS), true);
+    Undo(app, "undo of the drop", Restored(5));
+    ExpectTree("after undo of the drop", before, Snapshot(folder));
+    PostClick(app.dialog, IDC_CANCEL);
+    ExpectExit(app, "CANCEL");
+    ExpectFileHolds(app, "the drop saves nothing", std::to_string(DEFAULT_SETTINGS));
+    DeleteTree(folder);
+}
+
 // ---------------------------------------------------------------- Send To
 
 // The shortcut as the shell reads it back.
@@ -1652,15 +2201,18 @@ void CloseLaunch(App& app)
 }
 
 // Saved 4095: a word the dialog itself cannot make (two buttons of one
-// group checked). Every conversion runs in the pipeline's order. The close
-// box from the system menu (SC_CLOSE) saves nothing.
+// group checked). Every conversion runs in the pipeline's order. Wine's
+// common controls 6 uncheck a group's other radio buttons when the program
+// checks one, as a click does (Windows' leave them), so the buttons show
+// the last of each group, 2199, whose preview is the same. The close box
+// from the system menu (SC_CLOSE) saves nothing.
 void SystemCloseLaunch(App& app)
 {
     Section("launch 4: config.dat \"4095\", SC_CLOSE");
     WriteWholeFile(app.config, "4095");
     if (!Launch(app))
         return;
-    CheckState(app.dialog, "at start", 0xFFF, // Quib_Ver_2.004_製作.見本文字
+    CheckState(app.dialog, "at start", 0x897, // Quib_Ver_2.004_製作.見本文字
                "Quib_Ver_2.004_\x90\xBB\x8D\xEC.\x8C\xA9\x96\x7B\x95\xB6\x8E\x9A");
     PostMessageW(app.dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
     ExpectExit(app, "SC_CLOSE");
@@ -1724,8 +2276,10 @@ void SaveFailureLaunch(App& app)
          KANA_DATA_HALF " " KANA_BACKUP_JOINED},
         {IDC_SPACES, 0xC133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_JOINED},
         {IDC_KANA, 0xD133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
-        // A folder's contents: the samples are names, and stay as they were.
+        // A folder's contents and the list first: the samples are names, and
+        // stay as they were.
         {IDC_FOLDER_CONTENTS, 0x1D133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
+        {IDC_CONFIRM, 0x3D133, HALF_DIGITS, KANA_DATA_HALF "_" KANA_BACKUP_HALF},
     };
 #undef HALF_DIGITS
     RunClicks(app.dialog, clicks, sizeof(clicks) / sizeof(clicks[0]));
@@ -1733,7 +2287,7 @@ void SaveFailureLaunch(App& app)
     PressKey(app, VK_RETURN, "Enter");
     ExpectExit(app, "Enter", KEY_WAIT_MS);
     ExpectFileHolds(app, "Enter saves the buttons", std::to_string(shown));
-    ExpectFileHolds(app, "Enter saves 119091", "119091");
+    ExpectFileHolds(app, "Enter saves 250163", "250163");
 }
 
 // Saved "516" with a line end the program never writes, so that any save
@@ -1832,6 +2386,9 @@ int wmain(int argc, wchar_t** argv)
         SendToLaunch(app, root);
         TreeUndoLaunch(app);
         TreeKilledLaunch(app);
+        ListRenameLaunch(app, argc == 4 ? argv[2] : nullptr, argc == 4 ? argv[3] : nullptr);
+        ListCancelLaunch(app);
+        ListDropLaunch(app);
     }
 
     DeleteTree(root);

@@ -1,4 +1,5 @@
 #include "app/command_line.h"
+#include "app/command_options.h"
 
 #include <gtest/gtest.h>
 
@@ -689,6 +690,76 @@ TEST(StandIns, EveryStandInAndTheLimits)
     EXPECT_FALSE(FromCodePage932("a\x82", Ref::SMALL_CODE_PAGE, table, wide, 8));      // a lone lead byte
     EXPECT_FALSE(FromCodePage932("abc", Ref::SMALL_CODE_PAGE, table, wide, 3));
     EXPECT_TRUE(FromCodePage932("abc", Ref::SMALL_CODE_PAGE, table, wide, 4));
+}
+
+} // namespace
+
+namespace {
+
+TEST(CommandOptions, TheLinuxCommandsArguments)
+{
+    // paths: the argv indexes taken as paths, in order.
+    struct Row {
+        std::vector<const char*> args;
+        CommandAction action;
+        SettingsWord word; // the batch's word over a saved 305
+        bool dryRun;
+        std::vector<int> paths;
+    };
+    const SettingsWord SAVED = 305;
+    const SettingsWord TREE = SAVED | OPT_FOLDER_CONTENTS;
+    const Row rows[] = {
+        {{"a b.txt"}, COMMAND_RENAME, SAVED, false, {1}},
+        {{"-r", "x", "y"}, COMMAND_RENAME, TREE, false, {2, 3}},
+        {{"x", "--folder-contents", "-n", "y"}, COMMAND_RENAME, TREE, true, {1, 4}},
+        {{"-rn", "x"}, COMMAND_RENAME, TREE, true, {2}},
+        {{"-nr", "--dry-run", "x"}, COMMAND_RENAME, TREE, true, {3}},
+        {{"--word", "1", "x"}, COMMAND_RENAME, 1, false, {3}},
+        {{"--word=45057", "-r", "x"}, COMMAND_RENAME, 45057 | OPT_FOLDER_CONTENTS, false, {3}},
+        {{"--word", "0", "x"}, COMMAND_RENAME, 0, false, {3}},
+        // After "--" everything is a path; "-" alone always is.
+        {{"--", "-r", "--word"}, COMMAND_RENAME, SAVED, false, {2, 3}},
+        {{"-", "x"}, COMMAND_RENAME, SAVED, false, {1, 2}},
+        {{"--undo"}, COMMAND_UNDO, SAVED, false, {}},
+        {{"--help"}, COMMAND_HELP, SAVED, false, {}},
+        {{"x", "-h", "--bogus-after-help-is-still-bad"}, COMMAND_BAD_USAGE, SAVED, false, {1}},
+        {{"--version", "x"}, COMMAND_VERSION, SAVED, false, {2}},
+        {{"x", "--undo", "-h"}, COMMAND_HELP, SAVED, false, {1}},
+        // Bad usage: nothing to do, unknown options, a word that is no
+        // whole number within the seventeen bits, undo with anything else.
+        {{}, COMMAND_BAD_USAGE, SAVED, false, {}},
+        {{"-r"}, COMMAND_BAD_USAGE, TREE, false, {}},
+        {{"-x", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
+        {{"-rx", "a"}, COMMAND_BAD_USAGE, TREE, false, {}},
+        {{"--dry", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
+        {{"a", "--word"}, COMMAND_BAD_USAGE, SAVED, false, {1}},
+        {{"--word", "12x", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
+        {{"--word", "-1", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
+        {{"--word", "262144", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
+        {{"--word", "", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
+        {{"--word=", "a"}, COMMAND_BAD_USAGE, SAVED, false, {}},
+        {{"--undo", "a"}, COMMAND_BAD_USAGE, SAVED, false, {2}},
+        {{"--undo", "-n"}, COMMAND_BAD_USAGE, SAVED, true, {}},
+    };
+    for (const Row& row : rows) {
+        std::vector<const char*> argv = {"blankmender"};
+        std::string shown;
+        for (const char* arg : row.args) {
+            argv.push_back(arg);
+            shown += std::string(arg) + " ";
+        }
+        SCOPED_TRACE(shown);
+        CommandOptions options;
+        std::vector<int> paths(argv.size());
+        ReadCommandOptions(static_cast<int>(argv.size()), argv.data(), &options, paths.data());
+        EXPECT_EQ(options.action, row.action) << options.error;
+        EXPECT_EQ(options.action == COMMAND_BAD_USAGE, options.error[0] != '\0');
+        if (row.action == COMMAND_BAD_USAGE)
+            continue;
+        EXPECT_EQ(CommandWord(options, SAVED), row.word);
+        EXPECT_EQ(options.dryRun, row.dryRun);
+        EXPECT_EQ(std::vector<int>(paths.begin(), paths.begin() + static_cast<long>(options.pathCount)), row.paths);
+    }
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "convert/cp932.h"
 #include "convert/name.h"
 #include "convert/nfc.h"
+#include "convert/utf8.h"
 
 namespace {
 
@@ -235,6 +236,59 @@ TEST(ConvertFileName, NativeServices)
         out[0] = u'?';
         EXPECT_EQ(ConvertFileName(row.word, row.name.data(), row.name.size(), out), row.result);
         EXPECT_EQ(Units(out), Units(row.converted));
+    }
+}
+
+TEST(Utf8Names, EveryLinuxNameComesBackByteForByte)
+{
+    // Bytes that are no UTF-8 become U+DC80-U+DCFF, one each.
+    struct Row { std::string bytes; std::u16string units; bool escaped; };
+    const Row rows[] = {
+        {"a b.txt", u"a b.txt", false},
+        {"\xE4\xBC\x9A\xE8\xAD\xB0 x", u"\u4F1A\u8B70 x", false},
+        {"\xF0\x9F\x98\x80", u"\U0001F600", false},
+        {"\xEF\xBF\xBF", u"\uFFFF", false},
+        {"\xF4\x8F\xBF\xBF", u"\U0010FFFF", false},
+        // 会議 in Shift-JIS: 89 EF 8B 63, where EF 8B starts a sequence
+        // that 63 cuts.
+        {"\x89\xEF\x8B\x63", u"\xDC89\xDCEF\xDC8B" u"c", true},
+        {"\xC0\xAF", u"\xDCC0\xDCAF", true},                 // an overlong '/'
+        {"\xE0\x80\xAF", u"\xDCE0\xDC80\xDCAF", true},
+        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80", true},     // a surrogate
+        {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80", true},
+        {"a\xE4\xBC", u"a\xDCE4\xDCBC", true},                // cut short
+        {"\xFF\xFE", u"\xDCFF\xDCFE", true},
+        {"\xF0\x90\x82\x80", u"\U00010080", false},          // its low half looks like an escape
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(Units(row.units));
+        char16_t wide[32];
+        size_t units = 99;
+        ASSERT_TRUE(Utf8ToWide(row.bytes.data(), row.bytes.size(), wide, 32, &units));
+        EXPECT_EQ(Units(std::u16string(wide, units)), Units(row.units));
+        EXPECT_EQ(wide[units], 0);
+        EXPECT_EQ(HoldsEscapedByte(wide, units), row.escaped);
+        EXPECT_EQ(Utf8Length(wide, units), row.bytes.size());
+        char back[32];
+        size_t length = 99;
+        ASSERT_TRUE(WideToUtf8(wide, units, back, 32, &length));
+        EXPECT_EQ(std::string(back, length), row.bytes);
+        // Exactly the room it needs, and one less.
+        char16_t room[32];
+        size_t made;
+        EXPECT_TRUE(Utf8ToWide(row.bytes.data(), row.bytes.size(), room, units + 1, &made));
+        EXPECT_FALSE(Utf8ToWide(row.bytes.data(), row.bytes.size(), room, units, &made));
+        EXPECT_EQ(room[0], 0);
+        EXPECT_TRUE(WideToUtf8(wide, units, back, row.bytes.size() + 1, &length));
+        EXPECT_FALSE(WideToUtf8(wide, units, back, row.bytes.size(), &length));
+        EXPECT_EQ(back[0], '\0');
+    }
+    // Surrogates no Linux name gives.
+    for (const std::u16string units : {u"\xD842", u"a\xD842" u"b", u"\xDC7F", u"\xDD00"}) {
+        char back[16] = "stale";
+        size_t length;
+        EXPECT_FALSE(WideToUtf8(units.data(), units.size(), back, 16, &length)) << Units(units);
+        EXPECT_EQ(back[0], '\0');
     }
 }
 

@@ -166,7 +166,7 @@ TEST(Preview, ChildrenCountOnlyUnderTheirParent)
 TEST(Preview, EnabledButtons)
 {
     const SettingsWord parents =
-        OPT_SPACES | OPT_DIGITS | OPT_LETTERS | OPT_KANA | OPT_JOIN_MARKS | OPT_FOLDER_CONTENTS;
+        OPT_SPACES | OPT_DIGITS | OPT_LETTERS | OPT_KANA | OPT_JOIN_MARKS | OPT_FOLDER_CONTENTS | OPT_CONFIRM;
     const SettingsWord kanaChildren = OPT_KANA_TO_FULL | OPT_KANA_TO_HALF;
     const SettingsWord digitChildren = OPT_DIGITS_TO_FULL | OPT_DIGITS_TO_HALF;
     const SettingsWord letterChildren = OPT_WIDTH_KEEP | OPT_LETTERS_TO_FULL | OPT_LETTERS_TO_HALF |
@@ -185,6 +185,7 @@ TEST(Preview, EnabledButtons)
         {"1031 1032 without 1030", kanaChildren, parents},
         {"1033", OPT_JOIN_MARKS, parents},
         {"1034", OPT_FOLDER_CONTENTS, parents},
+        {"1035", OPT_CONFIRM, parents},
         {"1001 1002 1030", OPT_DIGITS | OPT_LETTERS | OPT_KANA, OPT_ALL},
         {"children only", OPT_ALL & ~parents, parents},
         {"all", OPT_ALL, OPT_ALL},

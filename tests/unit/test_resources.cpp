@@ -51,14 +51,15 @@ uint32_t Be32(const std::string& data, size_t at)
 TEST(Resources, IdsAreDistinct)
 {
     const int ids[] = {
-        IDD_SETTINGS, IDI_MAIN, IDB_BANNER,
+        IDD_SETTINGS, IDD_LIST, IDI_MAIN, IDB_BANNER,
         IDC_SPACES, IDC_DIGITS, IDC_LETTERS, IDC_DIGITS_TO_FULL, IDC_DIGITS_TO_HALF,
         IDC_WIDTH_KEEP, IDC_LETTERS_TO_FULL, IDC_LETTERS_TO_HALF, IDC_CASE_KEEP,
         IDC_CASE_UPPER, IDC_CASE_LOWER, IDC_CASE_CAPITALIZE,
         IDC_OK, IDC_CANCEL, IDC_INFO, IDC_PREVIEW_AFTER, IDC_PREVIEW_BEFORE,
-        IDC_KANA, IDC_KANA_TO_FULL, IDC_KANA_TO_HALF, IDC_JOIN_MARKS, IDC_FOLDER_CONTENTS,
+        IDC_KANA, IDC_KANA_TO_FULL, IDC_KANA_TO_HALF, IDC_JOIN_MARKS, IDC_FOLDER_CONTENTS, IDC_CONFIRM,
         IDC_KANA_BEFORE, IDC_KANA_AFTER,
         IDC_UNDO, IDC_HISTORY, IDC_SENDTO,
+        IDC_LIST, IDC_LIST_CHANGED_ONLY, IDC_LIST_SUMMARY, IDC_LIST_COPY,
     };
     std::set<int> seen;
     for (int id : ids) {
@@ -81,13 +82,18 @@ TEST(Resources, IdsAreDistinct)
     EXPECT_EQ(IDC_UNDO, 1040);
     EXPECT_EQ(IDC_HISTORY, 1041);
     EXPECT_EQ(IDC_SENDTO, 1042);
+    // Tools and tests find the list window's controls by these.
+    EXPECT_EQ(IDC_LIST, 1050);
+    EXPECT_EQ(IDC_LIST_CHANGED_ONLY, 1051);
+    EXPECT_EQ(IDC_LIST_SUMMARY, 1052);
+    EXPECT_EQ(IDC_LIST_COPY, 1053);
 }
 
 TEST(Resources, EveryBitHasOneButton)
 {
     // Bits 0-2 are 1000-1002, bits 3-11 are 1001 + bit: 1003 is skipped.
-    // Bits 12-16 would reach OK (1013), so they are 1030-1034.
-    ASSERT_EQ(std::size(OPTION_BUTTONS), 17u);
+    // Bits 12-17 would reach OK (1013), so they are 1030-1035.
+    ASSERT_EQ(std::size(OPTION_BUTTONS), 18u);
     SettingsWord covered = 0;
     for (const OptionButton& button : OPTION_BUTTONS) {
         SCOPED_TRACE(button.id);
@@ -169,18 +175,19 @@ const TemplateControl TEMPLATE[] = {
     {"IDC_KANA_TO_HALF", "\"Button\"", "BS_AUTORADIOBUTTON|BS_VCENTER", 25, 126, 155, 10},
     {"IDC_JOIN_MARKS", "\"Button\"", "BS_AUTOCHECKBOX|WS_GROUP|WS_TABSTOP|BS_VCENTER", 10, 145, 185, 10},
     {"IDC_FOLDER_CONTENTS", "\"Button\"", "BS_AUTOCHECKBOX|WS_GROUP|WS_TABSTOP|BS_VCENTER", 10, 160, 185, 10},
-    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 175, 185, 75},
-    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 188, 165, 10},
-    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 202, 165, 10},
-    {"IDC_KANA_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 220, 165, 10},
-    {"IDC_KANA_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 234, 165, 10},
-    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 205, 175, 186, 75},
-    {"IDC_HISTORY", "\"Static\"", "SS_LEFT", 213, 188, 172, 34},
-    {"IDC_UNDO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 315, 229, 70, 14},
-    {"IDC_SENDTO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 10, 260, 100, 15},
-    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 260, 70, 15},
-    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 260, 70, 15},
-    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 260, 70, 15},
+    {"IDC_CONFIRM", "\"Button\"", "BS_AUTOCHECKBOX|WS_TABSTOP|BS_VCENTER", 10, 172, 185, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 10, 187, 185, 75},
+    {"IDC_PREVIEW_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 200, 165, 10},
+    {"IDC_PREVIEW_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 214, 165, 10},
+    {"IDC_KANA_BEFORE", "\"Static\"", "SS_LEFTNOWORDWRAP|SS_SUNKEN", 20, 232, 165, 10},
+    {"IDC_KANA_AFTER", "\"Static\"", "SS_LEFT|SS_SUNKEN", 20, 246, 165, 10},
+    {"IDC_STATIC", "\"Button\"", "BS_GROUPBOX", 205, 187, 186, 75},
+    {"IDC_HISTORY", "\"Static\"", "SS_LEFT", 213, 200, 172, 34},
+    {"IDC_UNDO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 315, 241, 70, 14},
+    {"IDC_SENDTO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 10, 272, 100, 15},
+    {"IDC_OK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP", 160, 272, 70, 15},
+    {"IDC_CANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 240, 272, 70, 15},
+    {"IDC_INFO", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP", 320, 272, 70, 15},
 };
 
 TEST(Resources, ScriptHoldsTheDialogTemplate)
@@ -193,7 +200,7 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
     EXPECT_NE(rc.find("IDB_BANNER BITMAP \"banner.bmp\""), std::string::npos);
     EXPECT_NE(rc.find("CREATEPROCESS_MANIFEST_RESOURCE_ID RT_MANIFEST BLANKMENDER_MANIFEST\n"), std::string::npos);
 
-    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 284\n");
+    size_t dialog = rc.find("IDD_SETTINGS DIALOG 0, 0, 404, 296\n");
     ASSERT_NE(dialog, std::string::npos);
     size_t begin = rc.find("\nBEGIN\n", dialog);
     size_t end = rc.find("\nEND\n", begin);
@@ -229,7 +236,64 @@ TEST(Resources, ScriptHoldsTheDialogTemplate)
         EXPECT_EQ(std::stoi(fields[7]), want.height);
     }
     EXPECT_EQ(index, std::size(TEMPLATE));
+}
 
+// The list window: its layout is the code's, at any size, but tools and
+// tests find its controls by id, class and text.
+TEST(Resources, ScriptHoldsTheListTemplate)
+{
+    std::string rc = ReadSourceFile("res/blankmender.rc");
+    size_t dialog = rc.find("IDD_LIST DIALOG ");
+    ASSERT_NE(dialog, std::string::npos);
+    size_t begin = rc.find("\nBEGIN\n", dialog);
+    size_t end = rc.find("\nEND\n", begin);
+    ASSERT_NE(end, std::string::npos);
+    std::string head = rc.substr(dialog, begin + 1 - dialog);
+    // "Blankmender 変換の確認", resizable, in the settings dialog's font.
+    EXPECT_NE(head.find("CAPTION \"Blankmender \xE5\xA4\x89\xE6\x8F\x9B\xE3\x81\xAE\xE7\xA2\xBA\xE8\xAA\x8D\"\n"),
+              std::string::npos);
+    EXPECT_NE(head.find("WS_THICKFRAME"), std::string::npos);
+    // Shown while it plans, not once planning is over.
+    EXPECT_NE(head.find("WS_VISIBLE"), std::string::npos);
+    EXPECT_NE(head.find("FONT 9, \"\xEF\xBC\xAD\xEF\xBC\xB3 \xE3\x82\xB4\xE3\x82\xB7\xE3\x83\x83\xE3\x82\xAF\"\n"),
+              std::string::npos);
+    struct ListControl {
+        const char* text;
+        const char* id;
+        const char* className;
+        const char* style; // the tokens that must be there
+    };
+    const ListControl controls[] = {
+        {"\"\"", "IDC_LIST", "\"SysListView32\"", "LVS_REPORT|LVS_OWNERDATA|WS_TABSTOP"},
+        // 変わるものだけ表示する。
+        {"\"\xE5\xA4\x89\xE3\x82\x8F\xE3\x82\x8B\xE3\x82\x82\xE3\x81\xAE\xE3\x81\xA0\xE3\x81\x91\xE8\xA1\xA8\xE7\xA4\xBA"
+         "\xE3\x81\x99\xE3\x82\x8B\xE3\x80\x82\"",
+         "IDC_LIST_CHANGED_ONLY", "\"Button\"", "BS_AUTOCHECKBOX|WS_TABSTOP"},
+        {"\"\"", "IDC_LIST_SUMMARY", "\"Static\"", "SS_LEFT"},
+        // 一覧をコピー
+        {"\"\xE4\xB8\x80\xE8\xA6\xA7\xE3\x82\x92\xE3\x82\xB3\xE3\x83\x94\xE3\x83\xBC\"", "IDC_LIST_COPY", "\"Button\"",
+         "BS_PUSHBUTTON|WS_TABSTOP"},
+        // 変換する, greyed out until the list is complete; キャンセル.
+        {"\"\xE5\xA4\x89\xE6\x8F\x9B\xE3\x81\x99\xE3\x82\x8B\"", "IDOK", "\"Button\"", "BS_DEFPUSHBUTTON|WS_TABSTOP|WS_DISABLED"},
+        {"\"\xE3\x82\xAD\xE3\x83\xA3\xE3\x83\xB3\xE3\x82\xBB\xE3\x83\xAB\"", "IDCANCEL", "\"Button\"", "BS_PUSHBUTTON|WS_TABSTOP"},
+    };
+    std::stringstream body(rc.substr(begin + 7, end - begin - 7));
+    std::string line;
+    size_t index = 0;
+    while (std::getline(body, line)) {
+        std::vector<std::string> fields = SplitFields(line);
+        ASSERT_EQ(fields.size(), 8u) << line;
+        ASSERT_LT(index, std::size(controls)) << line;
+        const ListControl& want = controls[index++];
+        SCOPED_TRACE(line);
+        EXPECT_EQ(fields[0], std::string("CONTROL ") + want.text);
+        EXPECT_EQ(fields[1], want.id);
+        EXPECT_EQ(fields[2], want.className);
+        std::set<std::string> got = StyleTokens(fields[3]);
+        for (const std::string& token : StyleTokens(want.style))
+            EXPECT_EQ(got.count(token), 1u) << token;
+    }
+    EXPECT_EQ(index, std::size(controls));
 }
 
 TEST(Resources, BannerIs279By32With256Colours)
@@ -545,6 +609,15 @@ TEST(Resources, ManifestsDeclareDpiAwarenessLongPathsAndEveryWindows)
         EXPECT_EQ(in(root.ns.c_str(), root.name.c_str()), in(ASM1, "assembly"));
         EXPECT_EQ(root.attributes["manifestVersion"], "1.0");
         EXPECT_EQ(Find(root, {in(ASM1, "assemblyIdentity").c_str()}).size(), 1u);
+
+        // Common controls 6: visual styles, and the list view's check boxes.
+        std::vector<const XmlElement*> controls =
+            Find(root, {in(ASM1, "dependency").c_str(), in(ASM1, "dependentAssembly").c_str(),
+                        in(ASM1, "assemblyIdentity").c_str()});
+        ASSERT_EQ(controls.size(), 1u);
+        EXPECT_EQ(controls[0]->attributes.at("name"), "Microsoft.Windows.Common-Controls");
+        EXPECT_EQ(controls[0]->attributes.at("version"), "6.0.0.0");
+        EXPECT_EQ(controls[0]->attributes.at("publicKeyToken"), "6595b64144ccf1df");
 
         // Windows 7, 8, 8.1, and 10 and 11, which share one id.
         std::set<std::string> systems;

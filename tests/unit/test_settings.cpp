@@ -42,20 +42,22 @@ TEST(ParseSettingsWord, LikePercentD)
         {"6181", true, 6181},          // 0x1825
         {"65536", true, 65536},        // bit 16: a folder's contents
         {"67621", true, 67621},        // 0x10825
-        {"131072", true, 0},           // bit 17 dropped
-        {"198693", true, 67621},       // 0x30825
-        {"-1", true, 131071},
-        {"-2", true, 131070},
-        {"-4097", true, 126975},
-        {"-65537", true, 65535},
-        {"2147483647", true, 131071},
+        {"131072", true, 131072},      // bit 17: the list before renaming
+        {"198693", true, 198693},      // 0x30825
+        {"262144", true, 0},           // bit 18 dropped
+        {"460837", true, 198693},      // 0x70825
+        {"-1", true, 262143},
+        {"-2", true, 262142},
+        {"-4097", true, 258047},
+        {"-65537", true, 196607},
+        {"2147483647", true, 262143},
         {"2147483648", true, 0},
         {"-2147483648", true, 0},
-        {"-2147483649", true, 131071},
+        {"-2147483649", true, 262143},
         {"4294967296", true, 0},
         {"4294967297", true, 1},
-        {"99999999999999999999", true, 131071},
-        {"777777777777777777777777777777", true, 72817},
+        {"99999999999999999999", true, 262143},
+        {"777777777777777777777777777777", true, 203889},
         {"-9999999999999999999999999999999999999999", true, 1},
         {"1e3", true, 1},
         {"0x10", true, 0},
@@ -77,7 +79,7 @@ TEST(ParseSettingsWord, LikePercentD)
         }
     }
 
-    // A thousand digits: 10^999 is a multiple of 131072, so only the 5 counts.
+    // A thousand digits: 10^999 is a multiple of 262144, so only the 5 counts.
     const std::string long_number = "1" + std::string(998, '0') + "5";
     SettingsWord word = -1;
     EXPECT_TRUE(ParseSettingsWord(long_number.c_str(), &word));
@@ -113,6 +115,29 @@ TEST(PathBesideExecutable, FolderOfTheExecutable)
         NameBuffer buffer;
         EXPECT_FALSE(PathBesideExecutable(exe, "config.dat", buffer, sizeof buffer));
     }
+}
+
+TEST(UserFilePath, AsTheXdgSpecificationSays)
+{
+    struct Row { const char* base; const char* home; const char* path; };
+    const Row rows[] = {
+        {"/x/conf", "/home/u", "/x/conf/blankmender/config.dat"},
+        {nullptr, "/home/u", "/home/u/.config/blankmender/config.dat"},
+        {"", "/home/u", "/home/u/.config/blankmender/config.dat"},
+        {"conf", "/home/u", "/home/u/.config/blankmender/config.dat"},  // relative: ignored
+        {"/x", nullptr, "/x/blankmender/config.dat"},
+        {nullptr, nullptr, ""},
+        {nullptr, "", ""},
+        {nullptr, "home", ""},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.base != nullptr ? r.base : "(unset)") + " " + (r.home != nullptr ? r.home : "(unset)"));
+        char buffer[64] = "stale";
+        EXPECT_EQ(UserFilePath(r.base, r.home, ".config", "config.dat", buffer, sizeof buffer), r.path[0] != '\0');
+        EXPECT_STREQ(buffer, r.path);
+    }
+    char small[16];
+    EXPECT_FALSE(UserFilePath("/x/conf", nullptr, ".config", "config.dat", small, sizeof small));
 }
 
 TEST(PathBesideExecutable, BufferSize)
@@ -180,12 +205,12 @@ struct SettingsFile : testing::Test {
 
 TEST_F(SettingsFile, RoundTripOfEveryWord)
 {
-    // Every word of bits 0-11, and every choice of bits 12-16 with a spread
-    // of them: a save is a file written and moved, too slow for all 131072.
+    // Every word of bits 0-11, and every choice of bits 12-17 with a spread
+    // of them: a save is a file written and moved, too slow for all 262144.
     std::vector<SettingsWord> words;
     for (SettingsWord word = 0; word <= 0xFFF; ++word)
         words.push_back(word);
-    for (SettingsWord high = 0x1000; high <= 0x1F000; high += 0x1000)
+    for (SettingsWord high = 0x1000; high <= 0x3F000; high += 0x1000)
         for (SettingsWord low = 0; low <= 0xFFF; low += 97)
             words.push_back(high | low);
     for (SettingsWord word : words) {
@@ -225,7 +250,7 @@ TEST_F(SettingsFile, ShorterNumberReplacesLongerOne)
 
 TEST_F(SettingsFile, NegativeAndHighBitWords)
 {
-    for (SettingsWord word : {-1, -2, 0x1825, 0x10825, 0x7FFFF001, INT32_MIN}) {
+    for (SettingsWord word : {-1, -2, 0x1825, 0x10825, 0x30825, 0x7FFFF001, INT32_MIN}) {
         SCOPED_TRACE(word);
         ASSERT_TRUE(SaveSettingsTo(file.c_str(), word));
         const std::string content = Read(file);
@@ -243,11 +268,12 @@ TEST_F(SettingsFile, WhatTheFileHolds)
         {"2085", 2085},
         {"  37\n", 37},
         {"37\r\n", 37},
-        {"-1", 131071},
+        {"-1", 262143},
         {"6181", 6181},
         {"67621", 67621},
-        {"196608", 65536},
-        {"99999999999999999999", 131071},
+        {"196608", 196608},
+        {"458752", 196608},
+        {"99999999999999999999", 262143},
         {"12abc", 12},
         {"", DEFAULT_SETTINGS},
         {"\n", DEFAULT_SETTINGS},

@@ -959,6 +959,9 @@ def cases_tree(root):
                  # another drive letter for drive C, and a short name
                  # (recorded in its long form).
                  "{zc}\\windows", "{zc}\\users\\{user}", "{zc}", "{zc}\\ProgramData", "W:\\windows", "w:\\users",
+                 # The folder holding the prefix, above drive C on the Linux
+                 # side only (Wine lists no prefix itself).
+                 "{zr}",
                  ("C:\\PROG~FBU", "C:\\Program Files")],
         walked=["C:\\users\\{user}\\Favorites\\walk me"])
 
@@ -997,7 +1000,8 @@ def run_in_own_prefix(case, root, launcher, codepage, run):
         before = winetest.names_under(drive)
         given = [t if isinstance(t, str) else t[0] for t in case["guarded"]]
         recorded = [t if isinstance(t, str) else t[1] for t in case["guarded"]]
-        tokens = [t.format(user=user, zc=winetest.win_path(drive)) for t in given + case["walked"]]
+        zr = winetest.win_path(os.path.dirname(prefix))
+        tokens = [t.format(user=user, zc=winetest.win_path(drive), zr=zr) for t in given + case["walked"]]
         mode, cwd, program, exe = run
         command_line = q(exe) + " " + " ".join(q(t) for t in tokens)
         [(result, ms)] = winetest.run_launcher(launcher, root, [(mode, cwd, program, command_line)],
@@ -1009,7 +1013,7 @@ def run_in_own_prefix(case, root, launcher, codepage, run):
         problems += ["unexpected: " + rel for rel in sorted(after - expected)]
         records = history_records(os.path.join(case["_folder"], case["own_exe"][0])) or []
         refused = sorted(r[2].lower() for r in records if r[0] == "failed" and r[3] == "5")
-        want = sorted(t.format(user=user, zc=winetest.win_path(drive)).lower().replace("/users/../", "\\")
+        want = sorted(t.format(user=user, zc=winetest.win_path(drive), zr=zr).lower().replace("/users/../", "\\")
                       for t in recorded)
         if refused != want:
             problems.append("refused: %r (want %r)" % (refused, want))

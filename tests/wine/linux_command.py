@@ -5,10 +5,14 @@
                      from the batch's record
     --case history   the report read from a history written here: other
                      batches, escaped names, the folder option's sums
+    --case native    real files renamed by the native program (no Wine):
+                     the same paths as the report, the lines it prints
+                     itself, a dry run first that prints the same
     --case install   on a machine where nothing is installed (a PATH of
                      stand-ins for dpkg-query, apt-get and the locale tools)
                      the command asks for what building and running need,
-                     and for no test tool
+                     and for no test tool: the compiler and CMake for the
+                     native program, MinGW and Wine for the dialog
 """
 import argparse
 import os
@@ -38,59 +42,89 @@ def expect_lines(what, want, got):
         print("  want: %r\n  got:  %r" % (want, got))
 
 
-def case_report(exe, work):
+def case_report(exe, work, native=None):
     """One run over a renamed file, one that needs no change, one whose
     target exists, one that is missing, one whose new name Windows cannot
     hold (a line break in it) and one Wine cannot be given (a double quote),
-    then paths given with "~" and relative."""
-    folder = os.path.join(work, "exe")
-    os.makedirs(folder)
-    shutil.copy(exe, os.path.join(folder, "blankmender.exe"))
-    with open(os.path.join(folder, "config.dat"), "w") as f:
-        f.write("1")
+    names ending in a blank, a link to a file, then paths given with "~" and
+    relative. The native program renames a line break and a double quote
+    like any other character, and a dropped link as the link itself, its
+    target kept: it runs a dry run first, which must print the same lines
+    and rename nothing, and takes the batch back after."""
     files = os.path.join(work, "files 1")
     names = ["a b.txt", "plain.txt", "c d.txt", "c_d.txt", "n\nl x.txt", 'q"u x.txt', "memo ", "e f ", "end.",
              "outside/keep me.txt"]
     winetest.make_tree(files, names)
     os.symlink("outside/keep me.txt", os.path.join(files, "link x.txt"))
+    if native:
+        config = os.path.join(work, "config", "blankmender")
+        os.makedirs(config)
+        with open(os.path.join(config, "config.dat"), "w") as f:
+            f.write("1")
+        env = dict(os.environ, BLANKMENDER_NATIVE_EXE=native, XDG_CONFIG_HOME=os.path.dirname(config),
+                   XDG_STATE_HOME=os.path.join(work, "state"))
+        env.pop("BLANKMENDER_WINE", None)
+    else:
+        folder = os.path.join(work, "exe")
+        os.makedirs(folder)
+        shutil.copy(exe, os.path.join(folder, "blankmender.exe"))
+        with open(os.path.join(folder, "config.dat"), "w") as f:
+            f.write("1")
+        env = dict(os.environ, BLANKMENDER_DEPS_READY="1", BLANKMENDER_WINE="1",
+                   BLANKMENDER_EXE=os.path.join(folder, "blankmender.exe"))
     # An earlier batch in the same history must not be taken for this one.
-    env = dict(os.environ, BLANKMENDER_DEPS_READY="1",
-               BLANKMENDER_EXE=os.path.join(folder, "blankmender.exe"))
     subprocess.run([COMMAND, os.path.join(files, "plain.txt")], env=env, check=True,
                    stdout=subprocess.DEVNULL)
-    given = [os.path.join(files, n) for n in
-             ["a b.txt", "plain.txt", "c d.txt", "missing x.txt", "n\nl x.txt", 'q"u x.txt', "memo ", "e f ", "end.",
-              "link x.txt"]]
+    # Each path given, with its line under Wine and natively (None: the
+    # same), and the name it has afterwards.
+    rows = [
+        ("a b.txt", "now: F/a_b.txt", None, "a_b.txt"),
+        ("plain.txt", "unchanged: F/plain.txt", None, "plain.txt"),
+        ("c d.txt", "not renamed: F/c d.txt (target exists)", None, "c d.txt"),
+        ("missing x.txt", "not renamed: F/missing x.txt (not found)", None, None),
+        ("n\nl x.txt", "not renamed: F/n\nl x.txt (other error 123)", "now: F/n\nl_x.txt", "n\nl_x.txt"),
+        ('q"u x.txt', 'not renamed: F/q"u x.txt (other error 123)', 'now: F/q"u_x.txt', 'q"u_x.txt'),
+        ("memo ", "now: F/memo_", None, "memo_"),
+        ("e f ", "now: F/e_f_", None, "e_f_"),
+        ("end.", "unchanged: F/end.", None, "end."),
+        ("link x.txt", "not renamed: F/link x.txt (link)", "now: F/link_x.txt", "link_x.txt"),
+    ]
+    given = [os.path.join(files, row[0]) for row in rows]
+    want = [(row[2] if native and row[2] else row[1]).replace("F/", files + "/") for row in rows]
+    after = [row[3] if native or row[2] is None else row[0] for row in rows]
     # Relative and with "~": printed as the absolute path.
     home = os.path.join(work, "home")
     os.makedirs(home)
     os.symlink(files, os.path.join(home, "f"))
     winetest.make_tree(files, ["h i.txt", "rel x.txt"])
     given += ["~/f/h i.txt", os.path.relpath(os.path.join(files, "rel x.txt"))]
+    want += ["now: %s/f/h_i.txt" % home, "now: %s/rel_x.txt" % files]
+    after += ["h_i.txt", "rel_x.txt", "c_d.txt", "outside"]
     env["HOME"] = home
+    want = "".join(line + "\n" for line in want)
+    case = "native" if native else "report"
+    before = sorted(os.listdir(files))
+    if native:
+        result = subprocess.run([COMMAND, "-n"] + given, env=env, stdout=subprocess.PIPE)
+        expect_lines("native: the dry run prints what the run will", want + "dry run: nothing renamed\n",
+                     result.stdout.decode("utf-8"))
+        expect(sorted(os.listdir(files)) == before, "native: the dry run renames nothing")
     result = subprocess.run([COMMAND] + given, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     got = result.stdout.decode("utf-8")
-    want = "".join(line + "\n" for line in [
-        "now: %s/a_b.txt" % files,
-        "unchanged: %s/plain.txt" % files,
-        "not renamed: %s/c d.txt (target exists)" % files,
-        "not renamed: %s/missing x.txt (not found)" % files,
-        "not renamed: %s/n\nl x.txt (other error 123)" % files,
-        'not renamed: %s/q"u x.txt (other error 123)' % files,
-        "now: %s/memo_" % files,
-        "now: %s/e_f_" % files,
-        "unchanged: %s/end." % files,
-        "not renamed: %s/link x.txt (link)" % files,
-        "now: %s/f/h_i.txt" % home,
-        "now: %s/rel_x.txt" % files,
-    ])
-    expect(result.returncode == 0, "report: exit code 0 (got %d; %s)" % (
-        result.returncode, result.stderr.decode("utf-8", "replace").strip()))
-    expect_lines("report: one line for each path, in order", want, got)
-    expect(sorted(os.listdir(files)) == sorted(["a_b.txt", "plain.txt", "c d.txt", "c_d.txt", "n\nl x.txt",
-                                                'q"u x.txt', "h_i.txt", "rel_x.txt", "memo_", "e_f_", "end.",
-                                                "link x.txt", "outside"]),
-           "report: the folder as the lines say")
+    # The native program's own exit code: two paths were left alone. The
+    # report under Wine always ends well.
+    code = 1 if native else 0
+    expect(result.returncode == code, "%s: exit code %d (got %d; %s)" % (
+        case, code, result.returncode, result.stderr.decode("utf-8", "replace").strip()))
+    expect_lines("%s: one line for each path, in order" % case, want, got)
+    expect(sorted(os.listdir(files)) == sorted(n for n in after if n),
+           "%s: the folder as the lines say" % case)
+    with open(os.path.join(files, "outside", "keep me.txt"), "rb") as f:
+        expect(f.read().startswith(b"outside/keep me.txt\0"), "%s: the link's target kept its place and bytes" % case)
+    if native:
+        result = subprocess.run([COMMAND, "--undo"], env=env, stdout=subprocess.PIPE)
+        expect(result.returncode == 0 and sorted(os.listdir(files)) == before,
+               "native: --undo brings every name back")
 
 
 def history_line(*fields):
@@ -211,15 +245,15 @@ STAND_INS = {
     "cmake": "exit 3\n",
 }
 
+NATIVE_SET = {"g++", "cmake", "make"}
 RUN_SET = {"g++-mingw-w64-x86-64-posix", "binutils-mingw-w64-x86-64", "cmake", "make", "python3", "wine64",
            "fonts-wine", "locales", "fonts-ipafont-gothic"}
 TEST_TOOLS = {"g++", "clang", "googletest", "libgtest-dev", "libbenchmark-dev", "nkf", "xvfb", "x11-utils",
               "imagemagick"}
 
 
-def asked_for(work, command):
-    log = os.path.join(work, "log-" + os.path.basename(command[0]))
-    os.makedirs(log)
+def asked_for(work, command, extra=None):
+    log = tempfile.mkdtemp(prefix="log-", dir=work)
     shims = os.path.join(work, "shims")
     if not os.path.isdir(shims):
         os.makedirs(shims)
@@ -229,8 +263,9 @@ def asked_for(work, command):
                 f.write("#!/bin/sh\n" + body)
             os.chmod(path, 0o755)
     env = dict(os.environ, PATH=shims + os.pathsep + os.environ["PATH"], LOG=log)
-    env.pop("BLANKMENDER_DEPS_READY", None)
-    env.pop("BLANKMENDER_EXE", None)
+    for name in ("BLANKMENDER_DEPS_READY", "BLANKMENDER_EXE", "BLANKMENDER_NATIVE_EXE", "BLANKMENDER_WINE"):
+        env.pop(name, None)
+    env.update(extra or {})
     subprocess.run(command, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     installs = set()
     try:
@@ -247,11 +282,19 @@ def asked_for(work, command):
 
 def case_install(work):
     installs, locale = asked_for(work, [COMMAND, os.path.join(work, "a b.txt")])
-    print("  ./blankmender asks for: " + " ".join(sorted(installs)))
-    expect(installs == RUN_SET, "install: ./blankmender asks for what building and running need (%s)"
-           % " ".join(sorted(installs ^ RUN_SET) or ["exactly"]))
-    expect(not installs & TEST_TOOLS, "install: ./blankmender asks for no test tool")
-    expect(locale, "install: ./blankmender makes the ja_JP.UTF-8 locale")
+    print("  ./blankmender PATH asks for: " + " ".join(sorted(installs)))
+    expect(installs == NATIVE_SET, "install: ./blankmender PATH asks for the compiler and CMake only (%s)"
+           % " ".join(sorted(installs ^ NATIVE_SET) or ["exactly"]))
+    expect(not locale, "install: ./blankmender PATH makes no locale")
+    for what, command, extra in [("./blankmender", [COMMAND], {}),
+                                 ("BLANKMENDER_WINE=1 ./blankmender PATH", [COMMAND, os.path.join(work, "a b.txt")],
+                                  {"BLANKMENDER_WINE": "1"})]:
+        installs, locale = asked_for(work, command, extra)
+        print("  %s asks for: %s" % (what, " ".join(sorted(installs))))
+        expect(installs == RUN_SET, "install: %s asks for what building and running under Wine need (%s)"
+               % (what, " ".join(sorted(installs ^ RUN_SET) or ["exactly"])))
+        expect(not installs & TEST_TOOLS, "install: %s asks for no test tool" % what)
+        expect(locale, "install: %s makes the ja_JP.UTF-8 locale" % what)
     installs, _ = asked_for(work, [os.path.join(winetest.REPO, "scripts", "install-deps")])
     expect(installs == RUN_SET | TEST_TOOLS, "install: the tests' set holds the test tools too (%s)"
            % " ".join(sorted(installs ^ (RUN_SET | TEST_TOOLS)) or ["exactly"]))
@@ -259,13 +302,16 @@ def case_install(work):
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--case", required=True, choices=["report", "history", "install"])
+    parser.add_argument("--case", required=True, choices=["report", "native", "history", "install"])
     parser.add_argument("--exe")
+    parser.add_argument("--native-exe", help="the native program, for --case native")
     args = parser.parse_args()
     work = tempfile.mkdtemp(prefix="blankmender-command-")
     try:
         if args.case == "report":
             case_report(args.exe, work)
+        elif args.case == "native":
+            case_report(None, work, os.path.abspath(args.native_exe))
         elif args.case == "history":
             case_history(work)
         else:
