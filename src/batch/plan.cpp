@@ -418,8 +418,9 @@ void CurrentName(const BatchPlan* plan, const Row& row, const WideChar** name, s
 // trailing separator, except a root's): the folder a chain of rows leads
 // up to, then each row's name as it is now, and the middle parts between.
 // Two passes up the chain, the second writing backwards, with no
-// recursion: a chain may be 16,000 folders deep. False when it does not
-// fit.
+// recursion: a chain may be 16,000 folders deep. planned: each folder by
+// the name it will have once the plan is carried out as it stands, a
+// ticked change counted as made. False when it does not fit.
 bool AppendFolderPath(const BatchPlan* plan, uint32_t node, WideChar* out, size_t* length, bool planned = false)
 {
     const WideChar* name;
@@ -730,16 +731,23 @@ bool ListGivenFolder(BatchPlan* plan, uint32_t node, const WideChar* full, size_
         return true;
     memcpy(plan->lookup, full, length * sizeof(WideChar));
     plan->lookup[length] = 0;
+    plan->listingSet = set;
+#if defined(_WIN32)
     TreeWalk* walk = &plan->walk; // over: only its buffers serve
     walk->watcher = {SawListedName, plan};
     walk->entryCount = 0;
     walk->nameUnits = 0;
     walk->listingFailed = false;
-    plan->listingSet = set;
     const unsigned long error = ListFolderOnDisk(plan->files, plan->lookup, walk);
     const bool failed = walk->listingFailed;
     walk->entryCount = 0;
     walk->nameUnits = 0;
+#else
+    // Names only, through a link too: a given path's folder may be one
+    // (~/share pointing to /srv/share), which the walk would never enter.
+    const unsigned long error = ListNamesOnDisk(plan->files, plan->lookup, {SawListedName, plan});
+    const bool failed = false;
+#endif
     if (error == WALK_NO_MEMORY)
         return false;
     if (error == 0 && !failed) {
@@ -898,6 +906,21 @@ void SettleAll(BatchPlan* plan)
     }
     for (size_t i = 0; i < plan->rows.count; ++i)
         Settle(plan, &plan->rows.items[i]);
+}
+
+// The folder of row as the user knows it: no "\\?\", no trailing
+// separator but a root's.
+size_t ShownFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity, bool planned)
+{
+    size_t length = 0;
+    out[0] = 0;
+    if (capacity < WIDE_PATH_SIZE || !AppendFolderPath(plan, plan->rows.items[row].node, out, &length, planned))
+        return 0;
+    TakeOffExtendedPrefix(out);
+    length = WideLength(out);
+    while (length > 1 && IsSeparator(out[length - 1]) && out[length - 2] != ':')
+        out[--length] = 0;
+    return length;
 }
 
 // Carries out one row: moves a ticked change, and records every row as
@@ -1070,26 +1093,6 @@ BatchRow GetRow(const BatchPlan* plan, size_t index)
     out.isGiven = row.isGiven;
     return out;
 }
-
-namespace {
-
-// The folder of row as the user knows it: no "\\?\", no trailing
-// separator but a root's; planned, as it will be once the plan is carried
-// out as it stands.
-size_t ShownFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity, bool planned)
-{
-    size_t length = 0;
-    out[0] = 0;
-    if (capacity < WIDE_PATH_SIZE || !AppendFolderPath(plan, plan->rows.items[row].node, out, &length, planned))
-        return 0;
-    TakeOffExtendedPrefix(out);
-    length = WideLength(out);
-    while (length > 1 && IsSeparator(out[length - 1]) && out[length - 2] != ':')
-        out[--length] = 0;
-    return length;
-}
-
-}  // namespace
 
 size_t RowFolder(const BatchPlan* plan, size_t row, WideChar* out, size_t capacity)
 {

@@ -117,7 +117,7 @@ std::vector<std::string> Rows(const BatchPlan* plan, const fs::path& root)
         const BatchRow row = GetRow(plan, i);
         const size_t length = RowFolder(plan, i, folder, WIDE_PATH_SIZE);
         const std::string absolute = Narrow(folder, length);
-        std::string where = fs::relative(absolute, root).string();
+        std::string where = fs::path(absolute).lexically_relative(root).string();
         where = where.empty() || where == "." ? "" : where + "/";
         if (!absolute.empty() && absolute.compare(0, root.string().size(), root.string()) != 0)
             where = absolute == "/" ? "/" : absolute + "/"; // outside the case's folder
@@ -162,10 +162,11 @@ const PlanCase CASES[] = {
      {"w", "link x", "dir link"}, {},
      {"change dir link>dir_link", "change link x>link_x", "change w/a b>a_b", "clean w"},
      {"w/a b>w/a_b", "link x>link_x", "dir link>dir_link"}},
-    {"given paths: their folder's names on disk ignoring case, taken in the list ignoring case, a trailing '/'",
-     OPT_SPACES, {"g h.txt", "G_H.txt", "m n.txt", "M\u3000N.txt", "s t/in.txt"},
-     {"g h.txt", "m n.txt", "M\u3000N.txt", "s t/"}, {},
-     {"change m n.txt>m_n.txt", "change s t>s_t", "exists g h.txt>g_h.txt",
+    {"given paths: their folder's names on disk ignoring case, taken in the list ignoring case, a trailing '/', "
+     "a folder reached through a link",
+     OPT_SPACES, {"g h.txt", "G_H.txt", "m n.txt", "M\u3000N.txt", "s t/in.txt", "u/v w", "u/V_W", "lu>u"},
+     {"g h.txt", "m n.txt", "M\u3000N.txt", "s t/", "lu/v w"}, {},
+     {"change m n.txt>m_n.txt", "change s t>s_t", "exists g h.txt>g_h.txt", "exists lu/v w>v_w",
       "taken M\u3000N.txt>M_N.txt"},
      {"m n.txt>m_n.txt", "s t/>s_t/"}},
     {"a change of case with the name on disk in another case is taken; a folder listed twice counts once; a "
