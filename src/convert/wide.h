@@ -6,8 +6,10 @@
 
 #if defined(_WIN32)
 typedef wchar_t WideChar;
+#define WIDE(text) L##text // a literal of WideChar
 #else
 typedef char16_t WideChar;
+#define WIDE(text) u##text
 #endif
 
 // The NTFS and FAT limit for one name, and a buffer for one.

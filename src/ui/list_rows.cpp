@@ -6,13 +6,6 @@
 #include "convert/strings.h"
 #include "history/lines.h"
 
-// A wide literal of the platform's WideChar.
-#if defined(_WIN32)
-#define WIDE(text) L##text
-#else
-#define WIDE(text) u##text
-#endif
-
 namespace {
 
 const WideChar* const STATUS_WORDS[] = {

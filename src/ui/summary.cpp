@@ -4,13 +4,6 @@
 
 #include "convert/strings.h"
 
-// A wide literal of the platform's WideChar.
-#if defined(_WIN32)
-#define WIDE(text) L##text
-#else
-#define WIDE(text) u##text
-#endif
-
 namespace {
 
 // Appends to the summary being built; once something did not fit,
