@@ -42,7 +42,9 @@ const uint32_t ASSUMED = 0;
 // lookup of each new name, which under Wine costs a scan of the folder
 // when the name is free. On a POSIX system it is always listed: a lookup
 // there cannot see a name that differs only in case.
+#if defined(_WIN32)
 const uint32_t LIST_GIVEN_FOLDER_AFTER = 8;
+#endif
 // What ListForPlan answers for a folder inside a tree that was given
 // before and has its rows already (its own tree walked, or its own row):
 // the walk neither enters it nor hands it out again. No Windows error has
