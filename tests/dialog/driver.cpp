@@ -1599,8 +1599,10 @@ void CheckResize(const ListWindow& view)
     RECT grown;
     GetClientRect(view.window, &grown);
     const RECT list2 = place(IDC_LIST), cancel2 = place(IDCANCEL), filter2 = place(IDC_LIST_CHANGED_ONLY);
+    // The screen may hold less than asked (1024 x 600, and a fresh prefix
+    // draws larger frames): the layout must follow whatever room it got.
     const long dx = grown.right - client.right, dy = grown.bottom - client.bottom;
-    Expect(dx == 120 && dy == 80, "resize: the window grows (%ld x %ld)", dx, dy);
+    Expect(dx > 0 && dy > 0, "resize: the window grows (%ld x %ld)", dx, dy);
     Expect(list2.right - list2.left == list.right - list.left + dx && list2.bottom - list2.top == list.bottom - list.top + dy,
            "resize: the list takes the room");
     Expect(cancel2.left == cancel.left + dx && cancel2.top == cancel.top + dy, "resize: the buttons keep to the bottom right");
